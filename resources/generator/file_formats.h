@@ -1,0 +1,18 @@
+#pragma once
+// Byte-level containers for the resources: BMP, PNG, the BMF image directory and WAV.
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+struct NamedBlob {
+  QString name;
+  QByteArray bytes;
+};
+
+QByteArray bmp24_bytes(const QImage& image);
+QByteArray png_bytes(const QImage& image);
+QByteArray bmf_directory(const std::vector<NamedBlob>& entries);
+QByteArray wav_pcm16(const std::vector<int16_t>& interleaved, int channels, int sample_rate_hz);
+bool write_bytes(const QString& path, const QByteArray& bytes);

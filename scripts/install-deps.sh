@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Marvok needs to build, run and test, when
+# some are missing. Safe to run again: it installs nothing when all are there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-serialport-dev libgl-dev
+  libpulse-dev pulseaudio pulseaudio-utils
+  libopus-dev libcurl4-openssl-dev libssl-dev libsqlite3-dev libcpp-httplib-dev
+  libgtest-dev
+  xvfb xauth xdotool imagemagick x11-utils
+  fonts-liberation
+  espeak-ng libespeak-ng-dev sox
+)
+if [[ "${1:-}" == "--with-fuzzing" ]]; then packages+=(clang libclang-rt-14-dev); fi
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+[[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

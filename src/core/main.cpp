@@ -1,0 +1,13 @@
+#include <QApplication>
+
+#include "core/startup.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("marvok"));
+  QApplication::setDesktopFileName(QStringLiteral("marvok"));
+  // The client decides when it ends: message boxes may still show after the
+  // main window has gone.
+  QApplication::setQuitOnLastWindowClosed(false);
+  return marvok::run_client(app);
+}

@@ -1,0 +1,52 @@
+#include "platform/instance_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <utility>
+
+namespace marvok::platform {
+
+std::string instance_lock_path(const std::string& name) {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  struct stat info {};
+  if (runtime && *runtime && ::stat(runtime, &info) == 0 && S_ISDIR(info.st_mode))
+    return std::string(runtime) + "/" + name + ".lock";
+  return "/tmp/" + name + "-" + std::to_string(::getuid()) + ".lock";
+}
+
+InstanceLock::InstanceLock(InstanceLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
+  if (this != &other) {
+    release();
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+InstanceLock::Outcome InstanceLock::acquire(const std::string& name) {
+  release();
+  const int fd = ::open(instance_lock_path(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return Outcome::Failed;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return error == EWOULDBLOCK ? Outcome::HeldElsewhere : Outcome::Failed;
+  }
+  fd_ = fd;
+  return Outcome::Acquired;
+}
+
+void InstanceLock::release() {
+  if (fd_ < 0) return;
+  ::flock(fd_, LOCK_UN);
+  ::close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace marvok::platform

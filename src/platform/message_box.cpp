@@ -1,0 +1,27 @@
+#include "platform/message_box.h"
+
+#include <QMessageBox>
+
+namespace marvok::platform {
+
+namespace {
+
+QMessageBox::Icon qt_icon(BoxIcon icon) {
+  switch (icon) {
+    case BoxIcon::Error: return QMessageBox::Critical;
+    case BoxIcon::Question: return QMessageBox::Question;
+    case BoxIcon::Warning: return QMessageBox::Warning;
+    case BoxIcon::Information: return QMessageBox::Information;
+    case BoxIcon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+void show_message_box(QWidget* owner, const QString& text, const QString& caption, BoxIcon icon) {
+  QMessageBox box(qt_icon(icon), caption, text, QMessageBox::Ok, owner);
+  box.exec();
+}
+
+}  // namespace marvok::platform

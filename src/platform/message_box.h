@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace marvok::platform {
+
+enum class BoxIcon { None, Error, Question, Warning, Information };
+
+// Shows a modal message box with an OK button and waits until it is closed.
+// Windows and timers of the calling thread keep running meanwhile.
+void show_message_box(QWidget* owner, const QString& text, const QString& caption, BoxIcon icon);
+
+}  // namespace marvok::platform

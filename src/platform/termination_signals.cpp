@@ -1,0 +1,38 @@
+#include "platform/termination_signals.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <csignal>
+
+namespace marvok::platform {
+
+namespace {
+
+int signal_pipe[2] = {-1, -1};
+
+void forward_signal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = ::write(signal_pipe[1], &byte, 1);
+}
+
+}  // namespace
+
+void on_termination_request(std::function<void()> on_request) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signal_pipe) != 0) return;
+  auto* notifier = new QSocketNotifier(signal_pipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(notifier, &QSocketNotifier::activated, notifier, [on_request = std::move(on_request)] {
+    char byte = 0;
+    [[maybe_unused]] const ssize_t got = ::read(signal_pipe[0], &byte, 1);
+    on_request();
+  });
+  struct sigaction action {};
+  action.sa_handler = forward_signal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal_number, &action, nullptr);
+}
+
+}  // namespace marvok::platform

@@ -1,0 +1,126 @@
+#include "core/session_state.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace marvok {
+namespace {
+
+TEST(SessionStateTest, StartsWithTheDocumentedValues) {
+  const SessionState state;
+  EXPECT_EQ(std::string(state.identity.MachineId.data()), "");
+  EXPECT_EQ(state.identity.MemberId.load(), kPlaceholderMemberId);
+  EXPECT_EQ(state.identity.MemberName.get(), "");
+  EXPECT_STREQ(kClientVersion, "0.7.8");
+
+  EXPECT_EQ(state.channel.ChannelPort.load(), 30000);
+  EXPECT_EQ(state.channel.ChannelMemberCount.load(), 0);
+  EXPECT_EQ(state.channel.SpeakerId.load(), 0);
+
+  EXPECT_EQ(state.talk.key(), kTalkReleased);
+  EXPECT_EQ(state.talk.pedal(), kTalkReleased);
+  EXPECT_FALSE(state.talk.is_talking());
+  EXPECT_EQ(state.SecondsLeft.load(), 0);
+
+  EXPECT_EQ(state.display.MainWindow, nullptr);
+  EXPECT_EQ(state.display.BackgroundColor.load(), 0u);
+  EXPECT_EQ(state.display.InfoLine.get(), u"");
+  EXPECT_EQ(state.display.StatusText.get(), u"");
+  EXPECT_FALSE(state.display.ForceRefetch.load());
+  EXPECT_FALSE(state.display.PanelsReady.load());
+  EXPECT_EQ(state.display.CloseCrossShown.load(), 0);
+
+  EXPECT_EQ(state.run.AudioRunning.load(), 0);
+  EXPECT_FALSE(state.run.MonitorRunning.load());
+  EXPECT_EQ(state.devices.SelectedInputDevice.load(), -1);
+  EXPECT_EQ(state.devices.SavedMicLevel.load(), 0.0f);
+  EXPECT_FALSE(state.devices.SpeechDecoder.exists());
+}
+
+TEST(SessionStateTest, LightsStartBlueWithTheErrorLevelDark) {
+  const SessionState state;
+  for (const LedCell* cell : {&state.lights.TstLed, &state.lights.HttpsLed, &state.lights.TxRxLed, &state.lights.UdpLed,
+                              &state.lights.SvcLed, &state.lights.TcpLed})
+    EXPECT_EQ(cell->load(), static_cast<int>(LedColor::Blue));
+  for (const LedCell& cell : state.lights.ErrorLevelLeds) EXPECT_EQ(cell.load(), static_cast<int>(LedColor::DarkBlue));
+}
+
+TEST(SessionStateTest, InputDeviceSlotsResetToTheDefaultDriver) {
+  SessionState state;
+  state.devices.InputDeviceTable[3].device_id = 7;
+  state.devices.InputDeviceTable[3].endpoint_name = u"Micro USB";
+  state.devices.SelectedInputDevice = 2;
+  state.devices.reset_input_devices();
+  for (const InputDeviceEntry& entry : state.devices.InputDeviceTable) {
+    EXPECT_EQ(entry.device_id, -1);
+    EXPECT_EQ(entry.endpoint_index, -1);
+    EXPECT_EQ(entry.icon_path, u"");
+    EXPECT_EQ(entry.endpoint_name, u"Windows Driver");
+    EXPECT_EQ(entry.device_name, u"Windows Driver");
+  }
+  EXPECT_EQ(state.devices.SelectedInputDevice.load(), -1);
+}
+
+TEST(SessionStateTest, MemberIdAndItsWireBytesChangeTogether) {
+  IdentityState identity;
+  identity.set_member_id(0x1234);
+  EXPECT_EQ(identity.MemberId.load(), 0x1234);
+  EXPECT_EQ(identity.MemberIdWire.load().high, 0x12);
+  EXPECT_EQ(identity.MemberIdWire.load().low, 0x34);
+}
+
+TEST(TalkStateTest, EitherSourceMakesTheClientTalk) {
+  TalkState talk;
+  talk.set_pedal(kTalkPressed);
+  EXPECT_TRUE(talk.is_talking());
+  talk.set_key(kTalkPressed);
+  talk.set_pedal(kTalkReleased);
+  EXPECT_TRUE(talk.is_talking());
+  talk.set_key(kTalkReleased);
+  EXPECT_FALSE(talk.is_talking());
+}
+
+TEST(TalkStateTest, TheLastWriterOfTheKeySourceWins) {
+  // The Space key and the speech companion share one source: a release from
+  // either ends the talk the other started.
+  TalkState talk;
+  talk.set_key(kTalkPressed);   // Space down
+  talk.set_key(kTalkReleased);  // companion says "R"
+  EXPECT_FALSE(talk.is_talking());
+}
+
+TEST(TalkStateTest, ConcurrentWritersAndReadersSeeOnlyWrittenValues) {
+  TalkState talk;
+  std::vector<std::jthread> threads;
+  threads.emplace_back([&] {
+    for (int i = 0; i < 20000; ++i) talk.set_key(i % 2 ? kTalkPressed : kTalkReleased);
+  });
+  threads.emplace_back([&] {
+    for (int i = 0; i < 20000; ++i) talk.set_pedal(i % 2 ? kTalkPressed : kTalkReleased);
+  });
+  for (int i = 0; i < 20000; ++i) {
+    const int key = talk.key();
+    ASSERT_TRUE(key == kTalkPressed || key == kTalkReleased);
+  }
+}
+
+TEST(GuardedTextTest, CutsTextsThatDoNotFitTheBuffer) {
+  GuardedText<char16_t, 5> text(u"abcdefgh");
+  EXPECT_EQ(text.get(), u"abcd");
+  text.set(u"xy");
+  EXPECT_EQ(text.get(), u"xy");
+}
+
+TEST(LedColorTest, OnlyTheSixCodesAreDrawn) {
+  EXPECT_FALSE(led_color_of(0).has_value());
+  EXPECT_FALSE(led_color_of(7).has_value());
+  EXPECT_FALSE(led_color_of(-1).has_value());
+  EXPECT_EQ(led_color_of(4), LedColor::Yellow);
+  EXPECT_STREQ(led_image_name(LedColor::DarkRed), "LedDarkRed.bmp");
+  EXPECT_STREQ(led_image_name(LedColor::Yellow), "LedYellow.bmp");
+}
+
+}  // namespace
+}  // namespace marvok

@@ -1,0 +1,189 @@
+// Start-up and shutdown of the whole client in this process, on the offscreen
+// 1920 × 1080 screen, against the test sound server, with message boxes
+// answered as a member would.
+#include "core/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <csignal>
+#include <functional>
+
+#include "core/session_state.h"
+#include "platform/instance_lock.h"
+#include "platform/master_volume.h"
+#include "support/box_watcher.h"
+#include "ui/main_images.h"
+#include "ui/main_window.h"
+
+namespace marvok {
+namespace {
+
+using testing::SeenBox;
+
+const QString kStopCaptionFile = QStringLiteral("Le programme va s'arrêter\ncar il manque le fichier\nREF: ");
+const QString kStopCaptionOneFile = QStringLiteral("Le programme va s'arrêter\ncar il manque un fichier\nREF: ");
+
+// A resources folder of its own as the current directory, and a runtime
+// directory of its own for the instance lock.
+class ClientRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.isValid() && runtime_.isValid());
+    const QDir shipped(QStringLiteral(MARVOK_RESOURCE_DIR));
+    for (const QString& name : shipped.entryList(QDir::Files))
+      ASSERT_TRUE(QFile::copy(shipped.filePath(name), folder_.filePath(name)));
+    ASSERT_TRUE(QDir::setCurrent(folder_.path()));
+    ::setenv("XDG_RUNTIME_DIR", runtime_.path().toLocal8Bit().constData(), 1);
+  }
+
+  void remove(const QString& name) { ASSERT_TRUE(QFile::remove(folder_.filePath(name))); }
+
+  // Runs the client; `while_running` is called once the message loop runs,
+  // and the main window is then closed as the member would close it.
+  int run(std::function<void()> while_running = [] {}) {
+    QTimer::singleShot(300, [while_running] {
+      while_running();
+      if (ui::MainWindow* window = Session.display.MainWindow) window->close();
+    });
+    return run_client(*qApp);
+  }
+
+  testing::BoxWatcher boxes_;
+  QTemporaryDir folder_;
+  QTemporaryDir runtime_;
+};
+
+TEST_F(ClientRun, NormalRunShowsTheCentredWindowAndEndsWithZero) {
+  QPoint position;
+  QString title;
+  bool lock_held = false;
+  const int exit_code = run([&] {
+    ui::MainWindow* window = Session.display.MainWindow;
+    ASSERT_NE(window, nullptr);
+    position = window->pos();
+    title = window->windowTitle();
+    platform::InstanceLock probe;
+    lock_held = probe.acquire("Marvok") == platform::InstanceLock::Outcome::HeldElsewhere;
+  });
+
+  EXPECT_EQ(exit_code, kExitNormal);
+  EXPECT_TRUE(boxes_.seen().empty());
+  EXPECT_EQ(position, QPoint(685, 175));
+  EXPECT_EQ(title, "MARVOK");
+  EXPECT_TRUE(lock_held);
+
+  EXPECT_EQ(std::string(Session.identity.MachineId.data()).size(), 16u);
+  EXPECT_EQ(Session.display.InfoLine.get(), kWelcomeText);
+  EXPECT_EQ(Session.display.CloseCrossShown.load(), 1);
+  EXPECT_TRUE(Session.display.PanelsReady.load());
+  EXPECT_EQ(Session.SecondsLeft.load(), kCountdownSeconds);
+  EXPECT_EQ(Session.lights.TcpLed.load(), static_cast<int>(LedColor::Yellow));
+  for (const QImage& light : ui::MainImages.leds) EXPECT_FALSE(light.isNull());
+
+  // Shutdown released what start-up took.
+  EXPECT_FALSE(Session.devices.SpeechDecoder.exists());
+  EXPECT_EQ(Session.display.MainWindow, nullptr);
+  platform::InstanceLock after;
+  EXPECT_EQ(after.acquire("Marvok"), platform::InstanceLock::Outcome::Acquired);
+}
+
+TEST_F(ClientRun, SpeechDecoderExistsWhileTheClientRuns) {
+  bool decoder_ready = false;
+  run([&] { decoder_ready = Session.devices.SpeechDecoder.exists(); });
+  EXPECT_TRUE(decoder_ready);
+}
+
+TEST_F(ClientRun, MissingButtonPictureStopsTheClientAfterItsBox) {
+  remove("btn-param.bmp");
+  bool loop_ran = false;
+  const int exit_code = run([&] { loop_ran = true; });
+  EXPECT_EQ(exit_code, kExitNormal);
+  EXPECT_FALSE(loop_ran);  // the message loop ended as soon as it started
+  EXPECT_EQ(Session.display.MainWindow, nullptr);
+  const std::vector<SeenBox> expected{{kStopCaptionFile, "btn-param.bmp"}};
+  EXPECT_EQ(boxes_.seen(), expected);
+  // The rest of start-up still ran.
+  EXPECT_EQ(Session.SecondsLeft.load(), kCountdownSeconds);
+}
+
+TEST_F(ClientRun, MissingIconsAreNamedByTheirReference) {
+  remove("doc_img.bmp");
+  remove("synthe_1.bmp");
+  remove("btn-fleche.bmp");
+  EXPECT_EQ(run(), kExitNormal);
+  const std::vector<SeenBox> expected{
+      {kStopCaptionFile, "btn-fleche.bmp"}, {kStopCaptionOneFile, "DOC-IMG"}, {kStopCaptionOneFile, "SYNTHE-IMG"}};
+  EXPECT_EQ(boxes_.seen(), expected);
+}
+
+TEST_F(ClientRun, MissingChannelPictureGivesOneBox) {
+  remove("5.bmp");
+  EXPECT_EQ(run(), kExitNormal);
+  const std::vector<SeenBox> expected{{kStopCaptionOneFile, "CHANNEL-NUM"}};
+  EXPECT_EQ(boxes_.seen(), expected);
+  for (const QImage& picture : ui::MainImages.channel) EXPECT_TRUE(picture.isNull());
+}
+
+TEST_F(ClientRun, EachMissingChannelPictureHasItsBox) {
+  remove("0.bmp");
+  remove("10.bmp");
+  EXPECT_EQ(run(), kExitNormal);
+  EXPECT_EQ(boxes_.seen().size(), 2u);
+}
+
+TEST_F(ClientRun, MissingLightFileLeavesTheLightsWithoutPictures) {
+  remove("mini_leds.bmf");
+  EXPECT_EQ(run(), kExitNormal);
+  EXPECT_TRUE(boxes_.seen().empty());
+  for (const QImage& light : ui::MainImages.leds) EXPECT_TRUE(light.isNull());
+}
+
+TEST_F(ClientRun, SecondInstanceIsToldAndEndsWithOne) {
+  platform::InstanceLock first;
+  ASSERT_EQ(first.acquire("Marvok"), platform::InstanceLock::Outcome::Acquired);
+  EXPECT_EQ(run_client(*qApp), kExitAlreadyRunning);
+  const std::vector<SeenBox> expected{{"Marvok System",
+                                       "Another instance of application Marvok\nis already running.\n"
+                                       "Une autre instance de l’application Marvok\nest déjà en cours d’exécution.\n"}};
+  EXPECT_EQ(boxes_.seen(), expected);
+  EXPECT_EQ(Session.display.MainWindow, nullptr);
+  EXPECT_TRUE(first.held());
+}
+
+TEST_F(ClientRun, SoundFailureIsShownAndStartUpGoesOn) {
+  const char* current = std::getenv("PULSE_SERVER");
+  const std::string server = current ? current : "";
+  ::setenv("PULSE_SERVER", "unix:/nonexistent/pulse/native", 1);
+  const int exit_code = run();
+  ::setenv("PULSE_SERVER", server.c_str(), 1);
+  EXPECT_EQ(exit_code, kExitNormal);
+  const std::vector<SeenBox> expected{{"Erreur", "Échec de la lecture du son"}};
+  EXPECT_EQ(boxes_.seen(), expected);
+}
+
+TEST_F(ClientRun, MissingChimeFileIsASoundFailure) {
+  remove("chimes.wav");
+  EXPECT_EQ(run(), kExitNormal);
+  const std::vector<SeenBox> expected{{"Erreur", "Échec de la lecture du son"}};
+  EXPECT_EQ(boxes_.seen(), expected);
+}
+
+TEST_F(ClientRun, TerminationRequestClosesTheClientInOrder) {
+  QTimer::singleShot(300, [] { std::raise(SIGTERM); });
+  EXPECT_EQ(run_client(*qApp), kExitNormal);
+  EXPECT_EQ(Session.display.MainWindow, nullptr);
+}
+
+TEST_F(ClientRun, MicrophoneLevelIsRestoredAtShutdown) {
+  using platform::AudioEndpoint;
+  ASSERT_TRUE(platform::set_master_level(AudioEndpoint::DefaultCapture, 0.37f));
+  run([] { platform::set_master_level(AudioEndpoint::DefaultCapture, 0.9f); });
+  EXPECT_NEAR(*platform::get_master_level(AudioEndpoint::DefaultCapture), 0.37f, 0.001f);
+}
+
+}  // namespace
+}  // namespace marvok
