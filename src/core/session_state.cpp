@@ -9,6 +9,7 @@ LightsState::LightsState() { reset(); }
 void LightsState::reset() {
   for (LedCell* cell : {&TstLed, &HttpsLed, &TxRxLed, &UdpLed, &SvcLed, &TcpLed}) set_led(*cell, LedColor::Blue);
   for (LedCell& cell : ErrorLevelLeds) set_led(cell, LedColor::DarkBlue);
+  for (LedCell& cell : NetworkRing) set_led(cell, LedColor::Blue);
 }
 
 void DeviceState::reset_input_devices() {

@@ -80,6 +80,11 @@ struct LightsState {
   LedCell SvcLed;
   LedCell TcpLed;
   std::array<LedCell, 5> ErrorLevelLeds;
+  // The ring of lights around NETWORK: playback, received speech and the
+  // member's own transmission draw on it.
+  std::array<LedCell, 16> NetworkRing;
+  // Losses in the current window of received speech; 99 while nothing arrives.
+  std::atomic<std::int32_t> ErrorLevel{99};
 
   LightsState();
   // Puts every light back to its initial colour.

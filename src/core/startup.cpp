@@ -6,18 +6,25 @@
 #include <QPointer>
 #include <QScreen>
 
+#include "audio/playback_queue.h"
+#include "core/deployment.h"
 #include "core/heartbeat_worker.h"
 #include "core/machine_id.h"
 #include "core/message_loop.h"
 #include "core/session_state.h"
 #include "core/startup_images.h"
+#include "core/supervisor_notice_actions.h"
 #include "core/worker_threads.h"
 #include "platform/instance_lock.h"
 #include "platform/master_volume.h"
 #include "platform/message_box.h"
 #include "platform/startup_sound.h"
 #include "platform/termination_signals.h"
+#include "platform/udp_socket.h"
 #include "platform/volume_serial.h"
+#include "relay/control_worker.h"
+#include "relay/relay_session.h"
+#include "relay/voice_receiver.h"
 #include "ui/main_images.h"
 #include "ui/main_window.h"
 #include "ui/main_window_layout.h"
@@ -93,6 +100,21 @@ void frame_picture_area() {
   });
 }
 
+void start_network_workers(WorkerThreads& workers) {
+  workers.start([](std::stop_token stop) { run_heartbeat_worker(stop, Session.lights.TcpLed); });
+  workers.start([](std::stop_token stop) { relay::run_presence_worker(stop, relay::Relay); });
+  workers.start([](std::stop_token stop) {
+    // Opus speech has no output here yet: a packet counts as nothing played.
+    relay::VoiceReceiver receiver(PlaybackQueue, [](std::span<const std::uint8_t>) { return 0; });
+    relay::run_voice_receiver(stop, relay::Relay, receiver);
+  });
+  workers.start([](std::stop_token stop) {
+    SupervisorNoticeActions notices(stop);
+    relay::ControlWorker control(relay::Relay, relay::Members, notices);
+    relay::run_control_worker(stop, relay::Relay, control);
+  });
+}
+
 }  // namespace
 
 int run_client(QApplication& app) {
@@ -132,9 +154,10 @@ int run_client(QApplication& app) {
   load_channel_images();
   Session.display.PanelsReady.store(true, std::memory_order_relaxed);
 
+  relay::relay_setup(relay::Relay, platform::parse_ipv4(deployment::kRelayAddress).value_or(0));
   set_led(Session.lights.TcpLed, LedColor::Yellow);
   WorkerThreads workers;
-  workers.start([](std::stop_token stop) { run_heartbeat_worker(stop, Session.lights.TcpLed); });
+  start_network_workers(workers);
   Session.display.ReceivedFormat.store(0, std::memory_order_relaxed);
 
   Session.SecondsLeft.store(kCountdownSeconds, std::memory_order_relaxed);

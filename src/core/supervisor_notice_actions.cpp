@@ -1,0 +1,43 @@
+#include "core/supervisor_notice_actions.h"
+
+#include "core/deployment.h"
+#include "core/main_thread_call.h"
+#include "core/session_state.h"
+#include "platform/message_box.h"
+#include "platform/web_pages.h"
+#include "ui/custom_dialog.h"
+#include "ui/main_window.h"
+
+namespace marvok {
+
+namespace {
+
+void destroy_main_window() {
+  if (ui::MainWindow* window = Session.display.MainWindow) window->destroy_window();
+}
+
+}  // namespace
+
+void SupervisorNoticeActions::version_too_old() {
+  run_on_main_thread(
+      [] {
+        platform::show_message_box(Session.display.MainWindow,
+                                   QStringLiteral("Votre application doit être mise à jour"),
+                                   QStringLiteral("Info du Superviseur"), platform::BoxIcon::Warning);
+        platform::open_web_page(std::string(deployment::kSiteUrl) + "/installer.php");
+        destroy_main_window();
+      },
+      stop_);
+}
+
+void SupervisorNoticeActions::supervisor_closes() {
+  run_on_main_thread(
+      [] {
+        ui::show_custom_dialog(
+            QStringLiteral("Le superviseur va fermer\nautomatiquement votre application\ndans 20 secondes"));
+        destroy_main_window();
+      },
+      stop_);
+}
+
+}  // namespace marvok

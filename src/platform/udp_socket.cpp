@@ -1,0 +1,102 @@
+#include "platform/udp_socket.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <utility>
+
+namespace marvok::platform {
+
+namespace {
+
+sockaddr_in to_sockaddr(const Endpoint& endpoint) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(endpoint.address);
+  address.sin_port = htons(endpoint.port);
+  return address;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> parse_ipv4(std::string_view text) {
+  const std::string copy(text);
+  in_addr address{};
+  if (::inet_pton(AF_INET, copy.c_str(), &address) != 1) return std::nullopt;
+  return ntohl(address.s_addr);
+}
+
+std::string format_endpoint(const Endpoint& endpoint) {
+  const in_addr address{htonl(endpoint.address)};
+  char text[INET_ADDRSTRLEN] = {};
+  ::inet_ntop(AF_INET, &address, text, sizeof text);
+  return std::string(text) + ":" + std::to_string(endpoint.port);
+}
+
+UdpSocket::UdpSocket(UdpSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
+  if (this != &other) {
+    close();
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+std::optional<UdpSocket> UdpSocket::open_ephemeral() { return open_bound(Endpoint{INADDR_ANY, 0}); }
+
+std::optional<UdpSocket> UdpSocket::open_bound(const Endpoint& local) {
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+  if (fd < 0) return std::nullopt;
+  UdpSocket socket(fd);
+  const sockaddr_in address = to_sockaddr(local);
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return std::nullopt;
+  return socket;
+}
+
+std::optional<Endpoint> UdpSocket::local_endpoint() const {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) return std::nullopt;
+  return Endpoint{ntohl(address.sin_addr.s_addr), ntohs(address.sin_port)};
+}
+
+bool UdpSocket::send_to(std::span<const std::uint8_t> datagram, const Endpoint& to) const {
+  if (fd_ < 0) return false;
+  const sockaddr_in address = to_sockaddr(to);
+  return ::sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&address),
+                  sizeof address) == static_cast<ssize_t>(datagram.size());
+}
+
+UdpSocket::Wait UdpSocket::wait_readable(std::chrono::milliseconds timeout) const {
+  if (fd_ < 0) return Wait::Failed;
+  pollfd watch{fd_, POLLIN, 0};
+  const int ready = ::poll(&watch, 1, static_cast<int>(timeout.count()));
+  if (ready < 0) return Wait::Failed;
+  if (ready == 0) return Wait::TimedOut;
+  return (watch.revents & POLLIN) ? Wait::Readable : Wait::Failed;
+}
+
+std::optional<UdpSocket::Received> UdpSocket::receive(std::span<std::uint8_t> buffer) const {
+  if (fd_ < 0) return std::nullopt;
+  sockaddr_in from{};
+  iovec part{buffer.data(), buffer.size()};
+  msghdr message{};
+  message.msg_name = &from;
+  message.msg_namelen = sizeof from;
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  const ssize_t size = ::recvmsg(fd_, &message, MSG_DONTWAIT);
+  if (size <= 0 || (message.msg_flags & MSG_TRUNC)) return std::nullopt;
+  return Received{static_cast<std::size_t>(size), Endpoint{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)}};
+}
+
+void UdpSocket::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace marvok::platform

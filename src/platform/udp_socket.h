@@ -1,0 +1,66 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace marvok::platform {
+
+// An IPv4 address and UDP port, both in host byte order.
+struct Endpoint {
+  std::uint32_t address = 0;
+  std::uint16_t port = 0;
+
+  bool operator==(const Endpoint&) const = default;
+};
+
+// "a.b.c.d" in host byte order; nothing for anything else.
+std::optional<std::uint32_t> parse_ipv4(std::string_view text);
+std::string format_endpoint(const Endpoint& endpoint);
+
+// A UDP/IPv4 socket. Sends may come from several threads at once; one thread
+// waits and receives.
+class UdpSocket {
+ public:
+  enum class Wait { Readable, TimedOut, Failed };
+
+  struct Received {
+    std::size_t size = 0;
+    Endpoint from;
+  };
+
+  UdpSocket() = default;
+  UdpSocket(UdpSocket&& other) noexcept;
+  UdpSocket& operator=(UdpSocket&& other) noexcept;
+  UdpSocket(const UdpSocket&) = delete;
+  UdpSocket& operator=(const UdpSocket&) = delete;
+  ~UdpSocket() { close(); }
+
+  // Bound to any local address and a port the system chooses.
+  static std::optional<UdpSocket> open_ephemeral();
+  // Bound to the given address and port (0 for any).
+  static std::optional<UdpSocket> open_bound(const Endpoint& local);
+
+  bool valid() const { return fd_ >= 0; }
+  int descriptor() const { return fd_; }
+  std::optional<Endpoint> local_endpoint() const;
+
+  // One datagram with no flags; false when it could not be sent.
+  bool send_to(std::span<const std::uint8_t> datagram, const Endpoint& to) const;
+  // Waits at most `timeout` for a datagram to read.
+  Wait wait_readable(std::chrono::milliseconds timeout) const;
+  // Reads one waiting datagram without blocking. Nothing when the read fails,
+  // nothing was waiting, the datagram is empty or it is larger than `buffer`.
+  std::optional<Received> receive(std::span<std::uint8_t> buffer) const;
+
+  void close();
+
+ private:
+  explicit UdpSocket(int fd) : fd_(fd) {}
+  int fd_ = -1;
+};
+
+}  // namespace marvok::platform

@@ -1,0 +1,10 @@
+#include "platform/web_pages.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+namespace marvok::platform {
+
+bool open_web_page(const std::string& url) { return QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); }
+
+}  // namespace marvok::platform

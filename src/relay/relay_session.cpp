@@ -1,0 +1,61 @@
+#include "relay/relay_session.h"
+
+#include <chrono>
+#include <cstring>
+#include <string_view>
+
+#include "core/session_state.h"
+#include "core/worker_threads.h"
+
+namespace marvok::relay {
+
+RelaySession Relay;
+
+int relay_setup(RelaySession& session, std::uint32_t relay_address) {
+  session.relay_address = relay_address;
+  Buffer buffer{};
+  const platform::Endpoint first_voice_port = session.relay_port(kFirstVoicePort);
+
+  auto voice = platform::UdpSocket::open_ephemeral();
+  if (!voice) {
+    set_led(Session.lights.UdpLed, LedColor::Red);
+    return -1;
+  }
+  session.VoiceSocket = std::move(*voice);
+  session.VoiceSocket.send_to(std::span(buffer.data(), write_voice_hello(buffer)), first_voice_port);
+  set_led(Session.lights.UdpLed, LedColor::Yellow);
+
+  auto control = platform::UdpSocket::open_ephemeral();
+  if (!control) {
+    set_led(Session.lights.SvcLed, LedColor::Red);
+    return -1;
+  }
+  session.ControlSocket = std::move(*control);
+  session.ControlSocket.send_to(std::span(buffer.data(), write_control_hello(buffer)), first_voice_port);
+  set_led(Session.lights.SvcLed, LedColor::Yellow);
+  return 0;
+}
+
+void PresenceSender::send_presence(const RelaySession& session) {
+  status_cycle_ = (status_cycle_ + 1) % 3;
+  constexpr PresenceVariant kByCycle[] = {PresenceVariant::Version, PresenceVariant::Name, PresenceVariant::Device};
+  const auto& id = Session.identity.MachineId;
+  const std::string_view machine_id(id.data(), ::strnlen(id.data(), id.size()));
+  const std::size_t size =
+      write_presence(buffer_, kByCycle[status_cycle_], Session.identity.MemberId.load(std::memory_order_relaxed),
+                     kClientVersion, machine_id);
+  session.VoiceSocket.send_to(std::span(buffer_.data(), size),
+                              session.relay_port(Session.channel.ChannelPort.load(std::memory_order_relaxed)));
+}
+
+void run_presence_worker(std::stop_token stop, const RelaySession& session) {
+  using std::chrono::milliseconds;
+  PresenceSender presence;
+  do {
+    presence.send_presence(session);
+  } while (sleep_unless_stopped(stop, Session.channel.ChannelPort.load(std::memory_order_relaxed) == voice_port_of(3)
+                                          ? milliseconds(15)
+                                          : milliseconds(20)));
+}
+
+}  // namespace marvok::relay

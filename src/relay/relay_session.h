@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <stop_token>
+
+#include "platform/udp_socket.h"
+#include "relay/datagrams.h"
+
+namespace marvok::relay {
+
+// The client's standing attachment to the relay: a voice socket (hello,
+// presence, speech) and a control socket (member lists, notices), both on
+// ephemeral ports, open for the life of the client.
+struct RelaySession {
+  std::uint32_t relay_address = 0;
+  platform::UdpSocket VoiceSocket;
+  platform::UdpSocket ControlSocket;
+
+  platform::Endpoint relay_port(int port) const { return {relay_address, static_cast<std::uint16_t>(port)}; }
+  // Only the relay server may speak to the client: anything else is dropped.
+  bool from_relay(const platform::Endpoint& sender) const { return sender.address == relay_address; }
+};
+
+extern RelaySession Relay;
+
+// Opens both sockets and sends a hello on each to the relay's first voice
+// port, showing each socket's state on its light. Returns 0, or -1 when a
+// socket cannot be opened (a failed voice socket leaves the control socket
+// unopened).
+int relay_setup(RelaySession& session, std::uint32_t relay_address);
+
+// Builds the presence datagrams in turn: name, device, version, name, ...
+class PresenceSender {
+ public:
+  void send_presence(const RelaySession& session);
+
+ private:
+  int status_cycle_ = 0;
+  Buffer buffer_{};
+};
+
+// Sends presence every 20 ms, every 15 ms on channel 3, until stopped.
+void run_presence_worker(std::stop_token stop, const RelaySession& session);
+
+}  // namespace marvok::relay

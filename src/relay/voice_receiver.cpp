@@ -1,0 +1,102 @@
+#include "relay/voice_receiver.h"
+
+#include <chrono>
+
+#include "core/session_state.h"
+#include "core/worker_threads.h"
+
+namespace marvok::relay {
+
+namespace {
+
+constexpr int kSilenceErrorLevel = 99;
+constexpr int kCountingWindow = 100;
+constexpr auto kReceiveWait = std::chrono::milliseconds(500);
+
+}  // namespace
+
+void VoiceReceiver::start() { queue_.reset(); }
+
+void VoiceReceiver::handle_silence() { Session.lights.ErrorLevel.store(kSilenceErrorLevel, std::memory_order_relaxed); }
+
+void VoiceReceiver::handle_datagram(Bytes datagram) {
+  const std::optional<IncomingVoice> voice = read_incoming_voice(datagram);
+  if (!voice) {
+    set_led(Session.lights.TstLed, LedColor::Yellow);
+    return;
+  }
+  set_led(Session.lights.TstLed, LedColor::Green);
+  if (++received_count_ > kCountingWindow) {
+    received_count_ = 0;
+    lost_count_ = 0;
+  }
+
+  if (voice->sequence == last_sequence_) {
+    ++lost_count_;  // a duplicate: counted, not played
+    return;
+  }
+  if (voice->sequence != static_cast<std::uint8_t>(last_sequence_ + 1)) ++lost_count_;  // one per gap
+  Session.lights.ErrorLevel.store(lost_count_, std::memory_order_relaxed);
+  last_sequence_ = voice->sequence;
+
+  bool played = true;
+  play_audio(*voice, played);
+  if (!played) return;
+
+  if (!Session.talk.is_talking())
+    set_led(
+        Session.lights.NetworkRing[static_cast<std::size_t>(PlaybackCursorCell.load(std::memory_order_relaxed)) % 16],
+        LedColor::Green);
+  Session.channel.SpeakerId.store(voice->speaker, std::memory_order_relaxed);
+  blink_udp_light();
+}
+
+void VoiceReceiver::play_audio(const IncomingVoice& voice, bool& played) {
+  if (voice.kind == VoiceKind::Opus) {
+    // A packet whose bytes did not all arrive is not played.
+    const int frames = voice.opus ? play_opus_packet_(*voice.opus) : 0;
+    played = frames > 0;
+    if (played) Session.display.ReceivedFormat.store(2, std::memory_order_relaxed);
+    return;
+  }
+  if (voice.content_flag == kSilentBlock) {
+    queue_.queue_silent_block();
+  } else if (voice.pcm) {
+    const bool attenuate = voice.kind == VoiceKind::PcmB &&
+                           Session.channel.ChannelPort.load(std::memory_order_relaxed) == voice_port_of(10);
+    queue_.queue_voice_block(voice.pcm->first<kVoiceBlockSize>(),
+                             attenuate ? Attenuation::TenthOfAmplitude : Attenuation::None);
+    Session.display.ReceivedFormat.store(1, std::memory_order_relaxed);
+  }
+}
+
+// While speech arrives the UDP light alternates blue and green every five datagrams.
+void VoiceReceiver::blink_udp_light() {
+  if (blink_counter_ == 5)
+    set_led(Session.lights.UdpLed, LedColor::Green);
+  else if (blink_counter_ == 0)
+    set_led(Session.lights.UdpLed, LedColor::Blue);
+  blink_counter_ = (blink_counter_ + 1) % 10;
+}
+
+void run_voice_receiver(std::stop_token stop, const RelaySession& session, VoiceReceiver& receiver) {
+  receiver.start();
+  Buffer buffer{};
+  while (!stop.stop_requested()) {
+    if (session.VoiceSocket.wait_readable(kReceiveWait) != platform::UdpSocket::Wait::Readable) {
+      receiver.handle_silence();
+      // An unusable socket fails at once: pace the loop as a silent one would be.
+      if (!session.VoiceSocket.valid() && !sleep_unless_stopped(stop, kReceiveWait)) return;
+      continue;
+    }
+    const auto received = session.VoiceSocket.receive(buffer);
+    if (!received) {
+      receiver.handle_silence();
+      continue;
+    }
+    if (!session.from_relay(received->from)) continue;
+    receiver.handle_datagram(std::span(buffer.data(), received->size));
+  }
+}
+
+}  // namespace marvok::relay

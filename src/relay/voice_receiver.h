@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <stop_token>
+
+#include "audio/playback_queue.h"
+#include "relay/datagrams.h"
+#include "relay/relay_session.h"
+
+namespace marvok::relay {
+
+// Plays one Opus packet; returns the frames per channel played, 0 or less
+// when nothing was played.
+using OpusPlayer = std::function<int(std::span<const std::uint8_t> packet)>;
+
+// What the client does with the speech the relay forwards: drops duplicates,
+// counts losses, queues or plays the audio, notes the speaker and keeps the
+// receive lights up to date.
+class VoiceReceiver {
+ public:
+  VoiceReceiver(VoiceBlockQueue& queue, OpusPlayer play_opus_packet)
+      : queue_(queue), play_opus_packet_(std::move(play_opus_packet)) {}
+
+  // Empties the playback queue; done once when the receiving thread starts.
+  void start();
+  // One datagram received from the relay.
+  void handle_datagram(Bytes datagram);
+  // Half a second without a datagram.
+  void handle_silence();
+
+ private:
+  void play_audio(const IncomingVoice& voice, bool& played);
+  void blink_udp_light();
+
+  VoiceBlockQueue& queue_;
+  OpusPlayer play_opus_packet_;
+  int received_count_ = 0;
+  std::uint8_t lost_count_ = 0;
+  std::uint8_t last_sequence_ = 0;
+  int blink_counter_ = 0;
+};
+
+// Receives and handles the relay's speech until stopped, waiting at most
+// half a second for each datagram.
+void run_voice_receiver(std::stop_token stop, const RelaySession& session, VoiceReceiver& receiver);
+
+}  // namespace marvok::relay
