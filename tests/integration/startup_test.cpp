@@ -11,10 +11,13 @@
 #include <QTimer>
 #include <csignal>
 #include <functional>
+#include <thread>
 
 #include "core/session_state.h"
 #include "platform/instance_lock.h"
 #include "platform/master_volume.h"
+#include "platform/udp_socket.h"
+#include "relay/datagrams.h"
 #include "support/box_watcher.h"
 #include "ui/main_images.h"
 #include "ui/main_window.h"
@@ -176,6 +179,52 @@ TEST_F(ClientRun, TerminationRequestClosesTheClientInOrder) {
   QTimer::singleShot(300, [] { std::raise(SIGTERM); });
   EXPECT_EQ(run_client(*qApp), kExitNormal);
   EXPECT_EQ(Session.display.MainWindow, nullptr);
+}
+
+// Plays the relay's supervisor: answers the client's first list request with a notice.
+class NoticeGivingRelay {
+ public:
+  explicit NoticeGivingRelay(std::uint8_t code)
+      : socket_(platform::UdpSocket::open_bound({0x7F000001, relay::control_port_of(0)})),
+        thread_([this, code](std::stop_token stop) { answer(stop, code); }) {}
+
+ private:
+  void answer(std::stop_token stop, std::uint8_t code) {
+    relay::Buffer buffer{};
+    while (!stop.stop_requested() && socket_) {
+      if (socket_->wait_readable(std::chrono::milliseconds(50)) != platform::UdpSocket::Wait::Readable) continue;
+      const auto received = socket_->receive(buffer);
+      if (!received || buffer[0] != 'L') continue;
+      socket_->send_to(std::span(buffer.data(), relay::write_notice(buffer, code)), received->from);
+      return;
+    }
+  }
+
+  std::optional<platform::UdpSocket> socket_;
+  std::jthread thread_;
+};
+
+int run_until_the_client_ends() {
+  // Should the notice never come, end the run rather than hang.
+  QTimer::singleShot(15000, [] {
+    if (ui::MainWindow* window = Session.display.MainWindow) window->close();
+  });
+  return run_client(*qApp);
+}
+
+TEST_F(ClientRun, SupervisorClosingTheClientShowsItsNoticeThenEndsIt) {
+  NoticeGivingRelay relay(relay::kNoticeSupervisorCloses);
+  EXPECT_EQ(run_until_the_client_ends(), kExitNormal);
+  const std::vector<SeenBox> expected{
+      {"Info du Superviseur", "Le superviseur va fermer\nautomatiquement votre application\ndans 20 secondes"}};
+  EXPECT_EQ(boxes_.seen(), expected);
+}
+
+TEST_F(ClientRun, VersionTooOldIsToldThenEndsTheClient) {
+  NoticeGivingRelay relay(relay::kNoticeVersionTooOld);
+  EXPECT_EQ(run_until_the_client_ends(), kExitNormal);
+  const std::vector<SeenBox> expected{{"Info du Superviseur", "Votre application doit être mise à jour"}};
+  EXPECT_EQ(boxes_.seen(), expected);
 }
 
 TEST_F(ClientRun, MicrophoneLevelIsRestoredAtShutdown) {
