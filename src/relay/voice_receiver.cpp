@@ -38,6 +38,7 @@ void VoiceReceiver::handle_datagram(Bytes datagram) {
   if (voice->sequence != static_cast<std::uint8_t>(last_sequence_ + 1)) ++lost_count_;  // one per gap
   Session.lights.ErrorLevel.store(lost_count_, std::memory_order_relaxed);
   last_sequence_ = voice->sequence;
+  ++accepted_count_;
 
   bool played = true;
   play_audio(*voice, played);
@@ -89,13 +90,15 @@ void run_voice_receiver(std::stop_token stop, const RelaySession& session, Voice
       if (!session.VoiceSocket.valid() && !sleep_unless_stopped(stop, kReceiveWait)) return;
       continue;
     }
-    const auto received = session.VoiceSocket.receive(buffer);
+    auto received = session.VoiceSocket.receive(buffer);
     if (!received) {
       receiver.handle_silence();
       continue;
     }
-    if (!session.from_relay(received->from)) continue;
-    receiver.handle_datagram(std::span(buffer.data(), received->size));
+    // Take every datagram already waiting before waiting again: one wait per burst.
+    do {
+      if (session.from_relay(received->from)) receiver.handle_datagram(std::span(buffer.data(), received->size));
+    } while (!stop.stop_requested() && (received = session.VoiceSocket.receive(buffer)));
   }
 }
 

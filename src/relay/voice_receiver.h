@@ -30,6 +30,9 @@ class VoiceReceiver {
   // Half a second without a datagram.
   void handle_silence();
 
+  // Speech datagrams taken in, duplicates left out; for diagnostics.
+  std::uint64_t accepted_count() const { return accepted_count_; }
+
  private:
   void play_audio(const IncomingVoice& voice, bool& played);
   void blink_udp_light();
@@ -40,6 +43,7 @@ class VoiceReceiver {
   std::uint8_t lost_count_ = 0;
   std::uint8_t last_sequence_ = 0;
   int blink_counter_ = 0;
+  std::uint64_t accepted_count_ = 0;
 };
 
 // Receives and handles the relay's speech until stopped, waiting at most
