@@ -1,0 +1,214 @@
+// The client's relay threads against the real marvok-relay, with a scripted
+// second member, on a private loopback network: both members are listed,
+// each hears the other, the member moves channel, and the supervisor's
+// notice reaches the client.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <chrono>
+#include <thread>
+
+#include "audio/playback_queue.h"
+#include "core/session_state.h"
+#include "core/worker_threads.h"
+#include "relay/channels.h"
+#include "relay/control_worker.h"
+#include "relay/relay_session.h"
+#include "relay/voice_receiver.h"
+#include "relay/voice_sender.h"
+
+namespace marvok::relay {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::Endpoint;
+using platform::UdpSocket;
+
+constexpr std::uint32_t kLoopback = 0x7F000001;
+constexpr std::uint16_t kClientMember = 0x0101;
+constexpr std::uint16_t kPeerMember = 0x0B0B;
+
+template <typename Condition>
+bool eventually(Condition condition, std::chrono::milliseconds within = 5s) {
+  const auto until = std::chrono::steady_clock::now() + within;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+std::array<std::uint8_t, kVoiceBlockSize> block_of(std::int16_t sample) {
+  std::array<std::uint8_t, kVoiceBlockSize> block{};
+  for (std::size_t i = 0; i < block.size(); i += 2) {
+    block[i] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(sample) & 0xFF);
+    block[i + 1] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(sample) >> 8);
+  }
+  return block;
+}
+
+// A second member, scripted: its own sockets, presence in its channel, and
+// what the relay sends it.
+class PeerMember {
+ public:
+  PeerMember() : voice_(*UdpSocket::open_bound({kLoopback, 0})), control_(*UdpSocket::open_bound({kLoopback, 0})) {
+    Buffer buffer{};
+    voice_.send_to(std::span(buffer.data(), write_voice_hello(buffer)), relay_at(kFirstVoicePort));
+    control_.send_to(std::span(buffer.data(), write_control_hello(buffer)), relay_at(kFirstVoicePort));
+    presence_ = std::jthread([this](std::stop_token stop) {
+      Buffer presence{};
+      int variant = 0;
+      constexpr PresenceVariant kVariants[] = {PresenceVariant::Name, PresenceVariant::Device,
+                                               PresenceVariant::Version};
+      do {
+        const std::size_t size =
+            write_presence(presence, kVariants[variant++ % 3], kPeerMember, "0.7.8", "0000000000000042");
+        voice_.send_to(std::span(presence.data(), size), relay_at(kFirstVoicePort));
+      } while (sleep_unless_stopped(stop, 20ms));
+    });
+  }
+
+  void say(std::uint8_t sequence, std::int16_t sample) {
+    Buffer buffer{};
+    voice_.send_to(std::span(buffer.data(), write_outgoing_voice(buffer, sequence, kPeerMember, block_of(sample))),
+                   relay_at(kFirstVoicePort));
+  }
+
+  // The next speech datagram the relay forwards to this member.
+  std::optional<IncomingVoice> hear(Buffer& buffer) {
+    const auto until = std::chrono::steady_clock::now() + 3s;
+    while (std::chrono::steady_clock::now() < until) {
+      if (voice_.wait_readable(100ms) != UdpSocket::Wait::Readable) continue;
+      const auto received = voice_.receive(buffer);
+      if (received) return read_incoming_voice(std::span(buffer.data(), received->size));
+    }
+    return std::nullopt;
+  }
+
+  // Asks the relay who is in `channel` and returns the answer.
+  std::optional<MemberList> list(int channel) {
+    Buffer buffer{};
+    control_.send_to(std::span(buffer.data(), write_list_request(buffer)), relay_at(control_port_of(channel)));
+    const auto until = std::chrono::steady_clock::now() + 3s;
+    while (std::chrono::steady_clock::now() < until) {
+      if (control_.wait_readable(100ms) != UdpSocket::Wait::Readable) continue;
+      const auto received = control_.receive(buffer);
+      if (!received) continue;
+      if (auto members = read_member_list(std::span(buffer.data(), received->size));
+          members && members->channel == channel)
+        return members;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  static Endpoint relay_at(int port) { return {kLoopback, static_cast<std::uint16_t>(port)}; }
+
+  UdpSocket voice_;
+  UdpSocket control_;
+  std::jthread presence_;
+};
+
+class RecordedNotices final : public SupervisorNotices {
+ public:
+  void version_too_old() override { ++too_old; }
+  void supervisor_closes() override { ++closes; }
+  std::atomic<int> too_old{0};
+  std::atomic<int> closes{0};
+};
+
+class RelayNetworkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    relay_.setProgram(QStringLiteral(MARVOK_RELAY_EXECUTABLE));
+    relay_.setArguments({"--address", "127.0.0.1", "--min-version", "0.7.8"});
+    relay_.setProcessChannelMode(QProcess::ForwardedChannels);
+    relay_.start();
+    ASSERT_TRUE(relay_.waitForStarted(5000));
+    std::this_thread::sleep_for(300ms);  // let it bind its ports
+
+    Session.channel.ChannelPort = kFirstVoicePort;
+    Session.identity.set_member_id(kClientMember);
+    std::snprintf(Session.identity.MachineId.data(), Session.identity.MachineId.size(), "%s", "0000000000000007");
+    ASSERT_EQ(relay_setup(session_, kLoopback), 0);
+    workers_.start([this](std::stop_token stop) { run_presence_worker(stop, session_); });
+    workers_.start([this](std::stop_token stop) { run_voice_receiver(stop, session_, receiver_); });
+    workers_.start([this](std::stop_token stop) { run_control_worker(stop, session_, control_); });
+  }
+
+  void TearDown() override {
+    workers_.stop_all();
+    relay_.terminate();
+    relay_.waitForFinished(5000);
+  }
+
+  bool client_lists(int channel, std::uint16_t member) {
+    const int count = members_.ChannelMemberCounts[static_cast<std::size_t>(channel)].load();
+    for (int i = 0; i < count; ++i)
+      if (members_.ChannelMembers[static_cast<std::size_t>(channel)][static_cast<std::size_t>(i)].load() == member)
+        return true;
+    return false;
+  }
+
+  QProcess relay_;
+  RelaySession session_;
+  VoiceBlockQueue queue_;
+  VoiceReceiver receiver_{queue_, [](std::span<const std::uint8_t>) { return 0; }};
+  MemberTable members_;
+  RecordedNotices notices_;
+  ControlWorker control_{session_, members_, notices_};
+  WorkerThreads workers_;
+};
+
+TEST_F(RelayNetworkTest, MembersAreListedAndHearEachOther) {
+  PeerMember peer;
+  ASSERT_TRUE(eventually([&] { return client_lists(0, kPeerMember) && client_lists(0, kClientMember); }));
+  EXPECT_EQ(Session.channel.ChannelMemberCount.load(), 2);
+
+  // The peer talks: the client hears it, from the peer, in its queue.
+  for (std::uint8_t s = 1; s <= 3; ++s) peer.say(s, 1234);
+  ASSERT_TRUE(eventually([] { return Session.channel.SpeakerId.load() == kPeerMember; }));
+  EXPECT_TRUE(eventually([&] { return queue_.write_index() == 8; }));
+  const auto queued = queue_.snapshot();
+  EXPECT_EQ(static_cast<std::int16_t>(queued[5 * kVoiceBlockBytes] | queued[5 * kVoiceBlockBytes + 1] << 8), 1234);
+  EXPECT_EQ(Session.lights.ErrorLevel.load(), 0);
+
+  // The client talks: the peer hears a full block from the client.
+  VoiceSender sender(session_);
+  sender.send_voice_block(block_of(-555));
+  Buffer buffer{};
+  const auto heard = peer.hear(buffer);
+  ASSERT_TRUE(heard);
+  EXPECT_EQ(heard->speaker, kClientMember);
+  ASSERT_TRUE(heard->pcm);
+  EXPECT_EQ(static_cast<std::int16_t>((*heard->pcm)[0] | (*heard->pcm)[1] << 8), -555);
+}
+
+TEST_F(RelayNetworkTest, ChangingChannelMovesTheMember) {
+  PeerMember peer;
+  ASSERT_TRUE(eventually([&] { return client_lists(0, kClientMember); }));
+  select_channel(5);
+  EXPECT_EQ(Session.channel.ChannelMemberCount.load(), -1);
+  ASSERT_TRUE(eventually([] { return Session.channel.ChannelMemberCount.load() == 1; }));
+  EXPECT_TRUE(client_lists(5, kClientMember));
+  ASSERT_TRUE(eventually([&] {
+    const auto zero = peer.list(0);
+    return zero && zero->count == 1 && zero->members[0] == kPeerMember;
+  }));
+  // Speech in channel 0 no longer reaches the client.
+  const int speaker_before = Session.channel.SpeakerId.load();
+  peer.say(1, 99);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(Session.channel.SpeakerId.load(), speaker_before);
+}
+
+TEST_F(RelayNetworkTest, OperatorsClosingNoticeReachesTheClient) {
+  ASSERT_TRUE(eventually([&] { return client_lists(0, kClientMember); }));
+  relay_.write("close all\n");
+  relay_.waitForBytesWritten(2000);
+  ASSERT_TRUE(eventually([&] { return notices_.closes.load() == 1; }));
+  EXPECT_EQ(notices_.too_old.load(), 0);
+}
+
+}  // namespace
+}  // namespace marvok::relay
