@@ -11,7 +11,7 @@ mapfile -t sources < <(git ls-files '*.cpp' '*.h')
 echo "clang-format: ${#sources[@]} files"
 clang-format --dry-run --Werror "${sources[@]}"
 
-mapfile -t units < <(git ls-files 'src/*.cpp' 'tests/*.cpp' 'resources/*.cpp' | grep -v '^tests/fuzz/')
+mapfile -t units < <(git ls-files 'src/*.cpp' 'servers/*.cpp' 'tests/*.cpp' 'resources/*.cpp' | grep -v '^tests/fuzz/')
 echo "clang-tidy: ${#units[@]} files"
 # Generated headers (moc, deployment values) must exist before tidy reads the units.
 cmake --build "$build" >/dev/null

@@ -1,0 +1,328 @@
+#include "relay.h"
+
+#include <algorithm>
+#include <string>
+
+#include "control_pairing.h"
+
+namespace marvok::relay_server {
+
+namespace {
+
+using platform::Endpoint;
+
+constexpr auto kSummaryInterval = std::chrono::seconds(10);
+// Speech resumed after this long starts afresh instead of joining carried frames.
+constexpr auto kSpeechGap = std::chrono::milliseconds(100);
+// A speaker quiet this long gives back its Opus encoder.
+constexpr auto kEncoderIdleTime = std::chrono::seconds(5);
+
+const char* endpoint_text(const std::optional<Endpoint>& endpoint, std::string& storage) {
+  storage = endpoint ? platform::format_endpoint(*endpoint) : "-";
+  return storage.c_str();
+}
+
+}  // namespace
+
+Relay::Relay(const RelayConfig& config, const RelaySockets& sockets, RelayLog& log, Clock::time_point now)
+    : config_(config),
+      sockets_(sockets),
+      log_(log),
+      reframers_(std::make_unique<OpusReframer[]>(ClientTable::kCapacity)),
+      next_summary_(now + kSummaryInterval) {}
+
+// ---- datagrams in ------------------------------------------------------------
+
+void Relay::on_voice_port(int channel, const Endpoint& from, relay::Bytes datagram, Clock::time_point now) {
+  ++counters_.datagrams_in;
+  switch (relay::classify_client_datagram(datagram)) {
+    case relay::ClientDatagram::VoiceHello: on_voice_hello(from, now); return;
+    case relay::ClientDatagram::ControlHello:
+      if (const SlotId slot = pair_control_hello(clients_, sighting(from, now)); slot != kNoSlot)
+        on_control_known(slot);
+      else
+        ++counters_.stray_datagrams;
+      return;
+    case relay::ClientDatagram::Presence:
+      if (const auto presence = relay::read_presence(datagram))
+        on_presence(channel, from, *presence, now);
+      else
+        ++counters_.bad_datagrams;
+      return;
+    case relay::ClientDatagram::Voice:
+      if (const auto voice = relay::read_outgoing_voice(datagram)) on_speech(channel, from, *voice, now);
+      return;
+    default: ++counters_.bad_datagrams; return;
+  }
+}
+
+void Relay::on_control_port(int channel, const Endpoint& from, relay::Bytes datagram, Clock::time_point now) {
+  ++counters_.datagrams_in;
+  switch (relay::classify_client_datagram(datagram)) {
+    case relay::ClientDatagram::ListRequest: on_list_request(channel, from, now); return;
+    case relay::ClientDatagram::Alive: on_alive(channel, from, now); return;
+    default: ++counters_.bad_datagrams; return;
+  }
+}
+
+void Relay::on_voice_hello(const Endpoint& from, Clock::time_point now) {
+  // A client says hello only when it starts, so a known voice socket means
+  // the client started again on the same port.
+  if (const SlotId old = clients_.find_by_voice(from); old != kNoSlot) forget(old, "started again");
+  const SlotId slot = clients_.add(from, now);
+  if (slot == kNoSlot) {
+    ++counters_.refused_clients;
+    return;
+  }
+  clients_.note_voice_hello(slot);
+}
+
+void Relay::on_presence(int channel, const Endpoint& from, const relay::Presence& presence, Clock::time_point now) {
+  SlotId slot = clients_.find_by_voice(from);
+  if (slot == kNoSlot) {
+    // The relay may have restarted under a running client, which sends no new hello.
+    slot = clients_.add(from, now);
+    if (slot == kNoSlot) {
+      ++counters_.refused_clients;
+      return;
+    }
+  }
+  Client& client = clients_.at(slot);
+  client.last_presence = now;
+  if (client.is_member() && client.member != presence.member)
+    log_.write("member %u now reports itself as member %u", client.member, presence.member);
+  client.member = presence.member;
+  if (client.channel != channel) tie_to_channel(slot, channel);
+  if (presence.variant == relay::PresenceVariant::Version) {
+    client.version = presence.version;
+    check_version(slot);
+  }
+}
+
+void Relay::on_speech(int channel, const Endpoint& from, const relay::OutgoingVoice& voice, Clock::time_point now) {
+  const SlotId slot = clients_.find_by_voice(from);
+  if (slot == kNoSlot || !clients_.at(slot).is_member()) {
+    ++counters_.stray_datagrams;
+    return;
+  }
+  // Speech goes to the voice port of the speaker's channel, just like presence.
+  if (clients_.at(slot).channel != channel) tie_to_channel(slot, channel);
+  const auto block = voice.block.first<relay::kVoiceBlockSize>();
+  if (config_.opus_channels.test(static_cast<std::size_t>(channel)))
+    forward_opus(slot, block, now);
+  else
+    forward_pcm(slot, block);
+}
+
+void Relay::on_list_request(int channel, const Endpoint& from, Clock::time_point now) {
+  if (!note_control_heard(from, now)) {
+    if (const SlotId slot = learn_control_from_list_request(clients_, channel, sighting(from, now)); slot != kNoSlot)
+      on_control_known(slot);
+  }
+  std::array<std::uint16_t, relay::kMaxListedMembers> members{};
+  const std::size_t count = listed_members(channel, members);
+  const std::size_t size = relay::write_member_list(out_, channel, std::span(members.data(), count));
+  send(sockets_.control(channel), size, from);
+}
+
+std::size_t Relay::listed_members(int channel, std::array<std::uint16_t, relay::kMaxListedMembers>& members) const {
+  // One entry per member, even when a member runs several clients.
+  std::size_t count = 0;
+  for (const SlotId slot : clients_.members_of(channel)) {
+    if (count == members.size()) break;
+    const auto listed = std::span(members.data(), count);
+    const std::uint16_t member = clients_.at(slot).member;
+    if (std::find(listed.begin(), listed.end(), member) == listed.end()) members[count++] = member;
+  }
+  return count;
+}
+
+void Relay::on_alive(int channel, const Endpoint& from, Clock::time_point now) {
+  if (note_control_heard(from, now)) return;
+  if (const SlotId slot = learn_control_from_alive(clients_, channel, sighting(from, now)); slot != kNoSlot)
+    on_control_known(slot);
+}
+
+bool Relay::note_control_heard(const Endpoint& from, Clock::time_point now) {
+  const SlotId slot = clients_.find_by_control(from);
+  if (slot == kNoSlot) return false;
+  clients_.at(slot).last_control = now;
+  return true;
+}
+
+ControlSighting Relay::sighting(const Endpoint& control, Clock::time_point now) const {
+  // A control socket silent as long as it takes to forget a client is taken for gone.
+  return {control, now, now - config_.client_timeout};
+}
+
+// ---- membership and notices ----------------------------------------------------
+
+void Relay::tie_to_channel(SlotId slot, int channel) {
+  const Client& client = clients_.at(slot);
+  const int previous = client.channel;
+  clients_.move_to_channel(slot, channel);
+  std::string voice;
+  std::string control;
+  if (previous == kNoChannel)
+    log_.write("member %u joined channel %d (voice %s, control %s)", client.member, channel,
+               endpoint_text(client.voice, voice), endpoint_text(client.control, control));
+  else
+    log_.write("member %u moved from channel %d to channel %d", client.member, previous, channel);
+}
+
+void Relay::on_control_known(SlotId slot) {
+  // A version notice held back for want of a control socket can go now.
+  check_version(slot);
+}
+
+void Relay::check_version(SlotId slot) {
+  Client& client = clients_.at(slot);
+  if (!config_.min_version || !client.version || client.version_notice_sent) return;
+  if (!(*client.version < *config_.min_version) || !client.control) return;
+  if (!send_notice(slot, relay::kNoticeVersionTooOld)) return;
+  client.version_notice_sent = true;
+  log_.write("notice %u to member %u: version %s is older than %s", relay::kNoticeVersionTooOld, client.member,
+             format_client_version(*client.version).data(), format_client_version(*config_.min_version).data());
+}
+
+bool Relay::send_notice(SlotId slot, std::uint8_t code) {
+  const Client& client = clients_.at(slot);
+  if (!client.control) return false;
+  const std::size_t size = relay::write_notice(out_, code);
+  send(sockets_.control(client.is_member() ? client.channel : 0), size, *client.control);
+  return true;
+}
+
+int Relay::close_member(std::uint16_t member) {
+  int sent = 0;
+  for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
+    const auto slot = static_cast<SlotId>(i);
+    if (!clients_.in_use(slot) || !clients_.at(slot).is_member() || clients_.at(slot).member != member) continue;
+    if (send_notice(slot, relay::kNoticeSupervisorCloses))
+      ++sent;
+    else
+      log_.write("member %u has no known control socket; notice %u not sent", member, relay::kNoticeSupervisorCloses);
+  }
+  log_.write("notice %u to member %u: sent to %d client(s)", relay::kNoticeSupervisorCloses, member, sent);
+  return sent;
+}
+
+int Relay::close_all() {
+  int sent = 0;
+  for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
+    const auto slot = static_cast<SlotId>(i);
+    if (clients_.in_use(slot) && send_notice(slot, relay::kNoticeSupervisorCloses)) ++sent;
+  }
+  log_.write("notice %u to every client: sent to %d client(s)", relay::kNoticeSupervisorCloses, sent);
+  return sent;
+}
+
+void Relay::print_clients(std::FILE* out) const {
+  std::fprintf(out, "%zu client(s)\n", clients_.size());
+  std::string voice;
+  std::string control;
+  for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
+    const auto slot = static_cast<SlotId>(i);
+    if (!clients_.in_use(slot)) continue;
+    const Client& client = clients_.at(slot);
+    const auto version = client.version ? format_client_version(*client.version) : std::array<char, 6>{'-'};
+    if (client.is_member())
+      std::fprintf(out, "member %u channel %d version %s voice %s control %s\n", client.member, client.channel,
+                   version.data(), endpoint_text(client.voice, voice), endpoint_text(client.control, control));
+    else
+      std::fprintf(out, "waiting for presence: voice %s control %s\n", endpoint_text(client.voice, voice),
+                   endpoint_text(client.control, control));
+  }
+  std::fflush(out);
+}
+
+void Relay::forget(SlotId slot, const char* reason) {
+  const Client& client = clients_.at(slot);
+  if (client.is_member()) log_.write("member %u left channel %d (%s)", client.member, client.channel, reason);
+  reframers_[slot].release();
+  clients_.remove(slot);
+}
+
+// ---- speech ----------------------------------------------------------------------
+
+void Relay::forward_pcm(SlotId speaker, std::span<const std::uint8_t, relay::kVoiceBlockSize> block) {
+  const Client& from = clients_.at(speaker);
+  const auto& socket = sockets_.voice(from.channel);
+  for (const SlotId slot : clients_.members_of(from.channel)) {
+    if (slot == speaker) continue;
+    Client& to = clients_.at(slot);
+    const std::size_t size =
+        relay::write_forwarded_pcm(out_, relay::VoiceKind::PcmA, to.take_sequence(), from.member, block);
+    send(socket, size, to.voice);
+  }
+}
+
+void Relay::forward_opus(SlotId speaker, std::span<const std::uint8_t, relay::kVoiceBlockSize> block,
+                         Clock::time_point now) {
+  Client& from = clients_.at(speaker);
+  OpusReframer& reframer = reframers_[speaker];
+  if (now - from.last_speech > kSpeechGap) reframer.discard_pending();
+  from.last_speech = now;
+  OpusReframer::Packets packets;
+  const std::size_t count = reframer.push(block, packets);
+  const auto& socket = sockets_.voice(from.channel);
+  for (std::size_t i = 0; i < count; ++i) {
+    for (const SlotId slot : clients_.members_of(from.channel)) {
+      if (slot == speaker) continue;
+      Client& to = clients_.at(slot);
+      const std::size_t size = relay::write_forwarded_opus(out_, to.take_sequence(), from.member, packets[i].view());
+      send(socket, size, to.voice);
+    }
+  }
+}
+
+void Relay::send(const platform::UdpSocket& socket, std::size_t size, const Endpoint& to) {
+  if (socket.send_to(std::span(out_.data(), size), to))
+    ++counters_.datagrams_out;
+  else
+    ++counters_.send_failures;
+}
+
+// ---- housekeeping ------------------------------------------------------------------
+
+void Relay::on_tick(Clock::time_point now) {
+  forget_silent_clients(now);
+  release_quiet_encoders(now);
+  if (now >= next_summary_) {
+    write_summary();
+    next_summary_ = now + kSummaryInterval;
+  }
+}
+
+void Relay::forget_silent_clients(Clock::time_point now) {
+  for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
+    const auto slot = static_cast<SlotId>(i);
+    if (clients_.in_use(slot) && now - clients_.at(slot).last_presence > config_.client_timeout)
+      forget(slot, "no presence");
+  }
+}
+
+void Relay::release_quiet_encoders(Clock::time_point now) {
+  for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
+    const auto slot = static_cast<SlotId>(i);
+    if (reframers_[slot].has_encoder() && now - clients_.at(slot).last_speech > kEncoderIdleTime)
+      reframers_[slot].release();
+  }
+}
+
+void Relay::write_summary() {
+  const RelayCounters& now = counters_;
+  const RelayCounters& then = summarized_;
+  log_.write(
+      "summary: %zu clients (%zu in channels), last 10 s: %llu datagrams in, %llu out, %llu bad, %llu stray, "
+      "%llu send failures, %llu clients refused",
+      clients_.size(), clients_.member_count(), static_cast<unsigned long long>(now.datagrams_in - then.datagrams_in),
+      static_cast<unsigned long long>(now.datagrams_out - then.datagrams_out),
+      static_cast<unsigned long long>(now.bad_datagrams - then.bad_datagrams),
+      static_cast<unsigned long long>(now.stray_datagrams - then.stray_datagrams),
+      static_cast<unsigned long long>(now.send_failures - then.send_failures),
+      static_cast<unsigned long long>(now.refused_clients - then.refused_clients));
+  summarized_ = counters_;
+}
+
+}  // namespace marvok::relay_server

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "client_table.h"
+#include "control_pairing.h"
+#include "opus_reframer.h"
+#include "relay/datagrams.h"
+#include "relay_config.h"
+#include "relay_counters.h"
+#include "relay_log.h"
+#include "relay_sockets.h"
+
+namespace marvok::relay_server {
+
+// What the relay does with each datagram, with the clock passed in. Sockets
+// and waiting belong to RelayServer; this class only reacts and sends.
+class Relay {
+ public:
+  Relay(const RelayConfig& config, const RelaySockets& sockets, RelayLog& log, Clock::time_point now);
+
+  void on_voice_port(int channel, const platform::Endpoint& from, relay::Bytes datagram, Clock::time_point now);
+  void on_control_port(int channel, const platform::Endpoint& from, relay::Bytes datagram, Clock::time_point now);
+  // Forgets silent clients, frees the encoders of quiet speakers and writes
+  // the periodic summary. Call it a few times a second.
+  void on_tick(Clock::time_point now);
+
+  // Notice 240 to every client of the member; returns how many got it.
+  int close_member(std::uint16_t member);
+  int close_all();
+  void print_clients(std::FILE* out) const;
+
+  const RelayCounters& counters() const { return counters_; }
+
+ private:
+  void on_voice_hello(const platform::Endpoint& from, Clock::time_point now);
+  void on_presence(int channel, const platform::Endpoint& from, const relay::Presence& presence, Clock::time_point now);
+  void on_speech(int channel, const platform::Endpoint& from, const relay::OutgoingVoice& voice, Clock::time_point now);
+  void on_list_request(int channel, const platform::Endpoint& from, Clock::time_point now);
+  void on_alive(int channel, const platform::Endpoint& from, Clock::time_point now);
+  // The channel's members in join order, each once; returns how many.
+  std::size_t listed_members(int channel, std::array<std::uint16_t, relay::kMaxListedMembers>& members) const;
+  // True when the control socket belongs to a known client.
+  bool note_control_heard(const platform::Endpoint& from, Clock::time_point now);
+  ControlSighting sighting(const platform::Endpoint& control, Clock::time_point now) const;
+
+  void tie_to_channel(SlotId slot, int channel);
+  void on_control_known(SlotId slot);
+  void check_version(SlotId slot);
+  void forward_pcm(SlotId speaker, std::span<const std::uint8_t, relay::kVoiceBlockSize> block);
+  void forward_opus(SlotId speaker, std::span<const std::uint8_t, relay::kVoiceBlockSize> block, Clock::time_point now);
+  bool send_notice(SlotId slot, std::uint8_t code);
+  void send(const platform::UdpSocket& socket, std::size_t size, const platform::Endpoint& to);
+  void forget(SlotId slot, const char* reason);
+  void forget_silent_clients(Clock::time_point now);
+  void release_quiet_encoders(Clock::time_point now);
+  void write_summary();
+
+  const RelayConfig& config_;
+  const RelaySockets& sockets_;
+  RelayLog& log_;
+  ClientTable clients_;
+  // One per client slot; holds an encoder only while its client speaks on an Opus channel.
+  std::unique_ptr<OpusReframer[]> reframers_;
+  relay::Buffer out_{};
+  RelayCounters counters_;
+  RelayCounters summarized_;
+  Clock::time_point next_summary_;
+};
+
+}  // namespace marvok::relay_server

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <bitset>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+
+#include "client_version.h"
+#include "relay/datagrams.h"
+
+namespace marvok::relay_server {
+
+struct RelayConfig {
+  std::uint32_t address = 0;  // IPv4, host byte order
+  // Clients reporting an older version get notice 220 once.
+  std::optional<ClientVersion> min_version;
+  // Channels whose speech is forwarded as Opus instead of raw PCM.
+  std::bitset<relay::kChannelCount> opus_channels;
+  std::chrono::milliseconds client_timeout{3000};
+  // Operator commands, one per line; -1 for none. The relay never closes it.
+  int command_fd = -1;
+  std::FILE* command_output = stdout;
+  std::FILE* log = stderr;
+};
+
+}  // namespace marvok::relay_server

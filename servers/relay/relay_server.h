@@ -1,0 +1,54 @@
+#pragma once
+
+#include <poll.h>
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "command_reader.h"
+#include "relay.h"
+#include "relay_config.h"
+#include "relay_counters.h"
+#include "relay_log.h"
+#include "relay_sockets.h"
+
+namespace marvok::relay_server {
+
+// The relay's event loop: one thread waits with poll() on the 22 ports, the
+// operator's commands and a stop pipe, and hands each datagram to Relay.
+class RelayServer {
+ public:
+  explicit RelayServer(RelayConfig config);
+  RelayServer(const RelayServer&) = delete;
+  RelayServer& operator=(const RelayServer&) = delete;
+  ~RelayServer();
+
+  // Binds every port. False, with the reason in `error`, when one is taken or
+  // the address is not this machine's.
+  bool open(std::string& error);
+  // Serves until stop(); returns at once when open() has not succeeded.
+  void run();
+  // Ends run() soon. Safe from a signal handler and from any thread.
+  void stop();
+
+  // Read these only while run() is not running.
+  const RelayCounters& counters() const;
+
+ private:
+  // Reads what waits on one port, up to a batch so no port starves the others.
+  void serve_port(const pollfd& watched, const platform::UdpSocket& socket, int channel, bool voice_port,
+                  Clock::time_point now);
+  void read_commands();
+  void run_command(std::string_view line);
+
+  RelayConfig config_;
+  RelayLog log_;
+  CommandReader commands_;
+  std::optional<RelaySockets> sockets_;
+  std::optional<Relay> relay_;
+  std::array<int, 2> stop_pipe_{-1, -1};
+  relay::Buffer in_{};
+};
+
+}  // namespace marvok::relay_server

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/udp_socket.h"
+#include "relay/datagrams.h"
+
+namespace marvok::relay_server {
+
+// The voice and control ports of every channel, bound on one address. Sends
+// never block: a datagram that finds no room is dropped rather than delaying
+// every other receiver.
+class RelaySockets {
+ public:
+  // Nothing, with the port and the reason in `error`, when a port cannot be bound.
+  static std::optional<RelaySockets> open(std::uint32_t address, std::string& error);
+
+  const platform::UdpSocket& voice(int channel) const { return voice_[static_cast<std::size_t>(channel)]; }
+  const platform::UdpSocket& control(int channel) const { return control_[static_cast<std::size_t>(channel)]; }
+
+ private:
+  RelaySockets() = default;
+
+  std::array<platform::UdpSocket, relay::kChannelCount> voice_;
+  std::array<platform::UdpSocket, relay::kChannelCount> control_;
+};
+
+}  // namespace marvok::relay_server

@@ -1,0 +1,44 @@
+#include "command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace marvok::relay_server {
+namespace {
+
+CommandLine parse(std::vector<std::string_view> arguments) { return parse_command_line(arguments); }
+
+TEST(RelayCommandLine, ReadsEveryOptionInBothForms) {
+  const CommandLine parsed = parse({"--address", "127.0.0.2", "--min-version=0.7.8", "--opus-channel", "3",
+                                    "--opus-channel=10", "--client-timeout-ms", "1500"});
+  ASSERT_EQ(parsed.action, CommandLine::Action::Run) << parsed.error;
+  EXPECT_EQ(parsed.config.address, 0x7F000002u);
+  EXPECT_EQ(parsed.config.min_version, (ClientVersion{'0', '7', '8'}));
+  EXPECT_EQ(parsed.config.opus_channels.to_ulong(), (1ul << 3) | (1ul << 10));
+  EXPECT_EQ(parsed.config.client_timeout, std::chrono::milliseconds(1500));
+}
+
+TEST(RelayCommandLine, RefusesWhatItCannotServe) {
+  const std::vector<std::vector<std::string_view>> refused = {
+      {},
+      {"--address", "localhost"},
+      {"--address", "127.0.0.1", "--opus-channel", "11"},
+      {"--address", "127.0.0.1", "--opus-channel", "-1"},
+      {"--address", "127.0.0.1", "--min-version", "0.7"},
+      {"--address", "127.0.0.1", "--min-version", "0.10.1"},
+      {"--address", "127.0.0.1", "--client-timeout-ms", "0"},
+      {"--address", "127.0.0.1", "--client-timeout-ms", "12ms"},
+      {"--address", "127.0.0.1", "--verbose"},
+      {"--address"},
+      {"127.0.0.1"},
+  };
+  for (const auto& arguments : refused) {
+    const CommandLine parsed = parse(arguments);
+    EXPECT_EQ(parsed.action, CommandLine::Action::Error) << "accepted argument " << arguments.size();
+    EXPECT_FALSE(parsed.error.empty());
+  }
+}
+
+}  // namespace
+}  // namespace marvok::relay_server
