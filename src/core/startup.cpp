@@ -6,8 +6,12 @@
 #include <QPointer>
 #include <QScreen>
 
+#include "audio/audio_worker.h"
+#include "audio/opus_playback.h"
 #include "audio/playback_queue.h"
+#include "audio/render_worker.h"
 #include "core/deployment.h"
+#include "core/device_failure.h"
 #include "core/heartbeat_worker.h"
 #include "core/machine_id.h"
 #include "core/message_loop.h"
@@ -15,6 +19,7 @@
 #include "core/startup_images.h"
 #include "core/supervisor_notice_actions.h"
 #include "core/worker_threads.h"
+#include "platform/audio_devices.h"
 #include "platform/instance_lock.h"
 #include "platform/master_volume.h"
 #include "platform/message_box.h"
@@ -25,6 +30,8 @@
 #include "relay/control_worker.h"
 #include "relay/relay_session.h"
 #include "relay/voice_receiver.h"
+#include "relay/voice_sender.h"
+#include "ui/level_meters.h"
 #include "ui/main_images.h"
 #include "ui/main_window.h"
 #include "ui/main_window_layout.h"
@@ -104,14 +111,30 @@ void start_network_workers(WorkerThreads& workers) {
   workers.start([](std::stop_token stop) { run_heartbeat_worker(stop, Session.lights.TcpLed); });
   workers.start([](std::stop_token stop) { relay::run_presence_worker(stop, relay::Relay); });
   workers.start([](std::stop_token stop) {
-    // Opus speech has no output here yet: a packet counts as nothing played.
-    relay::VoiceReceiver receiver(PlaybackQueue, [](std::span<const std::uint8_t>) { return 0; });
+    relay::VoiceReceiver receiver(PlaybackQueue,
+                                  [](std::span<const std::uint8_t> packet) { return play_opus_packet(packet); });
     relay::run_voice_receiver(stop, relay::Relay, receiver);
   });
   workers.start([](std::stop_token stop) {
     SupervisorNoticeActions notices(stop);
     relay::ControlWorker control(relay::Relay, relay::Members, notices);
     relay::run_control_worker(stop, relay::Relay, control);
+  });
+}
+
+void start_audio_worker(WorkerThreads& workers) {
+  workers.start([](std::stop_token stop) {
+    AudioWorker worker(VoiceDevices{platform::open_output_device, platform::open_capture_device},
+                       relay::send_voice_block,
+                       [stop](VoiceDevice device, int code) { report_device_failure(device, code, stop); });
+    worker.run(stop);
+  });
+}
+
+void start_render_worker(WorkerThreads& workers) {
+  workers.start([](std::stop_token stop) {
+    // Without an output the decoded speech is simply not heard.
+    if (const auto device = platform::open_render_device(kRenderBufferMs)) run_render_stage(stop, *device);
   });
 }
 
@@ -151,6 +174,7 @@ int run_client(QApplication& app) {
   Session.lights.reset();
   load_button_images();
   load_icon_images();
+  if (ui::MainWindow* main = Session.display.MainWindow) ui::create_level_meters(*main);
   load_channel_images();
   Session.display.PanelsReady.store(true, std::memory_order_relaxed);
 
@@ -159,9 +183,11 @@ int run_client(QApplication& app) {
   WorkerThreads workers;
   start_network_workers(workers);
   Session.display.ReceivedFormat.store(0, std::memory_order_relaxed);
+  start_audio_worker(workers);
 
   Session.SecondsLeft.store(kCountdownSeconds, std::memory_order_relaxed);
   Session.display.ForceRefetch.store(false, std::memory_order_relaxed);
+  start_render_worker(workers);
 
   const int exit_code = run_message_loop(app);
 

@@ -155,15 +155,46 @@ TEST_F(ClientRun, SecondInstanceIsToldAndEndsWithOne) {
   EXPECT_TRUE(first.held());
 }
 
-TEST_F(ClientRun, SoundFailureIsShownAndStartUpGoesOn) {
+TEST_F(ClientRun, WithoutSoundServerTheChimeAndPlaybackFailuresAreShownAndTheClientEndsWithOne) {
   const char* current = std::getenv("PULSE_SERVER");
   const std::string server = current ? current : "";
   ::setenv("PULSE_SERVER", "unix:/nonexistent/pulse/native", 1);
   const int exit_code = run();
   ::setenv("PULSE_SERVER", server.c_str(), 1);
-  EXPECT_EQ(exit_code, kExitNormal);
-  const std::vector<SeenBox> expected{{"Erreur", "Échec de la lecture du son"}};
-  EXPECT_EQ(boxes_.seen(), expected);
+  EXPECT_EQ(exit_code, 1);
+  ASSERT_EQ(boxes_.seen().size(), 3u);
+  EXPECT_EQ(boxes_.seen()[0], (SeenBox{"Erreur", "Échec de la lecture du son"}));
+  EXPECT_EQ(boxes_.seen()[1].caption, "Erreur Système Windows");
+  EXPECT_TRUE(boxes_.seen()[1].text.startsWith("Windows semble avoir un problème système !\nCode d'erreur : "));
+  EXPECT_NE(boxes_.seen()[1].text.back(), ' ');  // a code follows
+  EXPECT_EQ(boxes_.seen()[2],
+            (SeenBox{"Identification du problème",
+                     "Erreur d'ouverture du périphérique de lecture.\nLe driver de lecture est défectueux ou "
+                     "incompatible\nMarvok ne pourra pas fonctionner en mode écoute.\nLe programme va s'arrêté "
+                     "automatiquement."}));
+}
+
+TEST_F(ClientRun, WithoutMicrophoneTheClientRunsUntilTheFirstTalkPress) {
+  bool ran_normally = false;
+  QTimer::singleShot(500, [&] {
+    ran_normally = boxes_.seen().empty() && Session.display.MainWindow != nullptr;
+    Session.devices.SelectedInputDevice = 99;  // an input device that does not exist
+    Session.talk.set_key(kTalkPressed);
+  });
+  QTimer::singleShot(15000, [] {  // should the failure never come
+    if (ui::MainWindow* window = Session.display.MainWindow) window->close();
+  });
+  const int exit_code = run_client(*qApp);
+  Session.talk.set_key(kTalkReleased);
+  EXPECT_TRUE(ran_normally);
+  EXPECT_EQ(exit_code, 1);
+  ASSERT_EQ(boxes_.seen().size(), 2u);
+  EXPECT_EQ(boxes_.seen()[0].caption, "Erreur Système Windows");
+  EXPECT_EQ(boxes_.seen()[1],
+            (SeenBox{"Identification du problème",
+                     "Erreur d'ouverture du périphérique d'enregistrement.\nLe driver d'enregistrement est "
+                     "défectueux ou incompatible\nMarvok ne pourra fonctionner qu'en mode écoute.\nLe programme va "
+                     "s'arrêté automatiquement."}));
 }
 
 TEST_F(ClientRun, MissingChimeFileIsASoundFailure) {
@@ -227,9 +258,13 @@ TEST_F(ClientRun, VersionTooOldIsToldThenEndsTheClient) {
 
 TEST_F(ClientRun, MicrophoneLevelIsRestoredAtShutdown) {
   using platform::AudioEndpoint;
+  const std::optional<float> before = platform::get_master_level(AudioEndpoint::DefaultCapture);
+  ASSERT_TRUE(before);
   ASSERT_TRUE(platform::set_master_level(AudioEndpoint::DefaultCapture, 0.37f));
   run([] { platform::set_master_level(AudioEndpoint::DefaultCapture, 0.9f); });
-  EXPECT_NEAR(*platform::get_master_level(AudioEndpoint::DefaultCapture), 0.37f, 0.001f);
+  const std::optional<float> after = platform::get_master_level(AudioEndpoint::DefaultCapture);
+  platform::set_master_level(AudioEndpoint::DefaultCapture, *before);  // leave the microphone as found
+  EXPECT_NEAR(after.value_or(-1.0f), 0.37f, 0.001f);
 }
 
 }  // namespace

@@ -1,0 +1,126 @@
+#include "audio/audio_worker.h"
+
+#include <array>
+#include <chrono>
+#include <mutex>
+
+#include "audio/level_meter.h"
+#include "core/session_state.h"
+#include "core/worker_threads.h"
+
+namespace marvok {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr milliseconds kPollPeriod{10};
+constexpr int kOutputBuffers = 2;
+constexpr int kCaptureBuffers = 3;
+// A device that stops returning buffers must not hold the worker for ever.
+constexpr milliseconds kLongestDrain{2000};
+
+// How many of the two output buffers are not queued on the device. The
+// device's completion signal and the stage both change it, under the lock.
+class FreeOutputBuffers {
+ public:
+  void take() {
+    std::lock_guard lock(OutputLock);
+    --FreeOutputCount;
+  }
+  void give_back() {
+    std::lock_guard lock(OutputLock);
+    ++FreeOutputCount;
+  }
+  int count() const {
+    std::lock_guard lock(OutputLock);
+    return FreeOutputCount;
+  }
+
+ private:
+  mutable std::mutex OutputLock;
+  int FreeOutputCount = kOutputBuffers;
+};
+
+}  // namespace
+
+bool AudioWorker::keep_running(std::stop_token stop) const {
+  return !stop.stop_requested() && Session.run.AudioRunning.load(std::memory_order_relaxed) == 1;
+}
+
+void AudioWorker::run(std::stop_token stop) {
+  Session.run.AudioRunning.store(1, std::memory_order_relaxed);
+  while (run_playback_stage(stop)) {
+    // Leaving because the client ends: the microphone is not opened again.
+    if (!keep_running(stop)) break;
+    if (!run_transmission(stop)) break;
+    if (!keep_running(stop)) break;
+  }
+  Session.run.AudioRunning.store(99, std::memory_order_relaxed);
+}
+
+bool AudioWorker::run_playback_stage(std::stop_token stop) {
+  FreeOutputBuffers free_buffers;
+  platform::DeviceError error;
+  auto device = devices_.open_output([&free_buffers] { free_buffers.give_back(); }, error);
+  if (!device) {
+    on_failure_(VoiceDevice::Playback, error.code);
+    return false;
+  }
+
+  std::array<std::uint8_t, kOutputBufferBytes> buffer{};
+  auto& ring = Session.lights.NetworkRing;
+  while (!Session.talk.is_talking() && keep_running(stop)) {
+    PlaybackCursorCell.store(RingCursor, std::memory_order_relaxed);
+    set_led(ring[static_cast<std::size_t>(RingCursor)], LedColor::Blue);
+    queue_.shift_out(buffer);
+    RingCursor = (RingCursor + 1) % 16;
+    set_led(ring[static_cast<std::size_t>(RingCursor)], LedColor::Red);
+
+    device->write(buffer);
+    free_buffers.take();
+    while (free_buffers.count() == 0 && !stop.stop_requested()) sleep_unless_stopped(stop, kPollPeriod);
+    measure_block_levels(std::span<const std::uint8_t>(buffer).first(400), MeterBars::Update);
+  }
+
+  // Let both buffers finish playing before the device closes.
+  const auto until = std::chrono::steady_clock::now() + kLongestDrain;
+  while (free_buffers.count() < kOutputBuffers && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(kPollPeriod);
+  device.reset();
+  return true;
+}
+
+bool AudioWorker::run_transmission(std::stop_token stop) {
+  platform::DeviceError error;
+  auto device = devices_.open_capture(Session.devices.SelectedInputDevice.load(std::memory_order_relaxed), error);
+  if (!device) {
+    on_failure_(VoiceDevice::Capture, error.code);
+    return false;
+  }
+
+  using Area = std::array<std::uint8_t, platform::kCaptureBufferBytes>;
+  const auto areas = std::make_unique<std::array<Area, kCaptureBuffers>>();
+  for (int slot = 0; slot < kCaptureBuffers; ++slot) device->add_buffer(slot, (*areas)[static_cast<std::size_t>(slot)]);
+  device->start();
+  set_led(Session.lights.TxRxLed, LedColor::Red);
+
+  int CaptureIndex = 0;
+  while (Session.talk.is_talking() && keep_running(stop)) {
+    if (device->is_done(CaptureIndex)) {
+      Area& area = (*areas)[static_cast<std::size_t>(CaptureIndex)];
+      send_voice_block_(area);
+      device->add_buffer(CaptureIndex, area);
+      CaptureIndex = (CaptureIndex + 1) % kCaptureBuffers;
+    }
+    sleep_unless_stopped(stop, kPollPeriod);
+  }
+
+  // Whatever is partly recorded is dropped with the buffers still queued.
+  device->stop_and_reset();
+  device.reset();
+  set_led(Session.lights.TxRxLed, LedColor::Blue);
+  return true;
+}
+
+}  // namespace marvok

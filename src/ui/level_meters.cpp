@@ -1,0 +1,106 @@
+#include "ui/level_meters.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPen>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "audio/level_meter.h"
+#include "platform/images.h"
+#include "ui/main_window.h"
+
+namespace marvok::ui {
+
+namespace {
+
+const QString kDialFileName = QStringLiteral("vu_meter_2.bmp");
+
+void draw_level_bar(MainWindow& main, int x_from, int level) {
+  const int lit = lit_bar_columns(level);
+  const QRect area(x_from, kBarTop, kBarWidth, kBarBottom - kBarTop);
+  main.draw(area, [&](QPainter& painter) {
+    // Each column is a one-pixel line whose end row is left out.
+    for (int i = 0; i < kBarWidth; ++i)
+      painter.fillRect(QRect(x_from + i, kBarTop, 1, kBarBottom - kBarTop),
+                       i >= lit ? kUnlitBarColour : bar_column_colour(i, kBarWidth));
+  });
+}
+
+}  // namespace
+
+int drawn_needle_angle(int angle) {
+  return angle >= kLowestNeedleAngle && angle <= kHighestNeedleAngle ? angle : kLowestNeedleAngle;
+}
+
+QPoint needle_tip(QPoint pivot, int angle) {
+  const double theta = angle * std::numbers::pi / 180.0;
+  return pivot +
+         QPoint(static_cast<int>(kNeedleLength * std::cos(theta)), static_cast<int>(kNeedleLength * std::sin(theta)));
+}
+
+int lit_bar_columns(int level, int width) { return std::clamp(level / kBarLevelPerColumn, 0, width); }
+
+QColor bar_column_colour(int column, int width) {
+  // The share is rounded to single precision before the double comparisons,
+  // which keeps column 105 of 150 on the green ramp and 135 on the red one.
+  const double x = static_cast<float>(column) / static_cast<float>(width);
+  if (x < 0.7) return QColor(static_cast<int>(x / 0.7 * 255), 255, 0);
+  if (x < 0.9) return QColor(255, 255 - static_cast<int>((x - 0.7) / 0.2 * 255), 0);
+  return QColor(255, 0, 0);
+}
+
+NeedleMeter::NeedleMeter(MainWindow& main, MeterSide side)
+    : QWidget(&main),
+      main_(main),
+      side_(side),
+      dial_(platform::load_bmp_file(kDialFileName).convertToFormat(QImage::Format_RGB32)),
+      surface_(kNeedleMeterSize, QImage::Format_RGB32) {
+  setObjectName(side == MeterSide::Left ? QStringLiteral("VuMeterLeftClass") : QStringLiteral("VuMeterRightClass"));
+  setGeometry(QRect(side == MeterSide::Left ? kLeftNeedleMeterPosition : kRightNeedleMeterPosition, kNeedleMeterSize));
+  QPalette grey = palette();
+  grey.setColor(QPalette::Window, kNeedleMeterBackground);
+  setPalette(grey);
+  setAutoFillBackground(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  // The background shows until the first tick, and for good wherever no dial covers it.
+  surface_.fill(kNeedleMeterBackground);
+  connect(&timer_, &QTimer::timeout, this, &NeedleMeter::redraw);
+  timer_.start(kNeedleMeterRedrawMs);
+}
+
+void NeedleMeter::redraw() {
+  const std::int32_t angle = (side_ == MeterSide::Left ? LevelMeters.LeftNeedleAngle : LevelMeters.RightNeedleAngle)
+                                 .load(std::memory_order_relaxed);
+  {
+    QPainter painter(&surface_);
+    painter.drawImage(QPoint(0, 0), dial_);
+    painter.setPen(QPen(kNeedleColour, kNeedlePenWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    // Without a dial its size is 0 x 0, so the needle pivots at the corner.
+    const QPoint pivot(dial_.width() / 2, dial_.height());
+    painter.drawLine(pivot, needle_tip(pivot, drawn_needle_angle(angle)));
+  }
+  update();
+  // The bars share the left meter's timer.
+  if (side_ == MeterSide::Left) draw_level_bars(main_);
+}
+
+void NeedleMeter::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  for (const QRect& part : event->region()) painter.drawImage(part, surface_, part);
+}
+
+void create_level_meters(MainWindow& main) {
+  for (const MeterSide side : {MeterSide::Left, MeterSide::Right}) {
+    auto* meter = new NeedleMeter(main, side);  // owned by the main window
+    meter->show();
+  }
+}
+
+void draw_level_bars(MainWindow& main) {
+  draw_level_bar(main, kLeftBarX, LevelMeters.LeftBarLevel.load(std::memory_order_relaxed));
+  draw_level_bar(main, kRightBarX, LevelMeters.RightBarLevel.load(std::memory_order_relaxed));
+}
+
+}  // namespace marvok::ui
