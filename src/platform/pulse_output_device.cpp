@@ -1,5 +1,6 @@
 // Voice playback over the sound server: a playback stream that reports each
 // buffer once the server has played past its end.
+#include <algorithm>
 #include <cstdint>
 
 #include "platform/audio_devices.h"
@@ -14,6 +15,7 @@ constexpr pa_sample_spec kVoiceFormat{PA_SAMPLE_S16LE, static_cast<std::uint32_t
 // How often the play position is asked for while buffers are playing: a
 // small part of a buffer's 125 ms.
 constexpr pa_usec_t kPositionPeriod = 10 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t kShortestWait = 2 * PA_USEC_PER_MSEC;
 
 class PulseOutputDevice final : public OutputDevice {
  public:
@@ -66,9 +68,17 @@ class PulseOutputDevice final : public OutputDevice {
   }
 
  private:
-  void poll_soon() {
+  void poll_soon(pa_usec_t after = kPositionPeriod) {
     polling_ = true;
-    pa_context_rttime_restart(connection_->context(), poll_timer_.get(), pa_rtclock_now() + kPositionPeriod);
+    pa_context_rttime_restart(connection_->context(), poll_timer_.get(), pa_rtclock_now() + after);
+  }
+
+  // When the next buffer should be done, from how much of it is left to play:
+  // asking only then keeps the position questions to one or two per buffer.
+  static pa_usec_t until_next_done(std::uint64_t played, std::uint64_t next_end) {
+    constexpr std::uint64_t kBytesPerSecond = 4ull * kVoiceFramesPerSecond;
+    const std::uint64_t left = next_end > played ? next_end - played : 0;
+    return std::max<pa_usec_t>(left * PA_USEC_PER_SEC / kBytesPerSecond, kShortestWait) + kShortestWait;
   }
 
   static void on_poll_time(pa_mainloop_api*, pa_time_event*, const timeval*, void* userdata) {
@@ -95,10 +105,14 @@ class PulseOutputDevice final : public OutputDevice {
         if (self->on_buffer_done_) self->on_buffer_done_();
       }
     }
-    if (self->done_ < self->written_ && self->stream_->ready())
-      self->poll_soon();
-    else
+    if (self->done_ < self->written_ && self->stream_->ready()) {
+      const std::uint64_t played = timing && !timing->read_index_corrupt && timing->read_index > 0
+                                       ? static_cast<std::uint64_t>(timing->read_index)
+                                       : 0;
+      self->poll_soon(until_next_done(played, (self->done_ + 1) * kOutputBufferBytes));
+    } else {
       self->polling_ = false;
+    }
   }
 
   std::unique_ptr<PulseConnection> connection_;
