@@ -9,6 +9,7 @@
 #include "audio/audio_worker.h"
 #include "core/session_state.h"
 #include "core/worker_threads.h"
+#include "platform/master_volume.h"
 #include "support/sound_probe.h"
 
 namespace marvok {
@@ -39,11 +40,16 @@ class AudioEngineTest : public ::testing::Test {
     Session.run.AudioRunning = 0;
     Session.devices.SelectedInputDevice = -1;
     PlaybackQueue.reset();
+    // The tones are measured at full level, whatever another run left behind.
+    microphone_level_ = platform::get_master_level(platform::AudioEndpoint::DefaultCapture);
+    platform::set_master_level(platform::AudioEndpoint::DefaultCapture, 1.0f);
+    platform::set_master_level(platform::AudioEndpoint::DefaultRender, 1.0f);
   }
   void TearDown() override {
     Session.run.AudioRunning = 0;
     workers_.stop_all();
     Session.talk.set_key(kTalkReleased);
+    if (microphone_level_) platform::set_master_level(platform::AudioEndpoint::DefaultCapture, *microphone_level_);
   }
 
   void start_worker() {
@@ -65,6 +71,7 @@ class AudioEngineTest : public ::testing::Test {
     return sent_.size();
   }
 
+  std::optional<float> microphone_level_;
   std::mutex mutex_;
   std::vector<std::array<std::uint8_t, kVoiceBlockBytes>> sent_;
   std::vector<VoiceDevice> failures_;
