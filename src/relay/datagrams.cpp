@@ -25,6 +25,9 @@ std::uint16_t member_at(Bytes datagram, std::size_t at) {
   return static_cast<std::uint16_t>(datagram[at] | datagram[at + 1] << 8);
 }
 
+// The channel and count of a member list are signed bytes.
+int signed_byte(std::uint8_t byte) { return byte < 0x80 ? byte : byte - 0x100; }
+
 std::size_t put_text(Buffer& out, std::size_t at, std::string_view text) {
   std::memcpy(out.data() + at, text.data(), text.size());
   out[at + text.size()] = 0;
@@ -163,8 +166,8 @@ std::optional<IncomingVoice> read_incoming_voice(Bytes datagram) {
 std::optional<MemberList> read_member_list(Bytes datagram) {
   if (datagram.size() < 3 || datagram[0] != 'L') return std::nullopt;
   MemberList list;
-  list.channel = static_cast<std::int8_t>(datagram[1]);
-  list.count = static_cast<std::int8_t>(datagram[2]);
+  list.channel = signed_byte(datagram[1]);
+  list.count = signed_byte(datagram[2]);
   if (!is_channel(list.channel) || list.count > kMaxListedMembers) return std::nullopt;
   if (list.count > 0 && datagram.size() < 3 + 2 * static_cast<std::size_t>(list.count)) return std::nullopt;
   for (int i = 0; i < list.count; ++i) list.members[static_cast<std::size_t>(i)] = member_at(datagram, 3 + 2 * i);

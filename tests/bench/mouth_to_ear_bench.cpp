@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: mouth_to_ear_bench <marvok-relay executable> [bursts]\n");
     return 2;
   }
-  const int bursts = argc > 2 ? std::atoi(argv[2]) : 5;
+  const int bursts = argc > 2 ? static_cast<int>(std::strtol(argv[2], nullptr, 10)) : 5;
   const pid_t relay = fork();
   if (relay == 0) {
     execl(argv[1], argv[1], "--address", "127.0.0.1", static_cast<char*>(nullptr));

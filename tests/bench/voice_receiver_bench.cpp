@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -72,7 +73,7 @@ std::uint64_t accepted_at_rate(int rate, milliseconds period) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const milliseconds period(argc > 1 ? std::atoi(argv[1]) : 1000);
+  const milliseconds period(argc > 1 ? std::strtol(argv[1], nullptr, 10) : 1000);
   measure_handling();
   int best = 0;
   for (int rate : {5'000, 10'000, 20'000, 40'000, 80'000, 160'000}) {
