@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "audio/opus_playback.h"
 #include "audio/playback_queue.h"
 #include "core/session_state.h"
 #include "core/worker_threads.h"
@@ -121,7 +122,7 @@ class RelayNetworkTest : public ::testing::Test {
  protected:
   void SetUp() override {
     relay_.setProgram(QStringLiteral(MARVOK_RELAY_EXECUTABLE));
-    relay_.setArguments({"--address", "127.0.0.1", "--min-version", "0.7.8"});
+    relay_.setArguments(relay_arguments());
     relay_.setProcessChannelMode(QProcess::ForwardedChannels);
     relay_.start();
     ASSERT_TRUE(relay_.waitForStarted(5000));
@@ -135,6 +136,8 @@ class RelayNetworkTest : public ::testing::Test {
     workers_.start([this](std::stop_token stop) { run_voice_receiver(stop, session_, receiver_); });
     workers_.start([this](std::stop_token stop) { run_control_worker(stop, session_, control_); });
   }
+
+  virtual QStringList relay_arguments() const { return {"--address", "127.0.0.1", "--min-version", "0.7.8"}; }
 
   void TearDown() override {
     workers_.stop_all();
@@ -153,7 +156,10 @@ class RelayNetworkTest : public ::testing::Test {
   QProcess relay_;
   RelaySession session_;
   VoiceBlockQueue queue_;
-  VoiceReceiver receiver_{queue_, [](std::span<const std::uint8_t>) { return 0; }};
+  OpusSpeechDecoder decoder_;
+  RenderRing ring_;
+  VoiceReceiver receiver_{
+      queue_, [this](std::span<const std::uint8_t> packet) { return play_opus_packet(packet, decoder_, ring_); }};
   MemberTable members_;
   RecordedNotices notices_;
   ControlWorker control_{session_, members_, notices_};
@@ -208,6 +214,23 @@ TEST_F(RelayNetworkTest, OperatorsClosingNoticeReachesTheClient) {
   relay_.waitForBytesWritten(2000);
   ASSERT_TRUE(eventually([&] { return notices_.closes.load() == 1; }));
   EXPECT_EQ(notices_.too_old.load(), 0);
+}
+
+// A channel the relay carries as Opus: the client decodes it into the render ring.
+class OpusRelayNetworkTest : public RelayNetworkTest {
+ protected:
+  QStringList relay_arguments() const override { return {"--address", "127.0.0.1", "--opus-channel", "0"}; }
+};
+
+TEST_F(OpusRelayNetworkTest, OpusSpeechIsDecodedIntoTheRenderRing) {
+  ASSERT_TRUE(decoder_.create());
+  PeerMember peer;
+  ASSERT_TRUE(eventually([&] { return client_lists(0, kPeerMember); }));
+  for (std::uint8_t s = 1; s <= 8; ++s) peer.say(s, 3000);  // 250 ms of speech
+  ASSERT_TRUE(eventually([] { return Session.display.ReceivedFormat.load() == 2; }));
+  EXPECT_TRUE(eventually([this] { return ring_.available() >= 9 * 1920; }));  // at least 9 packets of 20 ms
+  EXPECT_EQ(Session.channel.SpeakerId.load(), kPeerMember);
+  EXPECT_EQ(queue_.write_index(), 5);  // nothing went to the PCM queue
 }
 
 }  // namespace
