@@ -19,6 +19,8 @@ constexpr int kOutputBuffers = 2;
 constexpr int kCaptureBuffers = 3;
 // A device that stops returning buffers must not hold the worker for ever.
 constexpr milliseconds kLongestDrain{2000};
+// Before opening again a device that was lost.
+constexpr milliseconds kReopenPause{500};
 
 // How many of the two output buffers are not queued on the device. The
 // device's completion signal and the stage both change it, under the lock.
@@ -50,45 +52,61 @@ bool AudioWorker::keep_running(std::stop_token stop) const {
 
 void AudioWorker::run(std::stop_token stop) {
   Session.run.AudioRunning.store(1, std::memory_order_relaxed);
-  while (run_playback_stage(stop)) {
+  for (;;) {
+    const StageEnd end = run_playback_stage(stop);
     // Leaving because the client ends: the microphone is not opened again.
-    if (!keep_running(stop)) break;
-    if (!run_transmission(stop)) break;
-    if (!keep_running(stop)) break;
+    if (end == StageEnd::OpenFailed || !keep_running(stop)) break;
+    if (end == StageEnd::DeviceLost) {
+      if (!sleep_unless_stopped(stop, kReopenPause)) break;
+      continue;
+    }
+    if (!run_transmission(stop) || !keep_running(stop)) break;
   }
   Session.run.AudioRunning.store(99, std::memory_order_relaxed);
 }
 
-bool AudioWorker::run_playback_stage(std::stop_token stop) {
+AudioWorker::StageEnd AudioWorker::run_playback_stage(std::stop_token stop) {
   FreeOutputBuffers free_buffers;
   platform::DeviceError error;
   auto device = devices_.open_output([&free_buffers] { free_buffers.give_back(); }, error);
   if (!device) {
     on_failure_(VoiceDevice::Playback, error.code);
-    return false;
+    return StageEnd::OpenFailed;
   }
 
   std::array<std::uint8_t, kOutputBufferBytes> buffer{};
   auto& ring = Session.lights.NetworkRing;
-  while (!Session.talk.is_talking() && keep_running(stop)) {
+  bool device_lost = false;
+  while (!device_lost && !Session.talk.is_talking() && keep_running(stop)) {
     PlaybackCursorCell.store(RingCursor, std::memory_order_relaxed);
     set_led(ring[static_cast<std::size_t>(RingCursor)], LedColor::Blue);
     queue_.shift_out(buffer);
     RingCursor = (RingCursor + 1) % 16;
     set_led(ring[static_cast<std::size_t>(RingCursor)], LedColor::Red);
 
-    device->write(buffer);
+    if (!device->write(buffer)) {
+      device_lost = true;
+      break;
+    }
     free_buffers.take();
-    while (free_buffers.count() == 0 && !stop.stop_requested()) sleep_unless_stopped(stop, kPollPeriod);
+    const auto given_up_at = std::chrono::steady_clock::now() + kLongestDrain;
+    while (free_buffers.count() == 0 && !stop.stop_requested()) {
+      if (std::chrono::steady_clock::now() > given_up_at) {
+        device_lost = true;  // the device no longer returns buffers
+        break;
+      }
+      sleep_unless_stopped(stop, kPollPeriod);
+    }
     measure_block_levels(std::span<const std::uint8_t>(buffer).first(400), MeterBars::Update);
   }
 
   // Let both buffers finish playing before the device closes.
   const auto until = std::chrono::steady_clock::now() + kLongestDrain;
-  while (free_buffers.count() < kOutputBuffers && std::chrono::steady_clock::now() < until)
+  while (!device_lost && free_buffers.count() < kOutputBuffers && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(kPollPeriod);
   device.reset();
-  return true;
+  if (device_lost) return StageEnd::DeviceLost;
+  return Session.talk.is_talking() ? StageEnd::Talk : StageEnd::Stopped;
 }
 
 bool AudioWorker::run_transmission(std::stop_token stop) {

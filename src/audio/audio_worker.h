@@ -41,9 +41,12 @@ class AudioWorker {
   // `AudioRunning` to 99.
   void run(std::stop_token stop);
 
-  // Plays the queue until the member talks or the worker must end; false
-  // when the output device could not be opened.
-  bool run_playback_stage(std::stop_token stop);
+  enum class StageEnd { Talk, Stopped, DeviceLost, OpenFailed };
+
+  // Plays the queue until the member talks or the worker must end. A device
+  // that stops taking or returning buffers (the sound server went away) ends
+  // the stage too; the worker then opens it again.
+  StageEnd run_playback_stage(std::stop_token stop);
   // Records and sends blocks while the member talks; false when the capture
   // device could not be opened.
   bool run_transmission(std::stop_token stop);

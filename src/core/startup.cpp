@@ -191,9 +191,9 @@ int run_client(QApplication& app) {
 
   const int exit_code = run_message_loop(app);
 
-  Session.devices.SpeechDecoder.destroy();
   Session.run.AudioRunning.store(0, std::memory_order_relaxed);
   workers.stop_all();
+  Session.devices.SpeechDecoder.destroy();
   restore_microphone_level();
   delete window.data();
   return exit_code;

@@ -46,8 +46,9 @@ std::unique_ptr<CaptureDevice> open_capture_device(int device, DeviceError& erro
 class OutputDevice {
  public:
   virtual ~OutputDevice() = default;
-  // Copies the buffer and queues it for playing.
-  virtual void write(std::span<const std::uint8_t, kOutputBufferBytes> buffer) = 0;
+  // Copies the buffer and queues it for playing; false when the device has
+  // failed (the sound server went away) and nothing was queued.
+  virtual bool write(std::span<const std::uint8_t, kOutputBufferBytes> buffer) = 0;
 };
 
 std::unique_ptr<OutputDevice> open_output_device(std::function<void()> on_buffer_done, DeviceError& error);

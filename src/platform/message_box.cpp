@@ -1,6 +1,7 @@
 #include "platform/message_box.h"
 
 #include <QMessageBox>
+#include <QPointer>
 
 namespace marvok::platform {
 
@@ -20,8 +21,11 @@ QMessageBox::Icon qt_icon(BoxIcon icon) {
 }  // namespace
 
 void show_message_box(QWidget* owner, const QString& text, const QString& caption, BoxIcon icon) {
-  QMessageBox box(qt_icon(icon), caption, text, QMessageBox::Ok, owner);
-  box.exec();
+  // On the heap: should the owner be destroyed while the box shows (the
+  // client asked to end), it deletes the box with it.
+  QPointer<QMessageBox> box = new QMessageBox(qt_icon(icon), caption, text, QMessageBox::Ok, owner);
+  box->exec();
+  delete box.data();
 }
 
 }  // namespace marvok::platform

@@ -59,12 +59,13 @@ class PulseOutputDevice final : public OutputDevice {
     return true;
   }
 
-  void write(std::span<const std::uint8_t, kOutputBufferBytes> buffer) override {
+  bool write(std::span<const std::uint8_t, kOutputBufferBytes> buffer) override {
     const PulseConnection::Lock lock(*connection_);
-    if (!stream_->ready()) return;
-    if (pa_stream_write(stream_->get(), buffer.data(), buffer.size(), nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
+    if (!stream_->ready()) return false;
+    if (pa_stream_write(stream_->get(), buffer.data(), buffer.size(), nullptr, 0, PA_SEEK_RELATIVE) < 0) return false;
     ++written_;
     if (!polling_) poll_soon();
+    return true;
   }
 
  private:

@@ -65,7 +65,7 @@ bool StartupSound::play_async(const std::string& path) {
       const std::size_t length = std::min(chunk, samples.size() - at);
       if (pa_simple_write(stream.get(), samples.data() + at, length, &error) < 0) return;
     }
-    pa_simple_drain(stream.get(), &error);
+    if (!stop.stop_requested()) pa_simple_drain(stream.get(), &error);
   });
   return true;
 }

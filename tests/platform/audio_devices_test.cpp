@@ -608,8 +608,8 @@ TEST(AudioDevicesTest, DevicesSurviveTheServerDying) {
   for (int slot = 0; slot < 3; ++slot) capture->add_buffer(slot, areas[static_cast<std::size_t>(slot)]);
   capture->start();
   long frame = 0;
-  output->write(voice_tone(440.0, 12000.0, frame));
-  output->write(voice_tone(440.0, 12000.0, frame));
+  EXPECT_TRUE(output->write(voice_tone(440.0, 12000.0, frame)));
+  EXPECT_TRUE(output->write(voice_tone(440.0, 12000.0, frame)));
   std::vector<float> silence(2 * render->writable_frames());
   EXPECT_TRUE(render->write(silence));
   EXPECT_TRUE(render->start());
@@ -621,7 +621,7 @@ TEST(AudioDevicesTest, DevicesSurviveTheServerDying) {
   capture->stop_and_reset();
   capture->add_buffer(0, areas[0]);
   capture->start();
-  output->write(voice_tone(440.0, 12000.0, frame));
+  EXPECT_FALSE(output->write(voice_tone(440.0, 12000.0, frame)));
   EXPECT_FALSE(render->write(silence));
   EXPECT_FALSE(render->start());
   EXPECT_EQ(render->writable_frames(), 0u);
