@@ -132,6 +132,7 @@ class RelayNetworkTest : public ::testing::Test {
     Session.identity.set_member_id(kClientMember);
     std::snprintf(Session.identity.MachineId.data(), Session.identity.MachineId.size(), "%s", "0000000000000007");
     ASSERT_EQ(relay_setup(session_, kLoopback), 0);
+    ASSERT_TRUE(decoder_.create());  // before the receiving thread starts using it
     workers_.start([this](std::stop_token stop) { run_presence_worker(stop, session_); });
     workers_.start([this](std::stop_token stop) { run_voice_receiver(stop, session_, receiver_); });
     workers_.start([this](std::stop_token stop) { run_control_worker(stop, session_, control_); });
@@ -223,7 +224,6 @@ class OpusRelayNetworkTest : public RelayNetworkTest {
 };
 
 TEST_F(OpusRelayNetworkTest, OpusSpeechIsDecodedIntoTheRenderRing) {
-  ASSERT_TRUE(decoder_.create());
   PeerMember peer;
   ASSERT_TRUE(eventually([&] { return client_lists(0, kPeerMember); }));
   for (std::uint8_t s = 1; s <= 8; ++s) peer.say(s, 3000);  // 250 ms of speech
