@@ -5,8 +5,8 @@
 #include <mutex>
 
 #include "audio/level_meter.h"
-#include "core/session_state.h"
-#include "core/worker_threads.h"
+#include "state/session_state.h"
+#include "platform/worker_threads.h"
 
 namespace marvok {
 

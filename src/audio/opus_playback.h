@@ -6,7 +6,7 @@
 
 #include "audio/render_ring.h"
 #include "audio/speech_decoder.h"
-#include "core/session_state.h"
+#include "state/session_state.h"
 
 namespace marvok {
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <vector>
 
-#include "core/worker_threads.h"
+#include "platform/worker_threads.h"
 
 namespace marvok {
 

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <memory>
 
-#include "core/wave_file.h"
+#include "state/wave_file.h"
 
 namespace marvok::platform {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/machine_id.h"
+#include "state/machine_id.h"
 
 namespace marvok::platform {
 

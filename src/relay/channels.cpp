@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "core/session_state.h"
+#include "state/session_state.h"
 #include "relay/datagrams.h"
 
 namespace marvok::relay {

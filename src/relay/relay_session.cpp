@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "core/session_state.h"
-#include "core/worker_threads.h"
+#include "state/session_state.h"
+#include "platform/worker_threads.h"
 
 namespace marvok::relay {
 

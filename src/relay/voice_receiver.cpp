@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "core/session_state.h"
-#include "core/worker_threads.h"
+#include "state/session_state.h"
+#include "platform/worker_threads.h"
 
 namespace marvok::relay {
 

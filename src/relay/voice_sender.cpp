@@ -1,7 +1,7 @@
 #include "relay/voice_sender.h"
 
 #include "audio/level_meter.h"
-#include "core/session_state.h"
+#include "state/session_state.h"
 
 namespace marvok::relay {
 

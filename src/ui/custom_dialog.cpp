@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "core/session_state.h"
+#include "state/session_state.h"
 #include "ui/main_window.h"
 
 namespace marvok::ui {

@@ -3,7 +3,7 @@
 #include <QImage>
 #include <array>
 
-#include "core/led_color.h"
+#include "state/led_color.h"
 
 namespace marvok::ui {
 

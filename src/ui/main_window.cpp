@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "core/session_state.h"
+#include "state/session_state.h"
 #include "ui/colorref.h"
 #include "ui/main_window_layout.h"
 #include "ui/window_frame.h"

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "audio/audio_worker.h"
-#include "core/session_state.h"
-#include "core/worker_threads.h"
+#include "state/session_state.h"
+#include "platform/worker_threads.h"
 #include "relay/relay_session.h"
 #include "relay/voice_receiver.h"
 #include "relay/voice_sender.h"
@@ -46,7 +46,7 @@ void join_relay(WorkerThreads& workers, std::uint16_t member) {
 [[noreturn]] void talk_for_ever() {
   WorkerThreads workers;
   join_relay(workers, 1);
-  Session.talk.set_key(kTalkPressed);
+  Session.talk.set_key(TalkValue::Pressed);
   AudioWorker worker(sound_server(), relay::send_voice_block, [](VoiceDevice, int) { std::_Exit(3); });
   workers.start([&](std::stop_token stop) { worker.run(stop); });
   for (;;) pause();

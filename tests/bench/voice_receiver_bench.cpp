@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "audio/playback_queue.h"
-#include "core/worker_threads.h"
+#include "platform/worker_threads.h"
 #include "relay/voice_receiver.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/led_color.h"
-#include "core/led_image_file.h"
+#include "state/led_color.h"
+#include "state/led_image_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto file = marvok::LedImageFile::parse(std::vector<std::uint8_t>(data, data + size));

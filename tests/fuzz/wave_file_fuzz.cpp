@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "core/wave_file.h"
+#include "state/wave_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> file(data, size);

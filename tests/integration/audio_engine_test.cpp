@@ -7,8 +7,8 @@
 #include <mutex>
 
 #include "audio/audio_worker.h"
-#include "core/session_state.h"
-#include "core/worker_threads.h"
+#include "state/session_state.h"
+#include "platform/worker_threads.h"
 #include "platform/master_volume.h"
 #include "support/sound_probe.h"
 
@@ -35,8 +35,8 @@ std::array<std::uint8_t, kVoiceBlockBytes> tone_block(double frequency_hz, long&
 class AudioEngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Session.talk.set_key(kTalkReleased);
-    Session.talk.set_pedal(kTalkReleased);
+    Session.talk.set_key(TalkValue::Released);
+    Session.talk.set_pedal(TalkValue::Released);
     Session.run.AudioRunning = 0;
     Session.devices.SelectedInputDevice = -1;
     PlaybackQueue.reset();
@@ -48,7 +48,7 @@ class AudioEngineTest : public ::testing::Test {
   void TearDown() override {
     Session.run.AudioRunning = 0;
     workers_.stop_all();
-    Session.talk.set_key(kTalkReleased);
+    Session.talk.set_key(TalkValue::Released);
     if (microphone_level_) platform::set_master_level(platform::AudioEndpoint::DefaultCapture, *microphone_level_);
   }
 
@@ -89,11 +89,11 @@ TEST_F(AudioEngineTest, MicrophoneToneIsSentAsBlocksInRecordingOrder) {
   ToneFeeder tone("mic", 1000.0);
   ASSERT_TRUE(tone.running());
   std::this_thread::sleep_for(300ms);
-  Session.talk.set_key(kTalkPressed);
+  Session.talk.set_key(TalkValue::Pressed);
   start_worker();
   std::this_thread::sleep_for(1500ms);
   EXPECT_EQ(Session.lights.TxRxLed.load(), static_cast<int>(LedColor::Red));
-  Session.talk.set_key(kTalkReleased);
+  Session.talk.set_key(TalkValue::Released);
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(Session.lights.TxRxLed.load(), static_cast<int>(LedColor::Blue));
 
@@ -117,11 +117,11 @@ TEST_F(AudioEngineTest, MicrophoneToneIsSentAsBlocksInRecordingOrder) {
 }
 
 TEST_F(AudioEngineTest, TalkPressShorterThanABlockSendsNothing) {
-  Session.talk.set_key(kTalkPressed);
+  Session.talk.set_key(TalkValue::Pressed);
   Session.run.AudioRunning = 1;
   workers_.start([this](std::stop_token stop) { worker_.run_transmission(stop); });
   std::this_thread::sleep_for(20ms);
-  Session.talk.set_key(kTalkReleased);
+  Session.talk.set_key(TalkValue::Released);
   workers_.stop_all();
   EXPECT_EQ(sent_count(), 0u);
   EXPECT_TRUE(failures_.empty());
@@ -148,7 +148,7 @@ TEST_F(AudioEngineTest, TalkPressStopsPlaybackAndWhatArrivesMeanwhileIsHeardAfte
   start_worker();
   std::this_thread::sleep_for(500ms);
   const auto pressed = std::chrono::steady_clock::now();
-  Session.talk.set_key(kTalkPressed);
+  Session.talk.set_key(TalkValue::Pressed);
   while (Session.lights.TxRxLed.load() != static_cast<int>(LedColor::Red) &&
          std::chrono::steady_clock::now() - pressed < 2s)
     std::this_thread::sleep_for(2ms);
@@ -158,7 +158,7 @@ TEST_F(AudioEngineTest, TalkPressStopsPlaybackAndWhatArrivesMeanwhileIsHeardAfte
 
   long n = 0;
   for (int i = 0; i < 8; ++i) PlaybackQueue.queue_voice_block(tone_block(440.0, n), Attenuation::None);
-  Session.talk.set_key(kTalkReleased);
+  Session.talk.set_key(TalkValue::Released);
   const auto heard = testing::record("spk.monitor", 1200ms);
   EXPECT_GT(testing::peak(heard), 6000);
   EXPECT_TRUE(failures_.empty());
@@ -169,7 +169,7 @@ TEST_F(AudioEngineTest, MissingInputDeviceIsReportedAtTheTalkPress) {
   start_worker();
   std::this_thread::sleep_for(300ms);
   EXPECT_TRUE(failures_.empty());
-  Session.talk.set_key(kTalkPressed);
+  Session.talk.set_key(TalkValue::Pressed);
   std::this_thread::sleep_for(800ms);
   workers_.stop_all();
   EXPECT_EQ(failures_, std::vector<VoiceDevice>{VoiceDevice::Capture});

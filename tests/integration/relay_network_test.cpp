@@ -10,8 +10,8 @@
 
 #include "audio/opus_playback.h"
 #include "audio/playback_queue.h"
-#include "core/session_state.h"
-#include "core/worker_threads.h"
+#include "state/session_state.h"
+#include "platform/worker_threads.h"
 #include "relay/channels.h"
 #include "relay/control_worker.h"
 #include "relay/relay_session.h"

@@ -1,7 +1,7 @@
 // Start-up and shutdown of the whole client in this process, on the offscreen
 // 1920 × 1080 screen, against the test sound server, with message boxes
 // answered as a member would.
-#include "core/startup.h"
+#include "app/startup.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <functional>
 #include <thread>
 
-#include "core/session_state.h"
+#include "state/session_state.h"
 #include "platform/instance_lock.h"
 #include "platform/master_volume.h"
 #include "platform/udp_socket.h"
@@ -179,13 +179,13 @@ TEST_F(ClientRun, WithoutMicrophoneTheClientRunsUntilTheFirstTalkPress) {
   QTimer::singleShot(500, [&] {
     ran_normally = boxes_.seen().empty() && Session.display.MainWindow != nullptr;
     Session.devices.SelectedInputDevice = 99;  // an input device that does not exist
-    Session.talk.set_key(kTalkPressed);
+    Session.talk.set_key(TalkValue::Pressed);
   });
   QTimer::singleShot(15000, [] {  // should the failure never come
     if (ui::MainWindow* window = Session.display.MainWindow) window->close();
   });
   const int exit_code = run_client(*qApp);
-  Session.talk.set_key(kTalkReleased);
+  Session.talk.set_key(TalkValue::Released);
   EXPECT_TRUE(ran_normally);
   EXPECT_EQ(exit_code, 1);
   ASSERT_EQ(boxes_.seen().size(), 2u);

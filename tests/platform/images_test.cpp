@@ -4,8 +4,8 @@
 
 #include <QTemporaryDir>
 
-#include "core/led_color.h"
-#include "core/led_image_file.h"
+#include "state/led_color.h"
+#include "state/led_image_file.h"
 
 namespace marvok::platform {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/session_state.h"
+#include "state/session_state.h"
 #include "relay/channels.h"
 
 namespace marvok::relay {

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/session_state.h"
-#include "core/worker_threads.h"
+#include "state/session_state.h"
+#include "platform/worker_threads.h"
 #include "relay/channels.h"
 #include "relay/control_worker.h"
 #include "relay/relay_session.h"
@@ -77,7 +77,7 @@ class RelaySocketsTest : public ::testing::Test {
     Session.identity.set_member_id(0x1234);
     std::snprintf(Session.identity.MachineId.data(), Session.identity.MachineId.size(), "%s", "0000004294967295");
     Session.lights.reset();
-    Session.talk.set_key(kTalkReleased);
+    Session.talk.set_key(TalkValue::Released);
   }
   RelaySession session_;
 };

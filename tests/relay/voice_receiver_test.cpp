@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "core/session_state.h"
+#include "state/session_state.h"
 
 namespace marvok::relay {
 namespace {
@@ -14,8 +14,8 @@ class VoiceReceiverTest : public ::testing::Test {
   void SetUp() override {
     Session.channel.ChannelPort = 30000;
     Session.channel.SpeakerId = 0;
-    Session.talk.set_key(kTalkReleased);
-    Session.talk.set_pedal(kTalkReleased);
+    Session.talk.set_key(TalkValue::Released);
+    Session.talk.set_pedal(TalkValue::Released);
     Session.lights.reset();
     Session.lights.ErrorLevel = 99;
     Session.display.ReceivedFormat = 0;
@@ -175,11 +175,11 @@ TEST_F(VoiceReceiverTest, OpusPacketCutShortIsNotHandedToTheDecoder) {
 
 TEST_F(VoiceReceiverTest, SpeechMarksTheRingOnlyWhileListening) {
   PlaybackCursorCell = 6;
-  Session.talk.set_key(kTalkPressed);
+  Session.talk.set_key(TalkValue::Pressed);
   receive(pcm(1));
   EXPECT_EQ(Session.lights.NetworkRing[6].load(), static_cast<int>(LedColor::Blue));
   EXPECT_EQ(queue_.write_index(), 6);  // still queued, for after the talk
-  Session.talk.set_key(kTalkReleased);
+  Session.talk.set_key(TalkValue::Released);
   receive(pcm(2));
   EXPECT_EQ(Session.lights.NetworkRing[6].load(), static_cast<int>(LedColor::Green));
 }

@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QTimer>
 
-#include "core/session_state.h"
+#include "state/session_state.h"
 #include "ui/main_window.h"
 
 namespace marvok::ui {

@@ -10,7 +10,7 @@
 #include <cmath>
 
 #include "audio/level_meter.h"
-#include "core/session_state.h"
+#include "state/session_state.h"
 #include "ui/main_window.h"
 
 namespace marvok::ui {

@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <QPointer>
 
-#include "core/session_state.h"
+#include "state/session_state.h"
 #include "ui/fonts.h"
 #include "ui/main_window.h"
 #include "ui/main_window_layout.h"

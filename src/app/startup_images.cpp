@@ -1,12 +1,12 @@
-#include "core/startup_images.h"
+#include "app/startup_images.h"
 
 #include <QString>
 #include <array>
 #include <tuple>
 #include <utility>
 
-#include "core/led_image_file.h"
-#include "core/session_state.h"
+#include "state/led_image_file.h"
+#include "state/session_state.h"
 #include "platform/images.h"
 #include "platform/message_box.h"
 #include "ui/main_images.h"

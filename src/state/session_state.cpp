@@ -1,4 +1,4 @@
-#include "core/session_state.h"
+#include "state/session_state.h"
 
 namespace marvok {
 

@@ -1,4 +1,4 @@
-#include "core/message_loop.h"
+#include "app/message_loop.h"
 
 #include <QApplication>
 #include <optional>

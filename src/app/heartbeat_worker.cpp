@@ -1,6 +1,6 @@
-#include "core/heartbeat_worker.h"
+#include "app/heartbeat_worker.h"
 
-#include "core/worker_threads.h"
+#include "platform/worker_threads.h"
 
 namespace marvok {
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <stop_token>
 
-#include "core/led_color.h"
+#include "state/led_color.h"
 
 namespace marvok {
 

@@ -1,4 +1,4 @@
-#include "core/session_state.h"
+#include "state/session_state.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,8 @@ TEST(SessionStateTest, StartsWithTheDocumentedValues) {
   EXPECT_EQ(state.channel.ChannelMemberCount.load(), 0);
   EXPECT_EQ(state.channel.SpeakerId.load(), 0);
 
-  EXPECT_EQ(state.talk.key(), kTalkReleased);
-  EXPECT_EQ(state.talk.pedal(), kTalkReleased);
+  EXPECT_EQ(state.talk.key(), TalkValue::Released);
+  EXPECT_EQ(state.talk.pedal(), TalkValue::Released);
   EXPECT_FALSE(state.talk.is_talking());
   EXPECT_EQ(state.SecondsLeft.load(), 0);
 
@@ -73,12 +73,12 @@ TEST(SessionStateTest, MemberIdAndItsWireBytesChangeTogether) {
 
 TEST(TalkStateTest, EitherSourceMakesTheClientTalk) {
   TalkState talk;
-  talk.set_pedal(kTalkPressed);
+  talk.set_pedal(TalkValue::Pressed);
   EXPECT_TRUE(talk.is_talking());
-  talk.set_key(kTalkPressed);
-  talk.set_pedal(kTalkReleased);
+  talk.set_key(TalkValue::Pressed);
+  talk.set_pedal(TalkValue::Released);
   EXPECT_TRUE(talk.is_talking());
-  talk.set_key(kTalkReleased);
+  talk.set_key(TalkValue::Released);
   EXPECT_FALSE(talk.is_talking());
 }
 
@@ -86,8 +86,8 @@ TEST(TalkStateTest, TheLastWriterOfTheKeySourceWins) {
   // The Space key and the speech companion share one source: a release from
   // either ends the talk the other started.
   TalkState talk;
-  talk.set_key(kTalkPressed);   // Space down
-  talk.set_key(kTalkReleased);  // companion says "R"
+  talk.set_key(TalkValue::Pressed);   // Space down
+  talk.set_key(TalkValue::Released);  // companion says "R"
   EXPECT_FALSE(talk.is_talking());
 }
 
@@ -95,14 +95,14 @@ TEST(TalkStateTest, ConcurrentWritersAndReadersSeeOnlyWrittenValues) {
   TalkState talk;
   std::vector<std::jthread> threads;
   threads.emplace_back([&] {
-    for (int i = 0; i < 20000; ++i) talk.set_key(i % 2 ? kTalkPressed : kTalkReleased);
+    for (int i = 0; i < 20000; ++i) talk.set_key(i % 2 ? TalkValue::Pressed : TalkValue::Released);
   });
   threads.emplace_back([&] {
-    for (int i = 0; i < 20000; ++i) talk.set_pedal(i % 2 ? kTalkPressed : kTalkReleased);
+    for (int i = 0; i < 20000; ++i) talk.set_pedal(i % 2 ? TalkValue::Pressed : TalkValue::Released);
   });
   for (int i = 0; i < 20000; ++i) {
-    const int key = talk.key();
-    ASSERT_TRUE(key == kTalkPressed || key == kTalkReleased);
+    const TalkValue key = talk.key();
+    ASSERT_TRUE(key == TalkValue::Pressed || key == TalkValue::Released);
   }
 }
 

@@ -1,4 +1,4 @@
-#include "core/main_thread_call.h"
+#include "app/main_thread_call.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

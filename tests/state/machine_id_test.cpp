@@ -1,4 +1,4 @@
-#include "core/machine_id.h"
+#include "state/machine_id.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/worker_threads.h"
+#include "platform/worker_threads.h"
 
 #include <condition_variable>
 

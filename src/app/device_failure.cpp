@@ -1,9 +1,9 @@
-#include "core/device_failure.h"
+#include "app/device_failure.h"
 
 #include <QString>
 
-#include "core/main_thread_call.h"
-#include "core/message_loop.h"
+#include "app/main_thread_call.h"
+#include "app/message_loop.h"
 #include "platform/message_box.h"
 
 namespace marvok {

@@ -1,4 +1,4 @@
-#include "core/led_image_file.h"
+#include "state/led_image_file.h"
 
 #include <gtest/gtest.h>
 

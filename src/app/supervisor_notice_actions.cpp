@@ -1,8 +1,8 @@
-#include "core/supervisor_notice_actions.h"
+#include "app/supervisor_notice_actions.h"
 
-#include "core/deployment.h"
-#include "core/main_thread_call.h"
-#include "core/session_state.h"
+#include "app/deployment.h"
+#include "app/main_thread_call.h"
+#include "state/session_state.h"
 #include "platform/message_box.h"
 #include "platform/web_pages.h"
 #include "ui/custom_dialog.h"

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "audio/speech_decoder.h"
-#include "core/guarded_text.h"
-#include "core/led_color.h"
-#include "core/talk_state.h"
+#include "state/guarded_text.h"
+#include "state/led_color.h"
+#include "state/talk_state.h"
 
 namespace marvok {
 

@@ -1,4 +1,4 @@
-#include "core/led_color.h"
+#include "state/led_color.h"
 
 namespace marvok {
 

@@ -1,4 +1,4 @@
-#include "core/wave_file.h"
+#include "state/wave_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "core/startup.h"
+#include "app/startup.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
