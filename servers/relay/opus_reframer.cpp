@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "state/little_endian.h"
+
 namespace marvok::relay_server {
 
 namespace {
@@ -10,9 +12,7 @@ namespace {
 // 255 bytes a forwarded packet may hold.
 constexpr opus_int32 kBitrate = 32000;
 
-opus_int16 sample_at(std::span<const std::uint8_t> block, std::size_t index) {
-  return static_cast<opus_int16>(block[2 * index] | block[2 * index + 1] << 8);
-}
+opus_int16 sample_at(std::span<const std::uint8_t> block, std::size_t index) { return read_i16_le(block, 2 * index); }
 
 }  // namespace
 

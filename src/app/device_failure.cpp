@@ -3,7 +3,6 @@
 #include <QString>
 
 #include "app/main_thread_call.h"
-#include "app/message_loop.h"
 #include "platform/message_box.h"
 
 namespace marvok {
@@ -21,15 +20,15 @@ const QString kCaptureProblem = QStringLiteral(
 
 }  // namespace
 
-void report_device_failure(VoiceDevice device, int code, std::stop_token stop) {
+void report_device_failure(MessageLoop& loop, VoiceDevice device, int code, std::stop_token stop) {
   run_on_main_thread(
-      [device, code] {
+      [&loop, device, code] {
         platform::show_message_box(
             nullptr, QStringLiteral("Windows semble avoir un problème système !\nCode d'erreur : %1").arg(code),
             QStringLiteral("Erreur Système Windows"), platform::BoxIcon::None);
         platform::show_message_box(nullptr, device == VoiceDevice::Playback ? kPlaybackProblem : kCaptureProblem,
                                    QStringLiteral("Identification du problème"), platform::BoxIcon::None);
-        post_quit_message(kExitDeviceFailure);
+        loop.post_quit_message(kExitDeviceFailure);
       },
       stop);
 }

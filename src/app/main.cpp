@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "app/startup.h"
+#include "app/client.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -9,5 +9,6 @@ int main(int argc, char** argv) {
   // The client decides when it ends: message boxes may still show after the
   // main window has gone.
   QApplication::setQuitOnLastWindowClosed(false);
-  return marvok::run_client(app);
+  marvok::Client client;
+  return client.run(app);
 }

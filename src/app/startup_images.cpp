@@ -5,10 +5,9 @@
 #include <tuple>
 #include <utility>
 
-#include "state/led_image_file.h"
-#include "state/session_state.h"
 #include "platform/images.h"
 #include "platform/message_box.h"
+#include "state/led_image_file.h"
 #include "ui/main_images.h"
 #include "ui/main_window.h"
 
@@ -16,18 +15,16 @@ namespace marvok {
 
 namespace {
 
-using ui::MainImages;
-
 const QString kMissingFileCaption = QStringLiteral("Le programme va s'arrêter\ncar il manque le fichier\nREF: ");
 const QString kMissingOneFileCaption = QStringLiteral("Le programme va s'arrêter\ncar il manque un fichier\nREF: ");
 
 // A picture the window cannot do without: tell the member which one, then end
 // the client by destroying the main window. Start-up itself carries on.
-void stop_for_missing_picture(const QString& caption, const QString& reference) {
-  ui::MainWindow* window = Session.display.MainWindow;
+void stop_for_missing_picture(const MainWindowGetter& main_window, const QString& caption, const QString& reference) {
+  ui::MainWindow* window = main_window();
   if (window) window->setEnabled(false);
   platform::show_message_box(window, reference, caption, platform::BoxIcon::Question);
-  window = Session.display.MainWindow;
+  window = main_window();
   if (window) {
     window->setEnabled(true);
     window->destroy_window();
@@ -36,48 +33,48 @@ void stop_for_missing_picture(const QString& caption, const QString& reference) 
 
 }  // namespace
 
-void load_led_images() {
-  MainImages.leds.fill(QImage());
+void load_led_images(ui::MainWindowImages& images) {
+  images.leds.fill(QImage());
   const std::optional<LedImageFile> file = LedImageFile::load(kLedImageFileName);
   if (!file) return;
   for (int code = 1; code <= kLedColorCount; ++code) {
     const auto color = static_cast<LedColor>(code);
     if (const auto blob = file->find(led_image_name(color)))
-      MainImages.leds[static_cast<std::size_t>(code - 1)] = platform::decode_bmp(*blob);
+      images.leds[static_cast<std::size_t>(code - 1)] = platform::decode_bmp(*blob);
   }
 }
 
-void load_button_images() {
+void load_button_images(ui::MainWindowImages& images, const MainWindowGetter& window) {
   const std::pair<QImage*, QString> buttons[] = {
-      {&MainImages.knob, QStringLiteral("btn-fleche.bmp")},
-      {&MainImages.params_button, QStringLiteral("btn-param.bmp")},
+      {&images.knob, QStringLiteral("btn-fleche.bmp")},
+      {&images.params_button, QStringLiteral("btn-param.bmp")},
   };
   for (const auto& [image, file_name] : buttons) {
     *image = platform::load_bmp_file(file_name);
-    if (image->isNull()) stop_for_missing_picture(kMissingFileCaption, file_name);
+    if (image->isNull()) stop_for_missing_picture(window, kMissingFileCaption, file_name);
   }
 }
 
-void load_icon_images() {
+void load_icon_images(ui::MainWindowImages& images, const MainWindowGetter& window) {
   const std::tuple<QImage*, QString, QString> icons[] = {
-      {&MainImages.doc_icon, QStringLiteral("doc_img.bmp"), QStringLiteral("DOC-IMG")},
-      {&MainImages.voice_help_icon, QStringLiteral("synthe_1.bmp"), QStringLiteral("SYNTHE-IMG")},
+      {&images.doc_icon, QStringLiteral("doc_img.bmp"), QStringLiteral("DOC-IMG")},
+      {&images.voice_help_icon, QStringLiteral("synthe_1.bmp"), QStringLiteral("SYNTHE-IMG")},
   };
   for (const auto& [image, file_name, reference] : icons) {
     *image = platform::load_bmp_file(file_name);
-    if (image->isNull()) stop_for_missing_picture(kMissingOneFileCaption, reference);
+    if (image->isNull()) stop_for_missing_picture(window, kMissingOneFileCaption, reference);
   }
 }
 
-void load_channel_images() {
+void load_channel_images(ui::MainWindowImages& images, const MainWindowGetter& window) {
   for (int n = 0; n < ui::kChannelCount; ++n)
-    MainImages.channel[static_cast<std::size_t>(n)] = platform::load_bmp_file(QStringLiteral("%1.bmp").arg(n));
+    images.channel[static_cast<std::size_t>(n)] = platform::load_bmp_file(QStringLiteral("%1.bmp").arg(n));
   // Decide which are missing before the first box: destroying the window
   // releases the pictures that were found.
   std::array<bool, ui::kChannelCount> missing{};
-  for (std::size_t n = 0; n < missing.size(); ++n) missing[n] = MainImages.channel[n].isNull();
+  for (std::size_t n = 0; n < missing.size(); ++n) missing[n] = images.channel[n].isNull();
   for (bool is_missing : missing)
-    if (is_missing) stop_for_missing_picture(kMissingOneFileCaption, QStringLiteral("CHANNEL-NUM"));
+    if (is_missing) stop_for_missing_picture(window, kMissingOneFileCaption, QStringLiteral("CHANNEL-NUM"));
 }
 
 }  // namespace marvok

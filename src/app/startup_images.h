@@ -1,20 +1,28 @@
 #pragma once
 
+#include <functional>
+
+#include "ui/main_images.h"
+#include "ui/main_window.h"
+
 namespace marvok {
+
+// The main window while it exists; nothing once it has been destroyed.
+using MainWindowGetter = std::function<ui::MainWindow*()>;
 
 // Loads the status-light pictures from the light directory file. A missing or
 // unreadable file leaves the lights without pictures; start-up goes on.
-void load_led_images();
+void load_led_images(ui::MainWindowImages& images);
 
 // Loads the knob and PARAMS button pictures. Each missing one is announced in a
 // box and ends the client by destroying the main window.
-void load_button_images();
+void load_button_images(ui::MainWindowImages& images, const MainWindowGetter& window);
 
 // Loads the documentation and voice-help icons, announced like the buttons.
-void load_icon_images();
+void load_icon_images(ui::MainWindowImages& images, const MainWindowGetter& window);
 
 // Loads the CHANNEL panel's background and the ten channel pictures; one box
 // for each missing picture.
-void load_channel_images();
+void load_channel_images(ui::MainWindowImages& images, const MainWindowGetter& window);
 
 }  // namespace marvok

@@ -2,7 +2,6 @@
 
 #include "app/deployment.h"
 #include "app/main_thread_call.h"
-#include "state/session_state.h"
 #include "platform/message_box.h"
 #include "platform/web_pages.h"
 #include "ui/custom_dialog.h"
@@ -12,30 +11,29 @@ namespace marvok {
 
 namespace {
 
-void destroy_main_window() {
-  if (ui::MainWindow* window = Session.display.MainWindow) window->destroy_window();
+void destroy_main_window(const MainWindowGetter& main_window) {
+  if (ui::MainWindow* window = main_window()) window->destroy_window();
 }
 
 }  // namespace
 
 void SupervisorNoticeActions::version_too_old() {
   run_on_main_thread(
-      [] {
-        platform::show_message_box(Session.display.MainWindow,
-                                   QStringLiteral("Votre application doit être mise à jour"),
+      [window = window_] {
+        platform::show_message_box(window(), QStringLiteral("Votre application doit être mise à jour"),
                                    QStringLiteral("Info du Superviseur"), platform::BoxIcon::Warning);
         platform::open_web_page(std::string(deployment::kSiteUrl) + "/installer.php");
-        destroy_main_window();
+        destroy_main_window(window);
       },
       stop_);
 }
 
 void SupervisorNoticeActions::supervisor_closes() {
   run_on_main_thread(
-      [] {
+      [window = window_] {
         ui::show_custom_dialog(
-            QStringLiteral("Le superviseur va fermer\nautomatiquement votre application\ndans 20 secondes"));
-        destroy_main_window();
+            window(), QStringLiteral("Le superviseur va fermer\nautomatiquement votre application\ndans 20 secondes"));
+        destroy_main_window(window);
       },
       stop_);
 }

@@ -2,6 +2,7 @@
 
 #include <stop_token>
 
+#include "app/startup_images.h"
 #include "relay/control_worker.h"
 
 namespace marvok {
@@ -12,12 +13,14 @@ namespace marvok {
 // main window is destroyed, which ends the client.
 class SupervisorNoticeActions final : public relay::SupervisorNotices {
  public:
-  explicit SupervisorNoticeActions(std::stop_token stop) : stop_(std::move(stop)) {}
+  SupervisorNoticeActions(MainWindowGetter window, std::stop_token stop)
+      : window_(std::move(window)), stop_(std::move(stop)) {}
 
   void version_too_old() override;
   void supervisor_closes() override;
 
  private:
+  MainWindowGetter window_;
   std::stop_token stop_;
 };
 

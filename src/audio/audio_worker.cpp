@@ -5,8 +5,8 @@
 #include <mutex>
 
 #include "audio/level_meter.h"
-#include "state/session_state.h"
 #include "platform/worker_threads.h"
+#include "state/session_state.h"
 
 namespace marvok {
 
@@ -47,11 +47,11 @@ class FreeOutputBuffers {
 }  // namespace
 
 bool AudioWorker::keep_running(std::stop_token stop) const {
-  return !stop.stop_requested() && Session.run.AudioRunning.load(std::memory_order_relaxed) == 1;
+  return !stop.stop_requested() && state_.run.AudioRunning.load(std::memory_order_relaxed) == AudioRunState::Running;
 }
 
 void AudioWorker::run(std::stop_token stop) {
-  Session.run.AudioRunning.store(1, std::memory_order_relaxed);
+  state_.run.AudioRunning.store(AudioRunState::Running, std::memory_order_relaxed);
   for (;;) {
     const StageEnd end = run_playback_stage(stop);
     // Leaving because the client ends: the microphone is not opened again.
@@ -62,7 +62,7 @@ void AudioWorker::run(std::stop_token stop) {
     }
     if (!run_transmission(stop) || !keep_running(stop)) break;
   }
-  Session.run.AudioRunning.store(99, std::memory_order_relaxed);
+  state_.run.AudioRunning.store(AudioRunState::Ended, std::memory_order_relaxed);
 }
 
 AudioWorker::StageEnd AudioWorker::run_playback_stage(std::stop_token stop) {
@@ -75,13 +75,13 @@ AudioWorker::StageEnd AudioWorker::run_playback_stage(std::stop_token stop) {
   }
 
   std::array<std::uint8_t, kOutputBufferBytes> buffer{};
-  auto& ring = Session.lights.NetworkRing;
+  auto& ring = state_.lights.NetworkRing;
   bool device_lost = false;
-  while (!device_lost && !Session.talk.is_talking() && keep_running(stop)) {
-    PlaybackCursorCell.store(RingCursor, std::memory_order_relaxed);
+  while (!device_lost && !state_.talk.is_talking() && keep_running(stop)) {
+    state_.lights.PlaybackCursorCell.store(RingCursor, std::memory_order_relaxed);
     set_led(ring[static_cast<std::size_t>(RingCursor)], LedColor::Blue);
     queue_.shift_out(buffer);
-    RingCursor = (RingCursor + 1) % 16;
+    RingCursor = (RingCursor + 1) % static_cast<int>(kNetworkRingCells);
     set_led(ring[static_cast<std::size_t>(RingCursor)], LedColor::Red);
 
     if (!device->write(buffer)) {
@@ -97,7 +97,7 @@ AudioWorker::StageEnd AudioWorker::run_playback_stage(std::stop_token stop) {
       }
       sleep_unless_stopped(stop, kPollPeriod);
     }
-    measure_block_levels(std::span<const std::uint8_t>(buffer).first(400), MeterBars::Update);
+    measure_block_levels(std::span<const std::uint8_t>(buffer).first(400), MeterBars::Update, meters_);
   }
 
   // Let both buffers finish playing before the device closes.
@@ -106,12 +106,12 @@ AudioWorker::StageEnd AudioWorker::run_playback_stage(std::stop_token stop) {
     std::this_thread::sleep_for(kPollPeriod);
   device.reset();
   if (device_lost) return StageEnd::DeviceLost;
-  return Session.talk.is_talking() ? StageEnd::Talk : StageEnd::Stopped;
+  return state_.talk.is_talking() ? StageEnd::Talk : StageEnd::Stopped;
 }
 
 bool AudioWorker::run_transmission(std::stop_token stop) {
   platform::DeviceError error;
-  auto device = devices_.open_capture(Session.devices.SelectedInputDevice.load(std::memory_order_relaxed), error);
+  auto device = devices_.open_capture(state_.devices.SelectedInputDevice.load(std::memory_order_relaxed), error);
   if (!device) {
     on_failure_(VoiceDevice::Capture, error.code);
     return false;
@@ -121,10 +121,10 @@ bool AudioWorker::run_transmission(std::stop_token stop) {
   const auto areas = std::make_unique<std::array<Area, kCaptureBuffers>>();
   for (int slot = 0; slot < kCaptureBuffers; ++slot) device->add_buffer(slot, (*areas)[static_cast<std::size_t>(slot)]);
   device->start();
-  set_led(Session.lights.TxRxLed, LedColor::Red);
+  set_led(state_.lights.TxRxLed, LedColor::Red);
 
   int CaptureIndex = 0;
-  while (Session.talk.is_talking() && keep_running(stop)) {
+  while (state_.talk.is_talking() && keep_running(stop)) {
     if (device->is_done(CaptureIndex)) {
       Area& area = (*areas)[static_cast<std::size_t>(CaptureIndex)];
       send_voice_block_(area);
@@ -137,7 +137,7 @@ bool AudioWorker::run_transmission(std::stop_token stop) {
   // Whatever is partly recorded is dropped with the buffers still queued.
   device->stop_and_reset();
   device.reset();
-  set_led(Session.lights.TxRxLed, LedColor::Blue);
+  set_led(state_.lights.TxRxLed, LedColor::Blue);
   return true;
 }
 

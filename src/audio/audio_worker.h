@@ -5,8 +5,10 @@
 #include <span>
 #include <stop_token>
 
+#include "audio/level_meter.h"
 #include "audio/playback_queue.h"
 #include "platform/audio_devices.h"
+#include "state/session_state.h"
 
 namespace marvok {
 
@@ -30,12 +32,14 @@ using VoiceBlockSender = std::function<void(std::span<const std::uint8_t, kVoice
 // talks, the microphone is recorded block by block and each block is sent.
 class AudioWorker {
  public:
-  AudioWorker(VoiceDevices devices, VoiceBlockSender send_voice_block, DeviceFailureHandler on_failure,
-              VoiceBlockQueue& queue = PlaybackQueue)
-      : devices_(std::move(devices)),
+  AudioWorker(SessionState& state, VoiceBlockQueue& queue, LevelMeterState& meters, VoiceDevices devices,
+              VoiceBlockSender send_voice_block, DeviceFailureHandler on_failure)
+      : state_(state),
+        queue_(queue),
+        meters_(meters),
+        devices_(std::move(devices)),
         send_voice_block_(std::move(send_voice_block)),
-        on_failure_(std::move(on_failure)),
-        queue_(queue) {}
+        on_failure_(std::move(on_failure)) {}
 
   // Cycles until `AudioRunning` drops to 0 or a stop is requested, then sets
   // `AudioRunning` to 99.
@@ -54,10 +58,12 @@ class AudioWorker {
  private:
   bool keep_running(std::stop_token stop) const;
 
+  SessionState& state_;
+  VoiceBlockQueue& queue_;
+  LevelMeterState& meters_;
   VoiceDevices devices_;
   VoiceBlockSender send_voice_block_;
   DeviceFailureHandler on_failure_;
-  VoiceBlockQueue& queue_;
   // The red cell of the NETWORK ring while the queue plays; kept between stages.
   int RingCursor = 0;
 };

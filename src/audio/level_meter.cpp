@@ -4,9 +4,9 @@
 #include <array>
 #include <cstring>
 
-namespace marvok {
+#include "state/little_endian.h"
 
-LevelMeterState LevelMeters;
+namespace marvok {
 
 namespace {
 
@@ -48,8 +48,7 @@ void measure_block_levels(std::span<const std::int16_t> samples, MeterBars bars,
 void measure_block_levels(std::span<const std::uint8_t> block_bytes, MeterBars bars, LevelMeterState& meters) {
   std::array<std::int16_t, 2 * kMeteredFrames> samples{};
   const std::size_t count = std::min(samples.size(), block_bytes.size() / 2);
-  for (std::size_t i = 0; i < count; ++i)
-    samples[i] = static_cast<std::int16_t>(block_bytes[2 * i] | block_bytes[2 * i + 1] << 8);
+  for (std::size_t i = 0; i < count; ++i) samples[i] = read_i16_le(block_bytes, 2 * i);
   measure_block_levels(std::span<const std::int16_t>(samples.data(), count), bars, meters);
 }
 

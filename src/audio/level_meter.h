@@ -17,8 +17,6 @@ struct LevelMeterState {
   std::atomic<std::int16_t> RightBarLevel{0};
 };
 
-extern LevelMeterState LevelMeters;
-
 enum class MeterBars { Keep, Update };
 
 inline constexpr std::size_t kMeteredFrames = 100;
@@ -26,10 +24,9 @@ inline constexpr std::size_t kMeteredFrames = 100;
 // Moves the needles (and the bars when asked) towards the peaks of the first
 // 100 frames of interleaved stereo 16-bit samples. Fewer frames than that
 // measure what there is.
-void measure_block_levels(std::span<const std::int16_t> samples, MeterBars bars, LevelMeterState& meters = LevelMeters);
+void measure_block_levels(std::span<const std::int16_t> samples, MeterBars bars, LevelMeterState& meters);
 
 // The same, reading little-endian sample bytes as they travel in a voice block.
-void measure_block_levels(std::span<const std::uint8_t> block_bytes, MeterBars bars,
-                          LevelMeterState& meters = LevelMeters);
+void measure_block_levels(std::span<const std::uint8_t> block_bytes, MeterBars bars, LevelMeterState& meters);
 
 }  // namespace marvok

@@ -53,9 +53,9 @@ void upsample_by_six(std::span<const std::int16_t> samples, std::vector<std::int
   std::fill(out.end() - 6, out.end(), samples.back());
 }
 
-int play_opus_packet(std::span<const std::uint8_t> packet, OpusSpeechDecoder& decoder, RenderRing& ring) {
+int play_opus_packet(std::span<const std::uint8_t> packet, const OpusPlayback& playback) {
   std::array<std::int16_t, 2 * kMaxDecodedFrames> decoded{};
-  const int frames = decode_opus_packet(decoder, packet, decoded, kMaxDecodedFrames);
+  const int frames = decode_opus_packet(playback.decoder, packet, decoded, kMaxDecodedFrames);
   if (frames <= 0) return frames;
 
   // Reused between packets of the receiving thread: nothing is allocated per packet.
@@ -64,10 +64,10 @@ int play_opus_packet(std::span<const std::uint8_t> packet, OpusSpeechDecoder& de
   upsample_by_six(std::span<const std::int16_t>(decoded.data(), static_cast<std::size_t>(frames) * 2), upsampled);
   as_float.resize(upsampled.size());
   for (std::size_t i = 0; i < upsampled.size(); ++i) as_float[i] = static_cast<float>(upsampled[i]) * (1.0f / 32768.0f);
-  ring.write(as_float);
+  playback.ring.write(as_float);
 
   measure_block_levels(std::span<const std::int16_t>(decoded.data(), static_cast<std::size_t>(frames) * 2),
-                       MeterBars::Update);
+                       MeterBars::Update, playback.meters);
   return frames;
 }
 

@@ -4,9 +4,9 @@
 #include <span>
 #include <vector>
 
+#include "audio/level_meter.h"
 #include "audio/render_ring.h"
 #include "audio/speech_decoder.h"
-#include "state/session_state.h"
 
 namespace marvok {
 
@@ -26,10 +26,16 @@ const char* opus_error_line(int code);
 // sample held. The interleaved stereo stream is treated as one sequence.
 void upsample_by_six(std::span<const std::int16_t> samples, std::vector<std::int16_t>& out);
 
+// Where decoded speech goes: the render ring and the level meters.
+struct OpusPlayback {
+  OpusSpeechDecoder& decoder;
+  RenderRing& ring;
+  LevelMeterState& meters;
+};
+
 // Decodes a received Opus packet, puts it at 48000 Hz into the ring and
 // moves the meters. Returns the frames per channel decoded; 0 or less when
 // nothing was played.
-int play_opus_packet(std::span<const std::uint8_t> packet, OpusSpeechDecoder& decoder = Session.devices.SpeechDecoder,
-                     RenderRing& ring = DecodedSpeech);
+int play_opus_packet(std::span<const std::uint8_t> packet, const OpusPlayback& playback);
 
 }  // namespace marvok

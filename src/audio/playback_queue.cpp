@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-namespace marvok {
+#include "state/little_endian.h"
 
-VoiceBlockQueue PlaybackQueue;
-std::atomic<std::int32_t> PlaybackCursorCell{0};
+namespace marvok {
 
 namespace {
 
@@ -17,11 +16,9 @@ constexpr int kBlocksPerOutputBuffer = static_cast<int>(kOutputBufferBytes / kVo
 // A tenth of the amplitude, truncated toward zero: -32768 becomes -3276.
 void attenuate(std::span<std::uint8_t> block) {
   for (std::size_t i = 0; i + 1 < block.size(); i += 2) {
-    const auto sample = static_cast<std::int16_t>(block[i] | block[i + 1] << 8);
+    const std::int16_t sample = read_i16_le(block, i);
     const auto quiet = static_cast<std::int16_t>(static_cast<double>(sample) * 0.1);
-    const auto bits = static_cast<std::uint16_t>(quiet);
-    block[i] = static_cast<std::uint8_t>(bits & 0xFF);
-    block[i + 1] = static_cast<std::uint8_t>(bits >> 8);
+    write_u16_le(block, i, static_cast<std::uint16_t>(quiet));
   }
 }
 

@@ -6,11 +6,11 @@
 #include <mutex>
 #include <span>
 
+#include "state/voice_format.h"
+
 namespace marvok {
 
-inline constexpr std::size_t kVoiceBlockBytes = 1000;
-inline constexpr std::size_t kQueueBlocks = 16;
-inline constexpr std::size_t kOutputBufferBytes = 4000;
+inline constexpr std::size_t kOutputBufferBytes = 4 * kVoiceBlockBytes;
 
 enum class Attenuation { None, TenthOfAmplitude };
 
@@ -40,11 +40,5 @@ class VoiceBlockQueue {
   std::array<std::uint8_t, kQueueBlocks * kVoiceBlockBytes> blocks_{};
   int QueueWriteIndex = 0;
 };
-
-extern VoiceBlockQueue PlaybackQueue;
-
-// The cell of the NETWORK ring that playback has just left; received speech
-// marks it green.
-extern std::atomic<std::int32_t> PlaybackCursorCell;
 
 }  // namespace marvok

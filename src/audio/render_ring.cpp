@@ -4,8 +4,6 @@
 
 namespace marvok {
 
-RenderRing DecodedSpeech;
-
 void RenderRing::write(std::span<const float> samples) {
   std::uint64_t position = RingWritePos.load(std::memory_order_relaxed);
   for (const float sample : samples) {

@@ -27,6 +27,4 @@ class RenderRing {
   std::atomic<std::uint64_t> RingReadPos{0};
 };
 
-extern RenderRing DecodedSpeech;
-
 }  // namespace marvok

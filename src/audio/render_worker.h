@@ -14,6 +14,6 @@ inline constexpr int kRenderBufferMs = 1000;
 
 // Plays the decoded speech ring through the default output until stopped or
 // until the device fails; the ring's under-runs are played as silence.
-void run_render_stage(std::stop_token stop, platform::RenderDevice& device, RenderRing& ring = DecodedSpeech);
+void run_render_stage(std::stop_token stop, platform::RenderDevice& device, RenderRing& ring);
 
 }  // namespace marvok

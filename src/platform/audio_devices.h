@@ -6,14 +6,16 @@
 #include <memory>
 #include <span>
 
+#include "state/voice_format.h"
+
 // The sound devices the audio engine uses, over the sound server. Voice audio
 // is always 16-bit little-endian stereo at 8000 frames per second.
 namespace marvok::platform {
 
-inline constexpr int kVoiceFramesPerSecond = 8000;
-inline constexpr int kVoiceChannels = 2;
-inline constexpr std::size_t kCaptureBufferBytes = 1000;
-inline constexpr std::size_t kOutputBufferBytes = 4000;
+using marvok::kVoiceChannels;
+using marvok::kVoiceFramesPerSecond;
+inline constexpr std::size_t kCaptureBufferBytes = kVoiceBlockBytes;
+inline constexpr std::size_t kOutputBufferBytes = 4 * kVoiceBlockBytes;
 
 // Why a device could not be opened: a code shown to the member, never 0.
 struct DeviceError {

@@ -80,7 +80,7 @@ UdpSocket::Wait UdpSocket::wait_readable(std::chrono::milliseconds timeout) cons
   return (watch.revents & POLLIN) ? Wait::Readable : Wait::Failed;
 }
 
-std::optional<UdpSocket::Received> UdpSocket::receive(std::span<std::uint8_t> buffer) const {
+std::optional<UdpSocket::Received> UdpSocket::receive(std::span<std::uint8_t> buffer, Oversize oversize) const {
   if (fd_ < 0) return std::nullopt;
   sockaddr_in from{};
   iovec part{buffer.data(), buffer.size()};
@@ -90,7 +90,7 @@ std::optional<UdpSocket::Received> UdpSocket::receive(std::span<std::uint8_t> bu
   message.msg_iov = &part;
   message.msg_iovlen = 1;
   const ssize_t size = ::recvmsg(fd_, &message, MSG_DONTWAIT);
-  if (size <= 0 || (message.msg_flags & MSG_TRUNC)) return std::nullopt;
+  if (size <= 0 || (oversize == Oversize::Drop && (message.msg_flags & MSG_TRUNC))) return std::nullopt;
   return Received{static_cast<std::size_t>(size), Endpoint{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)}};
 }
 

@@ -26,6 +26,8 @@ std::string format_endpoint(const Endpoint& endpoint);
 class UdpSocket {
  public:
   enum class Wait { Readable, TimedOut, Failed };
+  // What receive does with a datagram larger than its buffer.
+  enum class Oversize { Drop, Cut };
 
   struct Received {
     std::size_t size = 0;
@@ -53,8 +55,9 @@ class UdpSocket {
   // Waits at most `timeout` for a datagram to read.
   Wait wait_readable(std::chrono::milliseconds timeout) const;
   // Reads one waiting datagram without blocking. Nothing when the read fails,
-  // nothing was waiting, the datagram is empty or it is larger than `buffer`.
-  std::optional<Received> receive(std::span<std::uint8_t> buffer) const;
+  // nothing was waiting, the datagram is empty or it is larger than `buffer`
+  // and is to be dropped; a cut one keeps what fits and loses the rest.
+  std::optional<Received> receive(std::span<std::uint8_t> buffer, Oversize oversize = Oversize::Drop) const;
 
   void close();
 

@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "state/session_state.h"
 #include "relay/datagrams.h"
 
 namespace marvok::relay {
@@ -20,12 +19,14 @@ std::u16string_view channel_name(int channel) {
   return is_channel(channel) ? kNames[static_cast<std::size_t>(channel)] : std::u16string_view();
 }
 
-void select_channel(int n) {
+void select_channel(ChannelState& channel, int n) {
   if (!is_channel(n)) return;
-  Session.channel.ChannelMemberCount.store(-1, std::memory_order_relaxed);
-  Session.channel.ChannelPort.store(voice_port_of(n), std::memory_order_relaxed);
+  channel.ChannelMemberCount.store(-1, std::memory_order_relaxed);
+  channel.ChannelPort.store(voice_port_of(n), std::memory_order_relaxed);
 }
 
-int current_channel() { return Session.channel.ChannelPort.load(std::memory_order_relaxed) - kFirstVoicePort; }
+int current_channel(const ChannelState& channel) {
+  return channel.ChannelPort.load(std::memory_order_relaxed) - kFirstVoicePort;
+}
 
 }  // namespace marvok::relay

@@ -5,6 +5,7 @@
 #include "relay/datagrams.h"
 #include "relay/member_table.h"
 #include "relay/relay_session.h"
+#include "state/session_state.h"
 
 namespace marvok::relay {
 
@@ -25,20 +26,23 @@ class ControlWorker {
  public:
   enum class Reply { Nothing, MemberList, Notice };
 
-  ControlWorker(const RelaySession& session, MemberTable& members, SupervisorNotices& notices)
-      : session_(session), members_(members), notices_(notices) {}
+  ControlWorker(const RelaySession& session, SessionState& state, MemberTable& members, SupervisorNotices& notices)
+      : session_(session), state_(state), members_(members), notices_(notices) {}
 
   // 'L' turns ask for the current channel and one more in rotation; 'A'
   // turns tell the relay the client is alive. Turns alternate, 'L' first.
   void send_turn();
   // One datagram from the relay; says what it was.
   Reply handle_datagram(Bytes datagram);
+  // A turn in which the relay said nothing.
+  void handle_no_answer();
 
  private:
   void send_list_request(int voice_port);
   void store_member_list(const MemberList& list);
 
   const RelaySession& session_;
+  SessionState& state_;
   MemberTable& members_;
   SupervisorNotices& notices_;
   Buffer buffer_{};

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "state/little_endian.h"
+
 namespace marvok::relay {
 
 namespace {
@@ -16,14 +18,9 @@ constexpr std::size_t kPresenceHeadSize = 9;
 constexpr std::size_t kOpusLengthOffset = 5;
 constexpr std::size_t kContentFlagOffset = 7;
 
-void put_member(Buffer& out, std::size_t at, std::uint16_t member) {
-  out[at] = static_cast<std::uint8_t>(member & 0xFF);
-  out[at + 1] = static_cast<std::uint8_t>(member >> 8);
-}
+void put_member(Buffer& out, std::size_t at, std::uint16_t member) { write_u16_le(out, at, member); }
 
-std::uint16_t member_at(Bytes datagram, std::size_t at) {
-  return static_cast<std::uint16_t>(datagram[at] | datagram[at + 1] << 8);
-}
+std::uint16_t member_at(Bytes datagram, std::size_t at) { return read_u16_le(datagram, at); }
 
 // The channel and count of a member list are signed bytes.
 int signed_byte(std::uint8_t byte) { return byte < 0x80 ? byte : byte - 0x100; }

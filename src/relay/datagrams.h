@@ -7,6 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "state/voice_format.h"
+
 // Every datagram exchanged between the client and the relay server, built and
 // read byte by byte. Multi-byte integers are little-endian; member numbers are
 // 16 bits wide everywhere.
@@ -19,7 +21,7 @@ inline constexpr int kFirstControlPort = 31000;
 inline constexpr int kControlPortOffset = kFirstControlPort - kFirstVoicePort;
 inline constexpr int kMaxListedMembers = 16;
 
-inline constexpr std::size_t kVoiceBlockSize = 1000;
+inline constexpr std::size_t kVoiceBlockSize = kVoiceBlockBytes;
 inline constexpr std::size_t kVoiceHeaderSize = 24;
 inline constexpr std::size_t kVoiceDatagramSize = kVoiceHeaderSize + kVoiceBlockSize;
 inline constexpr std::size_t kMaxOpusPacketSize = 255;

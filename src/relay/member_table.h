@@ -16,6 +16,4 @@ struct MemberTable {
   std::array<std::atomic<std::int32_t>, kChannelCount> ChannelMemberCounts{};
 };
 
-extern MemberTable Members;
-
 }  // namespace marvok::relay

@@ -5,6 +5,7 @@
 
 #include "platform/udp_socket.h"
 #include "relay/datagrams.h"
+#include "state/session_state.h"
 
 namespace marvok::relay {
 
@@ -21,25 +22,26 @@ struct RelaySession {
   bool from_relay(const platform::Endpoint& sender) const { return sender.address == relay_address; }
 };
 
-extern RelaySession Relay;
-
 // Opens both sockets and sends a hello on each to the relay's first voice
 // port, showing each socket's state on its light. Returns 0, or -1 when a
 // socket cannot be opened (a failed voice socket leaves the control socket
 // unopened).
-int relay_setup(RelaySession& session, std::uint32_t relay_address);
+int relay_setup(RelaySession& session, std::uint32_t relay_address, LightsState& lights);
 
 // Builds the presence datagrams in turn: name, device, version, name, ...
 class PresenceSender {
  public:
+  explicit PresenceSender(const SessionState& state) : state_(state) {}
+
   void send_presence(const RelaySession& session);
 
  private:
+  const SessionState& state_;
   int status_cycle_ = 0;
   Buffer buffer_{};
 };
 
 // Sends presence every 20 ms, every 15 ms on channel 3, until stopped.
-void run_presence_worker(std::stop_token stop, const RelaySession& session);
+void run_presence_worker(std::stop_token stop, const RelaySession& session, const SessionState& state);
 
 }  // namespace marvok::relay

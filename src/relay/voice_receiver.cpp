@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "state/session_state.h"
 #include "platform/worker_threads.h"
+#include "state/session_state.h"
 
 namespace marvok::relay {
 
@@ -17,15 +17,15 @@ constexpr auto kReceiveWait = std::chrono::milliseconds(500);
 
 void VoiceReceiver::start() { queue_.reset(); }
 
-void VoiceReceiver::handle_silence() { Session.lights.ErrorLevel.store(kSilenceErrorLevel, std::memory_order_relaxed); }
+void VoiceReceiver::handle_silence() { state_.lights.ErrorLevel.store(kSilenceErrorLevel, std::memory_order_relaxed); }
 
 void VoiceReceiver::handle_datagram(Bytes datagram) {
   const std::optional<IncomingVoice> voice = read_incoming_voice(datagram);
   if (!voice) {
-    set_led(Session.lights.TstLed, LedColor::Yellow);
+    set_led(state_.lights.TstLed, LedColor::Yellow);
     return;
   }
-  set_led(Session.lights.TstLed, LedColor::Green);
+  set_led(state_.lights.TstLed, LedColor::Green);
   if (++received_count_ > kCountingWindow) {
     received_count_ = 0;
     lost_count_ = 0;
@@ -36,7 +36,7 @@ void VoiceReceiver::handle_datagram(Bytes datagram) {
     return;
   }
   if (voice->sequence != static_cast<std::uint8_t>(last_sequence_ + 1)) ++lost_count_;  // one per gap
-  Session.lights.ErrorLevel.store(lost_count_, std::memory_order_relaxed);
+  state_.lights.ErrorLevel.store(lost_count_, std::memory_order_relaxed);
   last_sequence_ = voice->sequence;
   ++accepted_count_;
 
@@ -44,11 +44,13 @@ void VoiceReceiver::handle_datagram(Bytes datagram) {
   play_audio(*voice, played);
   if (!played) return;
 
-  if (!Session.talk.is_talking())
+  if (!state_.talk.is_talking())
     set_led(
-        Session.lights.NetworkRing[static_cast<std::size_t>(PlaybackCursorCell.load(std::memory_order_relaxed)) % 16],
+        state_.lights
+            .NetworkRing[static_cast<std::size_t>(state_.lights.PlaybackCursorCell.load(std::memory_order_relaxed)) %
+                         kNetworkRingCells],
         LedColor::Green);
-  Session.channel.SpeakerId.store(voice->speaker, std::memory_order_relaxed);
+  state_.channel.SpeakerId.store(voice->speaker, std::memory_order_relaxed);
   blink_udp_light();
 }
 
@@ -57,26 +59,26 @@ void VoiceReceiver::play_audio(const IncomingVoice& voice, bool& played) {
     // A packet whose bytes did not all arrive is not played.
     const int frames = voice.opus ? play_opus_packet_(*voice.opus) : 0;
     played = frames > 0;
-    if (played) Session.display.ReceivedFormat.store(2, std::memory_order_relaxed);
+    if (played) state_.display.ReceivedFormat.store(StreamFormat::Opus, std::memory_order_relaxed);
     return;
   }
   if (voice.content_flag == kSilentBlock) {
     queue_.queue_silent_block();
   } else if (voice.pcm) {
     const bool attenuate = voice.kind == VoiceKind::PcmB &&
-                           Session.channel.ChannelPort.load(std::memory_order_relaxed) == voice_port_of(10);
+                           state_.channel.ChannelPort.load(std::memory_order_relaxed) == voice_port_of(10);
     queue_.queue_voice_block(voice.pcm->first<kVoiceBlockSize>(),
                              attenuate ? Attenuation::TenthOfAmplitude : Attenuation::None);
-    Session.display.ReceivedFormat.store(1, std::memory_order_relaxed);
+    state_.display.ReceivedFormat.store(StreamFormat::Pcm, std::memory_order_relaxed);
   }
 }
 
 // While speech arrives the UDP light alternates blue and green every five datagrams.
 void VoiceReceiver::blink_udp_light() {
   if (blink_counter_ == 5)
-    set_led(Session.lights.UdpLed, LedColor::Green);
+    set_led(state_.lights.UdpLed, LedColor::Green);
   else if (blink_counter_ == 0)
-    set_led(Session.lights.UdpLed, LedColor::Blue);
+    set_led(state_.lights.UdpLed, LedColor::Blue);
   blink_counter_ = (blink_counter_ + 1) % 10;
 }
 

@@ -8,6 +8,7 @@
 #include "audio/playback_queue.h"
 #include "relay/datagrams.h"
 #include "relay/relay_session.h"
+#include "state/session_state.h"
 
 namespace marvok::relay {
 
@@ -20,8 +21,8 @@ using OpusPlayer = std::function<int(std::span<const std::uint8_t> packet)>;
 // receive lights up to date.
 class VoiceReceiver {
  public:
-  VoiceReceiver(VoiceBlockQueue& queue, OpusPlayer play_opus_packet)
-      : queue_(queue), play_opus_packet_(std::move(play_opus_packet)) {}
+  VoiceReceiver(SessionState& state, VoiceBlockQueue& queue, OpusPlayer play_opus_packet)
+      : state_(state), queue_(queue), play_opus_packet_(std::move(play_opus_packet)) {}
 
   // Empties the playback queue; done once when the receiving thread starts.
   void start();
@@ -37,6 +38,7 @@ class VoiceReceiver {
   void play_audio(const IncomingVoice& voice, bool& played);
   void blink_udp_light();
 
+  SessionState& state_;
   VoiceBlockQueue& queue_;
   OpusPlayer play_opus_packet_;
   int received_count_ = 0;

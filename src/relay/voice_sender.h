@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 
+#include "audio/level_meter.h"
 #include "relay/datagrams.h"
 #include "relay/relay_session.h"
 
@@ -12,7 +13,8 @@ namespace marvok::relay {
 // moves the transmit needles and turns the NETWORK ring while the member talks.
 class VoiceSender {
  public:
-  explicit VoiceSender(const RelaySession& session) : session_(session) {}
+  VoiceSender(const RelaySession& session, SessionState& state, LevelMeterState& meters)
+      : session_(session), state_(state), meters_(meters) {}
 
   // Called once per captured block while the member talks; the block is only
   // valid during the call.
@@ -24,14 +26,13 @@ class VoiceSender {
   void turn_ring();
 
   const RelaySession& session_;
+  SessionState& state_;
+  LevelMeterState& meters_;
   Buffer buffer_{};
   // 1 at start, never reset: not by a change of channel, not between spurts.
   std::uint8_t sequence_ = 1;
   int ring_step_ = 0;
   int ring_cell_ = 15;
 };
-
-// The sender of this client's speech, on the process-wide relay session.
-void send_voice_block(std::span<const std::uint8_t, kVoiceBlockSize> block);
 
 }  // namespace marvok::relay

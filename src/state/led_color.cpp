@@ -2,11 +2,11 @@
 
 namespace marvok {
 
-std::optional<LedColor> led_color_of(std::int32_t cell_value) {
-  if (cell_value < static_cast<std::int32_t>(LedColor::Red) ||
-      cell_value > static_cast<std::int32_t>(LedColor::DarkBlue))
+std::optional<LedColor> led_color_of(LedColor cell_value) {
+  const auto code = static_cast<std::int32_t>(cell_value);
+  if (code < static_cast<std::int32_t>(LedColor::Red) || code > static_cast<std::int32_t>(LedColor::DarkBlue))
     return std::nullopt;
-  return static_cast<LedColor>(cell_value);
+  return cell_value;
 }
 
 const char* led_image_name(LedColor color) {

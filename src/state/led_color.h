@@ -17,18 +17,16 @@ enum class LedColor : std::int32_t {
 };
 
 // A status light: written by its owner thread, read by the light panel.
-using LedCell = std::atomic<std::int32_t>;
+using LedCell = std::atomic<LedColor>;
 
 inline constexpr int kLedColorCount = 6;
 
 // The colour a cell value stands for, or nothing for a value that is not drawn.
-std::optional<LedColor> led_color_of(std::int32_t cell_value);
+std::optional<LedColor> led_color_of(LedColor cell_value);
 
 // Name of the light's image inside the light directory file ("LedRed.bmp", ...).
 const char* led_image_name(LedColor color);
 
-inline void set_led(LedCell& cell, LedColor color) {
-  cell.store(static_cast<std::int32_t>(color), std::memory_order_relaxed);
-}
+inline void set_led(LedCell& cell, LedColor color) { cell.store(color, std::memory_order_relaxed); }
 
 }  // namespace marvok

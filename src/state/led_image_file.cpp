@@ -3,17 +3,14 @@
 #include <algorithm>
 #include <fstream>
 
+#include "state/little_endian.h"
+
 namespace marvok {
 
 namespace {
 
 constexpr std::size_t kBmpFileHeaderSize = 14;
 constexpr std::uint32_t kSmallestBmpInfoHeader = 12;
-
-std::uint32_t read_u32_le(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
-         static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-}
 
 }  // namespace
 

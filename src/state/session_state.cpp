@@ -2,8 +2,6 @@
 
 namespace marvok {
 
-SessionState Session;
-
 LightsState::LightsState() { reset(); }
 
 void LightsState::reset() {

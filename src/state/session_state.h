@@ -5,16 +5,12 @@
 #include <cstdint>
 #include <string>
 
-#include "audio/speech_decoder.h"
 #include "state/guarded_text.h"
 #include "state/led_color.h"
 #include "state/talk_state.h"
+#include "state/voice_format.h"
 
 namespace marvok {
-
-namespace ui {
-class MainWindow;
-}
 
 inline constexpr char kClientVersion[] = "0.7.8";
 inline constexpr char16_t kWelcomeText[] = u"Bienvenue sur le réseau Marvok de téléphonie de loisir";
@@ -57,18 +53,21 @@ struct ChannelState {
   std::atomic<std::int32_t> SpeakerId{0};
 };
 
+// 1 = the received stream is PCM, 2 = Opus, anything else = none seen yet.
+enum class StreamFormat : std::int32_t { None = 0, Pcm = 1, Opus = 2 };
+
+// Whether the close cross of the main window is drawn and reacts to the pointer.
+enum class CrossVisibility : std::int32_t { Hidden = 0, Shown = 1 };
+
 struct DisplayState {
-  // Main thread only: the window every panel draws on, or none once destroyed.
-  ui::MainWindow* MainWindow = nullptr;
   // Colour as 0x00BBGGRR.
   std::atomic<std::uint32_t> BackgroundColor{0};
   GuardedText<char16_t, 200> InfoLine;
   GuardedText<char16_t, 300> StatusText;
   std::atomic<bool> ForceRefetch{false};
   std::atomic<bool> PanelsReady{false};
-  std::atomic<std::int32_t> CloseCrossShown{0};
-  // 1 = the received stream is PCM, 2 = Opus, anything else = none seen yet.
-  std::atomic<std::int32_t> ReceivedFormat{0};
+  std::atomic<CrossVisibility> CloseCrossShown{CrossVisibility::Hidden};
+  std::atomic<StreamFormat> ReceivedFormat{StreamFormat::None};
 };
 
 // The status lights of the main window, each holding a `LedColor` code.
@@ -82,7 +81,9 @@ struct LightsState {
   std::array<LedCell, 5> ErrorLevelLeds;
   // The ring of lights around NETWORK: playback, received speech and the
   // member's own transmission draw on it.
-  std::array<LedCell, 16> NetworkRing;
+  std::array<LedCell, kNetworkRingCells> NetworkRing;
+  // The ring cell that playback has just left; received speech marks it green.
+  std::atomic<std::int32_t> PlaybackCursorCell{0};
   // Losses in the current window of received speech; 99 while nothing arrives.
   std::atomic<std::int32_t> ErrorLevel{99};
 
@@ -91,9 +92,11 @@ struct LightsState {
   void reset();
 };
 
+// 1 while the audio worker should cycle; 0 asks it to stop; 99 once it has stopped.
+enum class AudioRunState : std::int32_t { Stopped = 0, Running = 1, Ended = 99 };
+
 struct RunFlags {
-  // 1 while the audio worker should cycle; 0 asks it to stop; 99 once it has stopped.
-  std::atomic<std::int32_t> AudioRunning{0};
+  std::atomic<AudioRunState> AudioRunning{AudioRunState::Stopped};
   std::atomic<bool> MonitorRunning{false};
 };
 
@@ -114,13 +117,12 @@ struct DeviceState {
   // restored at shutdown; `SavedMicLevelKnown` says whether the read succeeded.
   std::atomic<float> SavedMicLevel{0.0f};
   std::atomic<bool> SavedMicLevelKnown{false};
-  // Decoder of received Opus speech; empty when it could not be created.
-  OpusSpeechDecoder SpeechDecoder;
 
   void reset_input_devices();
 };
 
-// The process-wide state of the client, grouped by concern. Scalars shared
+// The state of the client shared by its windows, timers and threads, grouped
+// by concern; the client object owns the one instance. Scalars shared
 // between threads are atomics used with relaxed loads and stores: each has
 // named writers and readers tolerate the old or the new value.
 struct SessionState {
@@ -134,7 +136,5 @@ struct SessionState {
   RunFlags run;
   DeviceState devices;
 };
-
-extern SessionState Session;
 
 }  // namespace marvok

@@ -2,18 +2,11 @@
 
 #include <cstring>
 
+#include "state/little_endian.h"
+
 namespace marvok {
 
 namespace {
-
-std::uint32_t u32_at(std::span<const std::uint8_t> b, std::size_t at) {
-  return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
-         static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
-
-std::uint16_t u16_at(std::span<const std::uint8_t> b, std::size_t at) {
-  return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
-}
 
 bool tag_at(std::span<const std::uint8_t> b, std::size_t at, const char (&tag)[5]) {
   return std::memcmp(b.data() + at, tag, 4) == 0;
@@ -30,17 +23,17 @@ std::optional<WaveSound> parse_wave_file(std::span<const std::uint8_t> file) {
   std::optional<WaveSound> format;
   std::size_t at = 12;
   while (at + 8 <= file.size()) {
-    const std::uint64_t chunk_size = u32_at(file, at + 4);
+    const std::uint64_t chunk_size = read_u32_le(file, at + 4);
     const std::size_t body = at + 8;
     if (body + chunk_size > file.size()) return std::nullopt;
 
     if (tag_at(file, at, "fmt ")) {
       if (chunk_size < 16) return std::nullopt;
       WaveSound sound;
-      const std::uint16_t tag = u16_at(file, body);
-      sound.channels = u16_at(file, body + 2);
-      sound.frames_per_second = u32_at(file, body + 4);
-      sound.bits_per_sample = u16_at(file, body + 14);
+      const std::uint16_t tag = read_u16_le(file, body);
+      sound.channels = read_u16_le(file, body + 2);
+      sound.frames_per_second = read_u32_le(file, body + 4);
+      sound.bits_per_sample = read_u16_le(file, body + 14);
       if (tag != kPcmFormatTag || sound.channels == 0 || sound.channels > kMaxChannels ||
           sound.frames_per_second == 0 || (sound.bits_per_sample != 8 && sound.bits_per_sample != 16))
         return std::nullopt;

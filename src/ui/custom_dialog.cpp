@@ -7,9 +7,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "state/session_state.h"
-#include "ui/main_window.h"
-
 namespace marvok::ui {
 
 namespace {
@@ -31,13 +28,13 @@ class NoticeWindow final : public QWidget {
 
 }  // namespace
 
-void show_custom_dialog(const QString& text, int lifetime_ms) {
+void show_custom_dialog(const QWidget* main_window, const QString& text, int lifetime_ms) {
   QEventLoop loop;
   NoticeWindow window(loop);
   window.setObjectName(QStringLiteral("CustomDialog"));
   window.setWindowTitle(QStringLiteral("Info du Superviseur"));
   QPoint position(20, 20);
-  if (const MainWindow* main = Session.display.MainWindow) position += main->pos();
+  if (main_window) position += main_window->pos();
   window.setGeometry(QRect(position, QSize(400, 200)));
 
   // The text area is fixed: a longer text is cut by it.

@@ -51,10 +51,11 @@ QColor bar_column_colour(int column, int width) {
   return QColor(255, 0, 0);
 }
 
-NeedleMeter::NeedleMeter(MainWindow& main, MeterSide side)
+NeedleMeter::NeedleMeter(MainWindow& main, MeterSide side, const LevelMeterState& meters)
     : QWidget(&main),
       main_(main),
       side_(side),
+      meters_(meters),
       dial_(platform::load_bmp_file(kDialFileName).convertToFormat(QImage::Format_RGB32)),
       surface_(kNeedleMeterSize, QImage::Format_RGB32) {
   setObjectName(side == MeterSide::Left ? QStringLiteral("VuMeterLeftClass") : QStringLiteral("VuMeterRightClass"));
@@ -71,8 +72,19 @@ NeedleMeter::NeedleMeter(MainWindow& main, MeterSide side)
 }
 
 void NeedleMeter::redraw() {
-  const std::int32_t angle = (side_ == MeterSide::Left ? LevelMeters.LeftNeedleAngle : LevelMeters.RightNeedleAngle)
-                                 .load(std::memory_order_relaxed);
+  const std::int32_t angle =
+      (side_ == MeterSide::Left ? meters_.LeftNeedleAngle : meters_.RightNeedleAngle).load(std::memory_order_relaxed);
+  // The bars share the left meter's timer; they are drawn again when they change
+  // or when the main window's frame was painted over them.
+  if (side_ == MeterSide::Left) {
+    const BarsDrawn bars{lit_bar_columns(meters_.LeftBarLevel.load(std::memory_order_relaxed)),
+                         lit_bar_columns(meters_.RightBarLevel.load(std::memory_order_relaxed)),
+                         main_.frame_generation()};
+    if (bars != drawn_bars_) draw_level_bars(main_, meters_);
+    drawn_bars_ = bars;
+  }
+  if (drawn_needle_angle(angle) == drawn_angle_) return;
+  drawn_angle_ = drawn_needle_angle(angle);
   {
     QPainter painter(&surface_);
     painter.drawImage(QPoint(0, 0), dial_);
@@ -82,8 +94,6 @@ void NeedleMeter::redraw() {
     painter.drawLine(pivot, needle_tip(pivot, drawn_needle_angle(angle)));
   }
   update();
-  // The bars share the left meter's timer.
-  if (side_ == MeterSide::Left) draw_level_bars(main_);
 }
 
 void NeedleMeter::paintEvent(QPaintEvent* event) {
@@ -91,16 +101,16 @@ void NeedleMeter::paintEvent(QPaintEvent* event) {
   for (const QRect& part : event->region()) painter.drawImage(part, surface_, part);
 }
 
-void create_level_meters(MainWindow& main) {
+void create_level_meters(MainWindow& main, const LevelMeterState& meters) {
   for (const MeterSide side : {MeterSide::Left, MeterSide::Right}) {
-    auto* meter = new NeedleMeter(main, side);  // owned by the main window
+    auto* meter = new NeedleMeter(main, side, meters);  // owned by the main window
     meter->show();
   }
 }
 
-void draw_level_bars(MainWindow& main) {
-  draw_level_bar(main, kLeftBarX, LevelMeters.LeftBarLevel.load(std::memory_order_relaxed));
-  draw_level_bar(main, kRightBarX, LevelMeters.RightBarLevel.load(std::memory_order_relaxed));
+void draw_level_bars(MainWindow& main, const LevelMeterState& meters) {
+  draw_level_bar(main, kLeftBarX, meters.LeftBarLevel.load(std::memory_order_relaxed));
+  draw_level_bar(main, kRightBarX, meters.RightBarLevel.load(std::memory_order_relaxed));
 }
 
 }  // namespace marvok::ui

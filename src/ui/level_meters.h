@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "audio/level_meter.h"
+
 namespace marvok::ui {
 
 class MainWindow;
@@ -56,7 +58,7 @@ class NeedleMeter final : public QWidget {
   Q_OBJECT
 
  public:
-  NeedleMeter(MainWindow& main, MeterSide side);
+  NeedleMeter(MainWindow& main, MeterSide side, const LevelMeterState& meters);
 
   // Copies the dial, draws the needle at the current angle and shows the result.
   void redraw();
@@ -70,6 +72,16 @@ class NeedleMeter final : public QWidget {
  private:
   MainWindow& main_;
   MeterSide side_;
+  const LevelMeterState& meters_;
+  // What is on the surface, so an unchanged needle is not drawn again.
+  int drawn_angle_ = -1;
+  struct BarsDrawn {
+    int left_lit = -1;
+    int right_lit = -1;
+    int frame_generation = -1;
+    bool operator==(const BarsDrawn&) const = default;
+  };
+  BarsDrawn drawn_bars_;
   QImage dial_;
   QImage surface_;
   QTimer timer_;
@@ -78,9 +90,9 @@ class NeedleMeter final : public QWidget {
 // Creates the left and right needle meters on the main window, which owns
 // them, and starts their timers. The dial is "vu_meter_2.bmp" in the current
 // folder; without it only the needle is drawn.
-void create_level_meters(MainWindow& main);
+void create_level_meters(MainWindow& main, const LevelMeterState& meters);
 
 // Draws the left bar, then the right bar, from the current bar levels.
-void draw_level_bars(MainWindow& main);
+void draw_level_bars(MainWindow& main, const LevelMeterState& meters);
 
 }  // namespace marvok::ui

@@ -9,6 +9,9 @@ namespace marvok::ui {
 
 inline constexpr int kChannelCount = 11;
 
+// Status-light pictures by colour code 1 to 6; null when the light file lacks one.
+using LedImages = std::array<QImage, kLedColorCount>;
+
 // The pictures of the main window, loaded by start-up; main thread only.
 struct MainWindowImages {
   QImage knob;             // "btn-fleche.bmp"
@@ -17,12 +20,9 @@ struct MainWindowImages {
   QImage voice_help_icon;  // "synthe_1.bmp"
   // Picture 0 is the CHANNEL panel's background, picture n that of channel n.
   std::array<QImage, kChannelCount> channel;
-  // Status-light pictures by colour code 1 to 6; null when the light file lacks one.
-  std::array<QImage, kLedColorCount> leds;
+  LedImages leds;
 
   const QImage& led(LedColor color) const { return leds[static_cast<std::size_t>(color) - 1]; }
 };
-
-extern MainWindowImages MainImages;
 
 }  // namespace marvok::ui

@@ -4,18 +4,45 @@
 #include <QRegion>
 #include <QWidget>
 #include <functional>
+#include <optional>
+#include <string_view>
+
+#include "platform/master_volume.h"
+#include "state/session_state.h"
+#include "ui/main_window_areas.h"
+#include "ui/window_frame.h"
 
 namespace marvok::ui {
+
+// What the main window's controls do beyond the state it holds itself. The
+// client wires each; one left empty does nothing.
+struct MainWindowCommands {
+  std::function<void()> toggle_network_window;
+  std::function<void()> toggle_group_window;
+  std::function<void()> toggle_params_window;
+  std::function<void()> toggle_picture_window;
+  std::function<void()> open_documentation;
+  std::function<void()> show_about_box;
+  std::function<void()> toggle_companion;
+  // Reads a help sentence aloud through the speech companion.
+  std::function<void(std::u16string_view text)> speak;
+  std::function<void(platform::AudioEndpoint endpoint, float level)> set_master_level;
+  // A key without a command was pressed.
+  std::function<void()> show_inactive_key;
+};
 
 // The client's borderless 550 × 730 main window. Everything it shows is drawn
 // on a backing image: the frame when the window asks to be repainted, the
 // live panels by their timers. Painting the widget copies the image out.
+// Its keys work push-to-talk and the channels; its painted areas answer
+// clicks, show help on hover and have it read aloud on a right click.
 class MainWindow final : public QWidget {
   Q_OBJECT
 
  public:
-  MainWindow();
+  explicit MainWindow(SessionState& state);
 
+  void set_commands(MainWindowCommands commands) { commands_ = std::move(commands); }
   // Runs when the window is destroyed, whether by the client or by the user.
   void set_destroy_handler(std::function<void()> handler) { on_destroy_ = std::move(handler); }
 
@@ -31,18 +58,47 @@ class MainWindow final : public QWidget {
   void request_repaint(const QRegion& area);
   // Paints what was asked for now, without waiting for the event loop.
   void update_now();
+  // Counts the frame paintings: a panel drawn before the last one must be drawn again.
+  int frame_generation() const { return frame_generation_; }
 
   const QImage& surface() const { return surface_; }
+
+  // Where the status panel last drew its controls, for the clicks.
+  void set_control_rects(const ControlRects& rects) { controls_ = rects; }
+  const ControlRects& control_rects() const { return controls_; }
+
+  // The pointer moved to `point` (window coordinates): the close cross and the help line follow it.
+  void pointer_moved(QPoint point);
+  void left_click(QPoint point);
+  void right_click(QPoint point);
+  void key_down(int qt_key, bool keypad, std::uint32_t scan_code);
+  void key_up(int qt_key);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
   void paint_frame_if_asked();
+  void set_cross_hover(CrossHover hover);
+  static void run(const std::function<void()>& command) {
+    if (command) command();
+  }
 
+  SessionState& state_;
+  MainWindowCommands commands_;
   QImage surface_;
   QRegion frame_to_paint_;
+  int frame_generation_ = 0;
+  ControlRects controls_;
+  CrossHover cross_hover_ = CrossHover::Outside;
+  // Set while the window follows the pointer because the window system could not move it.
+  std::optional<QPoint> drag_offset_;
   bool destroyed_ = false;
   std::function<void()> on_destroy_;
 };

@@ -13,27 +13,25 @@ namespace marvok::ui {
 
 namespace {
 
-std::uint32_t background() { return Session.display.BackgroundColor.load(std::memory_order_relaxed); }
-
 // A rounded rectangle outlined by a pen centred on its edge, the corners
 // rounded by an ellipse of `corner` × `corner` pixels.
-void draw_rounded_frame(QPainter& painter, const QRect& box, int corner, int pen_width) {
+void draw_rounded_frame(QPainter& painter, const QRect& box, int corner, int pen_width, std::uint32_t background) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, true);
   painter.setPen(QPen(from_colorref(kYellow), pen_width));
-  painter.setBrush(from_colorref(background()));
+  painter.setBrush(from_colorref(background));
   painter.drawRoundedRect(QRectF(box).adjusted(0, 0, -1, -1), corner / 2.0, corner / 2.0);
   painter.restore();
 }
 
 }  // namespace
 
-void draw_title(QPainter& painter) {
-  draw_text_centred(painter, kTitleArea, QStringLiteral("MARVOK"), arial_font(30), kYellow, background());
+void draw_title(QPainter& painter, std::uint32_t background) {
+  draw_text_centred(painter, kTitleArea, QStringLiteral("MARVOK"), arial_font(30), kYellow, background);
 }
 
-void draw_close_cross(QPainter& painter, CrossHover hover) {
-  if (Session.display.CloseCrossShown.load(std::memory_order_relaxed) == 0) return;
+void draw_close_cross(QPainter& painter, const DisplayState& display, CrossHover hover) {
+  if (display.CloseCrossShown.load(std::memory_order_relaxed) == CrossVisibility::Hidden) return;
   const QRect& area = kCloseArea;
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, true);
@@ -44,16 +42,16 @@ void draw_close_cross(QPainter& painter, CrossHover hover) {
   painter.restore();
 }
 
-void paint_window_frame(QPainter& painter) {
-  draw_rounded_frame(painter, QRect(QPoint(0, 0), kMainWindowSize), 20, 4);
-  draw_rounded_frame(painter, kBottomFrame, 20, 2);
-  draw_title(painter);
-  draw_close_cross(painter, CrossHover::Outside);
+void paint_window_frame(QPainter& painter, const DisplayState& display, CrossHover hover) {
+  const std::uint32_t background = display.BackgroundColor.load(std::memory_order_relaxed);
+  draw_rounded_frame(painter, QRect(QPoint(0, 0), kMainWindowSize), 20, 4, background);
+  draw_rounded_frame(painter, kBottomFrame, 20, 2, background);
+  draw_title(painter, background);
+  draw_close_cross(painter, display, hover);
   const QFont version_font = arial_font(14);
-  draw_text_at(painter, 430, 605, QStringLiteral("Version "), version_font, kWhite, background());
-  draw_text_at(painter, 480, 605, QString::fromLatin1(kClientVersion), version_font, kWhite, background());
-  draw_text_centred(painter, kCreditArea, QStringLiteral("Équipe Marvok"), default_font(), kYellow, background());
-  Session.display.ForceRefetch.store(true, std::memory_order_relaxed);
+  draw_text_at(painter, 430, 605, QStringLiteral("Version "), version_font, kWhite, background);
+  draw_text_at(painter, 480, 605, QString::fromLatin1(kClientVersion), version_font, kWhite, background);
+  draw_text_centred(painter, kCreditArea, QStringLiteral("Équipe Marvok"), default_font(), kYellow, background);
 }
 
 }  // namespace marvok::ui

@@ -42,10 +42,10 @@ TEST(OpusPlaybackTest, TwentyMillisecondPacketAddsTwentyMillisecondsAt48kHz) {
   OpusSpeechDecoder decoder;
   ASSERT_TRUE(decoder.create());
   RenderRing ring;
-  LevelMeters.LeftNeedleLevel = 0;
-  EXPECT_EQ(play_opus_packet(tone_packet(160), decoder, ring), 160);
+  LevelMeterState meters;
+  EXPECT_EQ(play_opus_packet(tone_packet(160), {decoder, ring, meters}), 160);
   EXPECT_EQ(ring.available(), 1920u);
-  EXPECT_GT(LevelMeters.LeftNeedleLevel.load(), 0);
+  EXPECT_GT(meters.LeftNeedleLevel.load(), 0);
   std::vector<float> played(1920);
   ring.read_into(played);
   float loudest = 0;
@@ -58,8 +58,9 @@ TEST(OpusPlaybackTest, PacketLongerThanTheAreaIsRefusedAndTold) {
   OpusSpeechDecoder decoder;
   ASSERT_TRUE(decoder.create());
   RenderRing ring;
+  LevelMeterState meters;
   testing::internal::CaptureStdout();
-  EXPECT_EQ(play_opus_packet(tone_packet(320), decoder, ring), -2);  // 40 ms
+  EXPECT_EQ(play_opus_packet(tone_packet(320), {decoder, ring, meters}), -2);  // 40 ms
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Erreur : myRingBuffer trop petit\n");
   EXPECT_EQ(ring.available(), 0u);
 }
@@ -67,11 +68,12 @@ TEST(OpusPlaybackTest, PacketLongerThanTheAreaIsRefusedAndTold) {
 TEST(OpusPlaybackTest, CorruptPacketIsToldAndMissingDecoderIsSilent) {
   OpusSpeechDecoder decoder;
   RenderRing ring;
+  LevelMeterState meters;
   const std::vector<std::uint8_t> corrupt = {0xFF, 0xFF, 0xFF, 0xFF};
   testing::internal::CaptureStdout();
-  EXPECT_EQ(play_opus_packet(corrupt, decoder, ring), -1);  // no decoder yet
+  EXPECT_EQ(play_opus_packet(corrupt, {decoder, ring, meters}), -1);  // no decoder yet
   ASSERT_TRUE(decoder.create());
-  EXPECT_LT(play_opus_packet(corrupt, decoder, ring), 0);
+  EXPECT_LT(play_opus_packet(corrupt, {decoder, ring, meters}), 0);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Erreur : paquet Opus invalide/corrompu\n");
   EXPECT_STREQ(opus_error_line(-6),
                "Erreur : \xe9tat du d\xe9"

@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "audio/audio_worker.h"
-#include "state/session_state.h"
 #include "platform/worker_threads.h"
 #include "relay/relay_session.h"
 #include "relay/voice_receiver.h"
 #include "relay/voice_sender.h"
+#include "state/session_state.h"
 #include "support/sound_probe.h"
 
 namespace {
@@ -35,19 +35,32 @@ constexpr std::uint32_t kLoopback = 0x7F000001;
 
 VoiceDevices sound_server() { return {platform::open_output_device, platform::open_capture_device}; }
 
-void join_relay(WorkerThreads& workers, std::uint16_t member) {
-  Session.identity.set_member_id(member);
-  std::snprintf(Session.identity.MachineId.data(), Session.identity.MachineId.size(), "%016u", member);
-  relay::relay_setup(relay::Relay, kLoopback);
-  workers.start([](std::stop_token stop) { relay::run_presence_worker(stop, relay::Relay); });
+// One member's client: its state, its attachment to the relay, its queue and meters.
+struct Member {
+  SessionState state;
+  relay::RelaySession relay;
+  VoiceBlockQueue queue;
+  LevelMeterState meters;
+};
+
+void join_relay(WorkerThreads& workers, Member& member, std::uint16_t number) {
+  member.state.identity.set_member_id(number);
+  std::snprintf(member.state.identity.MachineId.data(), member.state.identity.MachineId.size(), "%016u", number);
+  relay::relay_setup(member.relay, kLoopback, member.state.lights);
+  workers.start([&member](std::stop_token stop) { relay::run_presence_worker(stop, member.relay, member.state); });
 }
 
 // The talking member: holds the talk key and sends what its microphone hears.
 [[noreturn]] void talk_for_ever() {
   WorkerThreads workers;
-  join_relay(workers, 1);
-  Session.talk.set_key(TalkValue::Pressed);
-  AudioWorker worker(sound_server(), relay::send_voice_block, [](VoiceDevice, int) { std::_Exit(3); });
+  Member talker;
+  join_relay(workers, talker, 1);
+  talker.state.talk.set_key(TalkValue::Pressed);
+  relay::VoiceSender sender(talker.relay, talker.state, talker.meters);
+  AudioWorker worker(
+      talker.state, talker.queue, talker.meters, sound_server(),
+      [&sender](std::span<const std::uint8_t, kVoiceBlockBytes> block) { sender.send_voice_block(block); },
+      [](VoiceDevice, int) { std::_Exit(3); });
   workers.start([&](std::stop_token stop) { worker.run(stop); });
   for (;;) pause();
 }
@@ -70,11 +83,12 @@ int main(int argc, char** argv) {
   if (talker == 0) talk_for_ever();
 
   WorkerThreads workers;
-  join_relay(workers, 2);
-  relay::VoiceReceiver receiver(PlaybackQueue, [](std::span<const std::uint8_t>) { return 0; });
-  workers.start([&](std::stop_token stop) { relay::run_voice_receiver(stop, relay::Relay, receiver); });
+  Member me;
+  join_relay(workers, me, 2);
+  relay::VoiceReceiver receiver(me.state, me.queue, [](std::span<const std::uint8_t>) { return 0; });
+  workers.start([&](std::stop_token stop) { relay::run_voice_receiver(stop, me.relay, receiver); });
   AudioWorker listener(
-      sound_server(), [](auto) {}, [](VoiceDevice, int) { std::_Exit(3); });
+      me.state, me.queue, me.meters, sound_server(), [](auto) {}, [](VoiceDevice, int) { std::_Exit(3); });
   workers.start([&](std::stop_token stop) { listener.run(stop); });
   std::this_thread::sleep_for(1500ms);  // both members present, devices running
 
@@ -112,7 +126,7 @@ int main(int argc, char** argv) {
   kill(relay, SIGTERM);
   waitpid(talker, nullptr, 0);
   waitpid(relay, nullptr, 0);
-  Session.run.AudioRunning = 0;
+  me.state.run.AudioRunning = AudioRunState::Stopped;
   workers.stop_all();
 
   if (measured.empty()) return 0;

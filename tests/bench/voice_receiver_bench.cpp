@@ -28,8 +28,9 @@ std::vector<std::uint8_t> speech_datagram(std::uint8_t sequence) {
 }
 
 void measure_handling() {
+  SessionState state;
   VoiceBlockQueue queue;
-  relay::VoiceReceiver receiver(queue, [](std::span<const std::uint8_t>) { return 0; });
+  relay::VoiceReceiver receiver(state, queue, [](std::span<const std::uint8_t>) { return 0; });
   receiver.start();
   std::vector<std::vector<std::uint8_t>> datagrams;
   for (int s = 0; s < 256; ++s) datagrams.push_back(speech_datagram(static_cast<std::uint8_t>(s)));
@@ -49,8 +50,9 @@ std::uint64_t accepted_at_rate(int rate, milliseconds period) {
   const platform::Endpoint client = *session.VoiceSocket.local_endpoint();
   const auto sender = platform::UdpSocket::open_bound({kLoopback, 0});
 
+  SessionState state;
   VoiceBlockQueue queue;
-  relay::VoiceReceiver receiver(queue, [](std::span<const std::uint8_t>) { return 0; });
+  relay::VoiceReceiver receiver(state, queue, [](std::span<const std::uint8_t>) { return 0; });
   WorkerThreads workers;
   workers.start([&](std::stop_token stop) { relay::run_voice_receiver(stop, session, receiver); });
   std::this_thread::sleep_for(50ms);

@@ -7,9 +7,9 @@
 #include <mutex>
 
 #include "audio/audio_worker.h"
-#include "state/session_state.h"
-#include "platform/worker_threads.h"
 #include "platform/master_volume.h"
+#include "platform/worker_threads.h"
+#include "state/session_state.h"
 #include "support/sound_probe.h"
 
 namespace marvok {
@@ -35,20 +35,20 @@ std::array<std::uint8_t, kVoiceBlockBytes> tone_block(double frequency_hz, long&
 class AudioEngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Session.talk.set_key(TalkValue::Released);
-    Session.talk.set_pedal(TalkValue::Released);
-    Session.run.AudioRunning = 0;
-    Session.devices.SelectedInputDevice = -1;
-    PlaybackQueue.reset();
+    state_.talk.set_key(TalkValue::Released);
+    state_.talk.set_pedal(TalkValue::Released);
+    state_.run.AudioRunning = AudioRunState::Stopped;
+    state_.devices.SelectedInputDevice = -1;
+    queue_.reset();
     // The tones are measured at full level, whatever another run left behind.
     microphone_level_ = platform::get_master_level(platform::AudioEndpoint::DefaultCapture);
     platform::set_master_level(platform::AudioEndpoint::DefaultCapture, 1.0f);
     platform::set_master_level(platform::AudioEndpoint::DefaultRender, 1.0f);
   }
   void TearDown() override {
-    Session.run.AudioRunning = 0;
+    state_.run.AudioRunning = AudioRunState::Stopped;
     workers_.stop_all();
-    Session.talk.set_key(TalkValue::Released);
+    state_.talk.set_key(TalkValue::Released);
     if (microphone_level_) platform::set_master_level(platform::AudioEndpoint::DefaultCapture, *microphone_level_);
   }
 
@@ -71,11 +71,17 @@ class AudioEngineTest : public ::testing::Test {
     return sent_.size();
   }
 
+  SessionState state_;
+  VoiceBlockQueue queue_;
+  LevelMeterState meters_;
   std::optional<float> microphone_level_;
   std::mutex mutex_;
   std::vector<std::array<std::uint8_t, kVoiceBlockBytes>> sent_;
   std::vector<VoiceDevice> failures_;
-  AudioWorker worker_{sound_server_devices(),
+  AudioWorker worker_{state_,
+                      queue_,
+                      meters_,
+                      sound_server_devices(),
                       [this](std::span<const std::uint8_t, kVoiceBlockBytes> block) {
                         std::lock_guard lock(mutex_);
                         sent_.emplace_back();
@@ -89,13 +95,13 @@ TEST_F(AudioEngineTest, MicrophoneToneIsSentAsBlocksInRecordingOrder) {
   ToneFeeder tone("mic", 1000.0);
   ASSERT_TRUE(tone.running());
   std::this_thread::sleep_for(300ms);
-  Session.talk.set_key(TalkValue::Pressed);
+  state_.talk.set_key(TalkValue::Pressed);
   start_worker();
   std::this_thread::sleep_for(1500ms);
-  EXPECT_EQ(Session.lights.TxRxLed.load(), static_cast<int>(LedColor::Red));
-  Session.talk.set_key(TalkValue::Released);
+  EXPECT_EQ(state_.lights.TxRxLed.load(), LedColor::Red);
+  state_.talk.set_key(TalkValue::Released);
   std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(Session.lights.TxRxLed.load(), static_cast<int>(LedColor::Blue));
+  EXPECT_EQ(state_.lights.TxRxLed.load(), LedColor::Blue);
 
   // About 32 blocks a second once the playback stage has let go.
   EXPECT_GE(sent_count(), 30u);
@@ -117,11 +123,11 @@ TEST_F(AudioEngineTest, MicrophoneToneIsSentAsBlocksInRecordingOrder) {
 }
 
 TEST_F(AudioEngineTest, TalkPressShorterThanABlockSendsNothing) {
-  Session.talk.set_key(TalkValue::Pressed);
-  Session.run.AudioRunning = 1;
+  state_.talk.set_key(TalkValue::Pressed);
+  state_.run.AudioRunning = AudioRunState::Running;
   workers_.start([this](std::stop_token stop) { worker_.run_transmission(stop); });
   std::this_thread::sleep_for(20ms);
-  Session.talk.set_key(TalkValue::Released);
+  state_.talk.set_key(TalkValue::Released);
   workers_.stop_all();
   EXPECT_EQ(sent_count(), 0u);
   EXPECT_TRUE(failures_.empty());
@@ -129,7 +135,7 @@ TEST_F(AudioEngineTest, TalkPressShorterThanABlockSendsNothing) {
 
 TEST_F(AudioEngineTest, QueuedBlocksAreHeardOnTheSpeaker) {
   long n = 0;
-  for (int i = 0; i < 12; ++i) PlaybackQueue.queue_voice_block(tone_block(440.0, n), Attenuation::None);
+  for (int i = 0; i < 12; ++i) queue_.queue_voice_block(tone_block(440.0, n), Attenuation::None);
   start_worker();
   const auto heard = testing::record("spk.monitor", 1500ms);
   ASSERT_FALSE(heard.empty());
@@ -148,32 +154,31 @@ TEST_F(AudioEngineTest, TalkPressStopsPlaybackAndWhatArrivesMeanwhileIsHeardAfte
   start_worker();
   std::this_thread::sleep_for(500ms);
   const auto pressed = std::chrono::steady_clock::now();
-  Session.talk.set_key(TalkValue::Pressed);
-  while (Session.lights.TxRxLed.load() != static_cast<int>(LedColor::Red) &&
-         std::chrono::steady_clock::now() - pressed < 2s)
+  state_.talk.set_key(TalkValue::Pressed);
+  while (state_.lights.TxRxLed.load() != LedColor::Red && std::chrono::steady_clock::now() - pressed < 2s)
     std::this_thread::sleep_for(2ms);
   const auto switched = std::chrono::steady_clock::now() - pressed;
   // One buffer to finish queuing, then both buffers to finish playing.
   EXPECT_LT(switched, 500ms);
 
   long n = 0;
-  for (int i = 0; i < 8; ++i) PlaybackQueue.queue_voice_block(tone_block(440.0, n), Attenuation::None);
-  Session.talk.set_key(TalkValue::Released);
+  for (int i = 0; i < 8; ++i) queue_.queue_voice_block(tone_block(440.0, n), Attenuation::None);
+  state_.talk.set_key(TalkValue::Released);
   const auto heard = testing::record("spk.monitor", 1200ms);
   EXPECT_GT(testing::peak(heard), 6000);
   EXPECT_TRUE(failures_.empty());
 }
 
 TEST_F(AudioEngineTest, MissingInputDeviceIsReportedAtTheTalkPress) {
-  Session.devices.SelectedInputDevice = 99;
+  state_.devices.SelectedInputDevice = 99;
   start_worker();
   std::this_thread::sleep_for(300ms);
   EXPECT_TRUE(failures_.empty());
-  Session.talk.set_key(TalkValue::Pressed);
+  state_.talk.set_key(TalkValue::Pressed);
   std::this_thread::sleep_for(800ms);
   workers_.stop_all();
   EXPECT_EQ(failures_, std::vector<VoiceDevice>{VoiceDevice::Capture});
-  EXPECT_EQ(Session.run.AudioRunning.load(), 99);
+  EXPECT_EQ(state_.run.AudioRunning.load(), AudioRunState::Ended);
 }
 
 }  // namespace

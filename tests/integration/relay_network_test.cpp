@@ -10,13 +10,13 @@
 
 #include "audio/opus_playback.h"
 #include "audio/playback_queue.h"
-#include "state/session_state.h"
 #include "platform/worker_threads.h"
 #include "relay/channels.h"
 #include "relay/control_worker.h"
 #include "relay/relay_session.h"
 #include "relay/voice_receiver.h"
 #include "relay/voice_sender.h"
+#include "state/session_state.h"
 
 namespace marvok::relay {
 namespace {
@@ -128,12 +128,12 @@ class RelayNetworkTest : public ::testing::Test {
     ASSERT_TRUE(relay_.waitForStarted(5000));
     std::this_thread::sleep_for(300ms);  // let it bind its ports
 
-    Session.channel.ChannelPort = kFirstVoicePort;
-    Session.identity.set_member_id(kClientMember);
-    std::snprintf(Session.identity.MachineId.data(), Session.identity.MachineId.size(), "%s", "0000000000000007");
-    ASSERT_EQ(relay_setup(session_, kLoopback), 0);
+    state_.channel.ChannelPort = kFirstVoicePort;
+    state_.identity.set_member_id(kClientMember);
+    std::snprintf(state_.identity.MachineId.data(), state_.identity.MachineId.size(), "%s", "0000000000000007");
+    ASSERT_EQ(relay_setup(session_, kLoopback, state_.lights), 0);
     ASSERT_TRUE(decoder_.create());  // before the receiving thread starts using it
-    workers_.start([this](std::stop_token stop) { run_presence_worker(stop, session_); });
+    workers_.start([this](std::stop_token stop) { run_presence_worker(stop, session_, state_); });
     workers_.start([this](std::stop_token stop) { run_voice_receiver(stop, session_, receiver_); });
     workers_.start([this](std::stop_token stop) { run_control_worker(stop, session_, control_); });
   }
@@ -155,33 +155,36 @@ class RelayNetworkTest : public ::testing::Test {
   }
 
   QProcess relay_;
+  SessionState state_;
+  LevelMeterState meters_;
   RelaySession session_;
   VoiceBlockQueue queue_;
   OpusSpeechDecoder decoder_;
   RenderRing ring_;
-  VoiceReceiver receiver_{
-      queue_, [this](std::span<const std::uint8_t> packet) { return play_opus_packet(packet, decoder_, ring_); }};
+  VoiceReceiver receiver_{state_, queue_, [this](std::span<const std::uint8_t> packet) {
+                            return play_opus_packet(packet, {decoder_, ring_, meters_});
+                          }};
   MemberTable members_;
   RecordedNotices notices_;
-  ControlWorker control_{session_, members_, notices_};
+  ControlWorker control_{session_, state_, members_, notices_};
   WorkerThreads workers_;
 };
 
 TEST_F(RelayNetworkTest, MembersAreListedAndHearEachOther) {
   PeerMember peer;
   ASSERT_TRUE(eventually([&] { return client_lists(0, kPeerMember) && client_lists(0, kClientMember); }));
-  EXPECT_EQ(Session.channel.ChannelMemberCount.load(), 2);
+  EXPECT_EQ(state_.channel.ChannelMemberCount.load(), 2);
 
   // The peer talks: the client hears it, from the peer, in its queue.
   for (std::uint8_t s = 1; s <= 3; ++s) peer.say(s, 1234);
-  ASSERT_TRUE(eventually([] { return Session.channel.SpeakerId.load() == kPeerMember; }));
+  ASSERT_TRUE(eventually([this] { return state_.channel.SpeakerId.load() == kPeerMember; }));
   EXPECT_TRUE(eventually([&] { return queue_.write_index() == 8; }));
   const auto queued = queue_.snapshot();
   EXPECT_EQ(static_cast<std::int16_t>(queued[5 * kVoiceBlockBytes] | queued[5 * kVoiceBlockBytes + 1] << 8), 1234);
-  EXPECT_EQ(Session.lights.ErrorLevel.load(), 0);
+  EXPECT_EQ(state_.lights.ErrorLevel.load(), 0);
 
   // The client talks: the peer hears a full block from the client.
-  VoiceSender sender(session_);
+  VoiceSender sender(session_, state_, meters_);
   sender.send_voice_block(block_of(-555));
   Buffer buffer{};
   const auto heard = peer.hear(buffer);
@@ -194,19 +197,19 @@ TEST_F(RelayNetworkTest, MembersAreListedAndHearEachOther) {
 TEST_F(RelayNetworkTest, ChangingChannelMovesTheMember) {
   PeerMember peer;
   ASSERT_TRUE(eventually([&] { return client_lists(0, kClientMember); }));
-  select_channel(5);
-  EXPECT_EQ(Session.channel.ChannelMemberCount.load(), -1);
-  ASSERT_TRUE(eventually([] { return Session.channel.ChannelMemberCount.load() == 1; }));
+  select_channel(state_.channel, 5);
+  EXPECT_EQ(state_.channel.ChannelMemberCount.load(), -1);
+  ASSERT_TRUE(eventually([this] { return state_.channel.ChannelMemberCount.load() == 1; }));
   EXPECT_TRUE(client_lists(5, kClientMember));
   ASSERT_TRUE(eventually([&] {
     const auto zero = peer.list(0);
     return zero && zero->count == 1 && zero->members[0] == kPeerMember;
   }));
   // Speech in channel 0 no longer reaches the client.
-  const int speaker_before = Session.channel.SpeakerId.load();
+  const int speaker_before = state_.channel.SpeakerId.load();
   peer.say(1, 99);
   std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(Session.channel.SpeakerId.load(), speaker_before);
+  EXPECT_EQ(state_.channel.SpeakerId.load(), speaker_before);
 }
 
 TEST_F(RelayNetworkTest, OperatorsClosingNoticeReachesTheClient) {
@@ -227,9 +230,9 @@ TEST_F(OpusRelayNetworkTest, OpusSpeechIsDecodedIntoTheRenderRing) {
   PeerMember peer;
   ASSERT_TRUE(eventually([&] { return client_lists(0, kPeerMember); }));
   for (std::uint8_t s = 1; s <= 8; ++s) peer.say(s, 3000);  // 250 ms of speech
-  ASSERT_TRUE(eventually([] { return Session.display.ReceivedFormat.load() == 2; }));
+  ASSERT_TRUE(eventually([this] { return state_.display.ReceivedFormat.load() == StreamFormat::Opus; }));
   EXPECT_TRUE(eventually([this] { return ring_.available() >= 9 * 1920; }));  // at least 9 packets of 20 ms
-  EXPECT_EQ(Session.channel.SpeakerId.load(), kPeerMember);
+  EXPECT_EQ(state_.channel.SpeakerId.load(), kPeerMember);
   EXPECT_EQ(queue_.write_index(), 5);  // nothing went to the PCM queue
 }
 

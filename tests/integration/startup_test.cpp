@@ -1,8 +1,6 @@
 // Start-up and shutdown of the whole client in this process, on the offscreen
 // 1920 × 1080 screen, against the test sound server, with message boxes
 // answered as a member would.
-#include "app/startup.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -13,11 +11,12 @@
 #include <functional>
 #include <thread>
 
-#include "state/session_state.h"
+#include "app/client.h"
 #include "platform/instance_lock.h"
 #include "platform/master_volume.h"
 #include "platform/udp_socket.h"
 #include "relay/datagrams.h"
+#include "state/session_state.h"
 #include "support/box_watcher.h"
 #include "ui/main_images.h"
 #include "ui/main_window.h"
@@ -48,13 +47,24 @@ class ClientRun : public ::testing::Test {
   // Runs the client; `while_running` is called once the message loop runs,
   // and the main window is then closed as the member would close it.
   int run(std::function<void()> while_running = [] {}) {
-    QTimer::singleShot(300, [while_running] {
+    QTimer::singleShot(300, &guard_, [this, while_running] {
       while_running();
-      if (ui::MainWindow* window = Session.display.MainWindow) window->close();
+      if (ui::MainWindow* window = client_.main_window()) window->close();
     });
-    return run_client(*qApp);
+    return client_.run(*qApp);
   }
 
+  int run_until_the_client_ends() {
+    // Should the notice never come, end the run rather than hang.
+    QTimer::singleShot(15000, &guard_, [this] {
+      if (ui::MainWindow* window = client_.main_window()) window->close();
+    });
+    return client_.run(*qApp);
+  }
+
+  Client client_;
+  // Timers of a test die with it.
+  QObject guard_;
   testing::BoxWatcher boxes_;
   QTemporaryDir folder_;
   QTemporaryDir runtime_;
@@ -65,7 +75,7 @@ TEST_F(ClientRun, NormalRunShowsTheCentredWindowAndEndsWithZero) {
   QString title;
   bool lock_held = false;
   const int exit_code = run([&] {
-    ui::MainWindow* window = Session.display.MainWindow;
+    ui::MainWindow* window = client_.main_window();
     ASSERT_NE(window, nullptr);
     position = window->pos();
     title = window->windowTitle();
@@ -79,24 +89,24 @@ TEST_F(ClientRun, NormalRunShowsTheCentredWindowAndEndsWithZero) {
   EXPECT_EQ(title, "MARVOK");
   EXPECT_TRUE(lock_held);
 
-  EXPECT_EQ(std::string(Session.identity.MachineId.data()).size(), 16u);
-  EXPECT_EQ(Session.display.InfoLine.get(), kWelcomeText);
-  EXPECT_EQ(Session.display.CloseCrossShown.load(), 1);
-  EXPECT_TRUE(Session.display.PanelsReady.load());
-  EXPECT_EQ(Session.SecondsLeft.load(), kCountdownSeconds);
-  EXPECT_EQ(Session.lights.TcpLed.load(), static_cast<int>(LedColor::Yellow));
-  for (const QImage& light : ui::MainImages.leds) EXPECT_FALSE(light.isNull());
+  EXPECT_EQ(std::string(client_.state().identity.MachineId.data()).size(), 16u);
+  EXPECT_EQ(client_.state().display.InfoLine.get(), kWelcomeText);
+  EXPECT_EQ(client_.state().display.CloseCrossShown.load(), CrossVisibility::Shown);
+  EXPECT_TRUE(client_.state().display.PanelsReady.load());
+  EXPECT_EQ(client_.state().SecondsLeft.load(), kCountdownSeconds);
+  EXPECT_EQ(client_.state().lights.TcpLed.load(), LedColor::Yellow);
+  for (const QImage& light : client_.images().leds) EXPECT_FALSE(light.isNull());
 
   // Shutdown released what start-up took.
-  EXPECT_FALSE(Session.devices.SpeechDecoder.exists());
-  EXPECT_EQ(Session.display.MainWindow, nullptr);
+  EXPECT_FALSE(client_.speech_decoder().exists());
+  EXPECT_EQ(client_.main_window(), nullptr);
   platform::InstanceLock after;
   EXPECT_EQ(after.acquire("Marvok"), platform::InstanceLock::Outcome::Acquired);
 }
 
 TEST_F(ClientRun, SpeechDecoderExistsWhileTheClientRuns) {
   bool decoder_ready = false;
-  run([&] { decoder_ready = Session.devices.SpeechDecoder.exists(); });
+  run([&] { decoder_ready = client_.speech_decoder().exists(); });
   EXPECT_TRUE(decoder_ready);
 }
 
@@ -104,11 +114,11 @@ TEST_F(ClientRun, MissingButtonPictureStopsTheClientAfterItsBox) {
   remove("btn-param.bmp");
   const int exit_code = run();
   EXPECT_EQ(exit_code, kExitNormal);
-  EXPECT_EQ(Session.display.MainWindow, nullptr);
+  EXPECT_EQ(client_.main_window(), nullptr);
   const std::vector<SeenBox> expected{{kStopCaptionFile, "btn-param.bmp"}};
   EXPECT_EQ(boxes_.seen(), expected);
   // The rest of start-up still ran.
-  EXPECT_EQ(Session.SecondsLeft.load(), kCountdownSeconds);
+  EXPECT_EQ(client_.state().SecondsLeft.load(), kCountdownSeconds);
 }
 
 TEST_F(ClientRun, MissingIconsAreNamedByTheirReference) {
@@ -126,7 +136,7 @@ TEST_F(ClientRun, MissingChannelPictureGivesOneBox) {
   EXPECT_EQ(run(), kExitNormal);
   const std::vector<SeenBox> expected{{kStopCaptionOneFile, "CHANNEL-NUM"}};
   EXPECT_EQ(boxes_.seen(), expected);
-  for (const QImage& picture : ui::MainImages.channel) EXPECT_TRUE(picture.isNull());
+  for (const QImage& picture : client_.images().channel) EXPECT_TRUE(picture.isNull());
 }
 
 TEST_F(ClientRun, EachMissingChannelPictureHasItsBox) {
@@ -140,18 +150,18 @@ TEST_F(ClientRun, MissingLightFileLeavesTheLightsWithoutPictures) {
   remove("mini_leds.bmf");
   EXPECT_EQ(run(), kExitNormal);
   EXPECT_TRUE(boxes_.seen().empty());
-  for (const QImage& light : ui::MainImages.leds) EXPECT_TRUE(light.isNull());
+  for (const QImage& light : client_.images().leds) EXPECT_TRUE(light.isNull());
 }
 
 TEST_F(ClientRun, SecondInstanceIsToldAndEndsWithOne) {
   platform::InstanceLock first;
   ASSERT_EQ(first.acquire("Marvok"), platform::InstanceLock::Outcome::Acquired);
-  EXPECT_EQ(run_client(*qApp), kExitAlreadyRunning);
+  EXPECT_EQ(client_.run(*qApp), kExitAlreadyRunning);
   const std::vector<SeenBox> expected{{"Marvok System",
                                        "Another instance of application Marvok\nis already running.\n"
                                        "Une autre instance de l’application Marvok\nest déjà en cours d’exécution.\n"}};
   EXPECT_EQ(boxes_.seen(), expected);
-  EXPECT_EQ(Session.display.MainWindow, nullptr);
+  EXPECT_EQ(client_.main_window(), nullptr);
   EXPECT_TRUE(first.held());
 }
 
@@ -177,15 +187,15 @@ TEST_F(ClientRun, WithoutSoundServerTheChimeAndPlaybackFailuresAreShownAndTheCli
 TEST_F(ClientRun, WithoutMicrophoneTheClientRunsUntilTheFirstTalkPress) {
   bool ran_normally = false;
   QTimer::singleShot(500, [&] {
-    ran_normally = boxes_.seen().empty() && Session.display.MainWindow != nullptr;
-    Session.devices.SelectedInputDevice = 99;  // an input device that does not exist
-    Session.talk.set_key(TalkValue::Pressed);
+    ran_normally = boxes_.seen().empty() && client_.main_window() != nullptr;
+    client_.state().devices.SelectedInputDevice = 99;  // an input device that does not exist
+    client_.state().talk.set_key(TalkValue::Pressed);
   });
-  QTimer::singleShot(15000, [] {  // should the failure never come
-    if (ui::MainWindow* window = Session.display.MainWindow) window->close();
+  QTimer::singleShot(15000, &guard_, [this] {  // should the failure never come
+    if (ui::MainWindow* window = client_.main_window()) window->close();
   });
-  const int exit_code = run_client(*qApp);
-  Session.talk.set_key(TalkValue::Released);
+  const int exit_code = client_.run(*qApp);
+  client_.state().talk.set_key(TalkValue::Released);
   EXPECT_TRUE(ran_normally);
   EXPECT_EQ(exit_code, 1);
   ASSERT_EQ(boxes_.seen().size(), 2u);
@@ -206,8 +216,8 @@ TEST_F(ClientRun, MissingChimeFileIsASoundFailure) {
 
 TEST_F(ClientRun, TerminationRequestClosesTheClientInOrder) {
   QTimer::singleShot(300, [] { std::raise(SIGTERM); });
-  EXPECT_EQ(run_client(*qApp), kExitNormal);
-  EXPECT_EQ(Session.display.MainWindow, nullptr);
+  EXPECT_EQ(client_.run(*qApp), kExitNormal);
+  EXPECT_EQ(client_.main_window(), nullptr);
 }
 
 // Plays the relay's supervisor: answers the client's first list request with a notice.
@@ -232,14 +242,6 @@ class NoticeGivingRelay {
   std::optional<platform::UdpSocket> socket_;
   std::jthread thread_;
 };
-
-int run_until_the_client_ends() {
-  // Should the notice never come, end the run rather than hang.
-  QTimer::singleShot(15000, [] {
-    if (ui::MainWindow* window = Session.display.MainWindow) window->close();
-  });
-  return run_client(*qApp);
-}
 
 TEST_F(ClientRun, SupervisorClosingTheClientShowsItsNoticeThenEndsIt) {
   NoticeGivingRelay relay(relay::kNoticeSupervisorCloses);

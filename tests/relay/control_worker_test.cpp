@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "state/session_state.h"
 #include "relay/channels.h"
+#include "state/session_state.h"
 
 namespace marvok::relay {
 namespace {
@@ -19,8 +19,8 @@ class RecordedNotices final : public SupervisorNotices {
 class ControlWorkerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Session.channel.ChannelPort = 30000;
-    Session.channel.ChannelMemberCount = 0;
+    state_.channel.ChannelPort = 30000;
+    state_.channel.ChannelMemberCount = 0;
   }
 
   ControlWorker::Reply receive_list(int channel, std::vector<std::uint16_t> members) {
@@ -34,20 +34,21 @@ class ControlWorkerTest : public ::testing::Test {
     return worker_.handle_datagram(std::span(buffer.data(), write_notice(buffer, code)));
   }
 
+  SessionState state_;
   RelaySession session_;
   MemberTable members_;
   RecordedNotices notices_;
-  ControlWorker worker_{session_, members_, notices_};
+  ControlWorker worker_{session_, state_, members_, notices_};
 };
 
 TEST_F(ControlWorkerTest, MemberListFillsItsChannelsRow) {
-  select_channel(4);
+  select_channel(state_.channel, 4);
   EXPECT_EQ(receive_list(4, {10, 20, 30}), ControlWorker::Reply::MemberList);
   EXPECT_EQ(members_.ChannelMemberCounts[4].load(), 3);
   EXPECT_EQ(members_.ChannelMembers[4][0].load(), 10);
   EXPECT_EQ(members_.ChannelMembers[4][2].load(), 30);
-  EXPECT_EQ(Session.channel.ChannelMemberCount.load(), 3);
-  EXPECT_EQ(Session.lights.SvcLed.load(), static_cast<int>(LedColor::Green));
+  EXPECT_EQ(state_.channel.ChannelMemberCount.load(), 3);
+  EXPECT_EQ(state_.lights.SvcLed.load(), LedColor::Green);
 
   // A shorter list leaves the older entries where they were, beyond its count.
   receive_list(4, {40});
@@ -57,14 +58,14 @@ TEST_F(ControlWorkerTest, MemberListFillsItsChannelsRow) {
 }
 
 TEST_F(ControlWorkerTest, ListOfAnotherChannelLeavesTheCurrentCountAlone) {
-  select_channel(2);
+  select_channel(state_.channel, 2);
   receive_list(2, {5, 6});
-  select_channel(7);  // unknown until channel 7 is listed
+  select_channel(state_.channel, 7);  // unknown until channel 7 is listed
   receive_list(2, {5});
-  EXPECT_EQ(Session.channel.ChannelMemberCount.load(), -1);
+  EXPECT_EQ(state_.channel.ChannelMemberCount.load(), -1);
   EXPECT_EQ(members_.ChannelMemberCounts[2].load(), 1);
   receive_list(7, {});
-  EXPECT_EQ(Session.channel.ChannelMemberCount.load(), 0);
+  EXPECT_EQ(state_.channel.ChannelMemberCount.load(), 0);
 }
 
 TEST_F(ControlWorkerTest, ListsThatDoNotFitTheTableChangeNothing) {
@@ -80,13 +81,13 @@ TEST_F(ControlWorkerTest, NegativeCountIsStoredWithoutMembers) {
   const std::uint8_t negative[] = {'L', 0, 0xFF};
   worker_.handle_datagram(negative);
   EXPECT_EQ(members_.ChannelMemberCounts[0].load(), -1);
-  EXPECT_EQ(Session.channel.ChannelMemberCount.load(), -1);
+  EXPECT_EQ(state_.channel.ChannelMemberCount.load(), -1);
 }
 
 TEST_F(ControlWorkerTest, NoticesAreObeyedAndOtherCodesIgnored) {
   EXPECT_EQ(receive_notice(221), ControlWorker::Reply::Notice);
   EXPECT_EQ(notices_.too_old + notices_.closes, 0);
-  EXPECT_EQ(Session.lights.SvcLed.load(), static_cast<int>(LedColor::Yellow));
+  EXPECT_EQ(state_.lights.SvcLed.load(), LedColor::Yellow);
   receive_notice(220);
   EXPECT_EQ(notices_.too_old, 1);
   receive_notice(240);
@@ -96,7 +97,7 @@ TEST_F(ControlWorkerTest, NoticesAreObeyedAndOtherCodesIgnored) {
 TEST_F(ControlWorkerTest, OtherDatagramsAreIgnoredWithTheLightGreen) {
   const std::uint8_t other[] = {'Q', 1, 2, 3};
   EXPECT_EQ(worker_.handle_datagram(other), ControlWorker::Reply::Nothing);
-  EXPECT_EQ(Session.lights.SvcLed.load(), static_cast<int>(LedColor::Green));
+  EXPECT_EQ(state_.lights.SvcLed.load(), LedColor::Green);
 }
 
 }  // namespace

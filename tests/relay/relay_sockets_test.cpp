@@ -8,13 +8,13 @@
 #include <thread>
 #include <vector>
 
-#include "state/session_state.h"
 #include "platform/worker_threads.h"
 #include "relay/channels.h"
 #include "relay/control_worker.h"
 #include "relay/relay_session.h"
 #include "relay/voice_receiver.h"
 #include "relay/voice_sender.h"
+#include "state/session_state.h"
 
 namespace marvok::relay {
 namespace {
@@ -73,18 +73,20 @@ class ScriptedRelay {
 class RelaySocketsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Session.channel.ChannelPort = 30000;
-    Session.identity.set_member_id(0x1234);
-    std::snprintf(Session.identity.MachineId.data(), Session.identity.MachineId.size(), "%s", "0000004294967295");
-    Session.lights.reset();
-    Session.talk.set_key(TalkValue::Released);
+    state_.channel.ChannelPort = 30000;
+    state_.identity.set_member_id(0x1234);
+    std::snprintf(state_.identity.MachineId.data(), state_.identity.MachineId.size(), "%s", "0000004294967295");
+    state_.lights.reset();
+    state_.talk.set_key(TalkValue::Released);
   }
+  SessionState state_;
+  LevelMeterState meters_;
   RelaySession session_;
 };
 
 TEST_F(RelaySocketsTest, SetupSendsBothHellosToTheFirstVoicePort) {
   ScriptedRelay relay({30000});
-  ASSERT_EQ(relay_setup(session_, kLoopback), 0);
+  ASSERT_EQ(relay_setup(session_, kLoopback, state_.lights), 0);
   const auto arrivals = relay.collect(2, 2s);
   ASSERT_EQ(arrivals.size(), 2u);
   EXPECT_EQ(arrivals[0].bytes.size(), 9u);
@@ -92,18 +94,18 @@ TEST_F(RelaySocketsTest, SetupSendsBothHellosToTheFirstVoicePort) {
   EXPECT_EQ(arrivals[0].from.port, session_.VoiceSocket.local_endpoint()->port);
   EXPECT_EQ(arrivals[1].from.port, session_.ControlSocket.local_endpoint()->port);
   EXPECT_NE(arrivals[0].from.port, arrivals[1].from.port);
-  EXPECT_EQ(Session.lights.UdpLed.load(), static_cast<int>(LedColor::Yellow));
-  EXPECT_EQ(Session.lights.SvcLed.load(), static_cast<int>(LedColor::Yellow));
+  EXPECT_EQ(state_.lights.UdpLed.load(), LedColor::Yellow);
+  EXPECT_EQ(state_.lights.SvcLed.load(), LedColor::Yellow);
 }
 
 TEST_F(RelaySocketsTest, PresenceRotatesNameDeviceVersionAndFollowsTheChannel) {
   ScriptedRelay relay({30000, 30003});
-  ASSERT_EQ(relay_setup(session_, kLoopback), 0);
+  ASSERT_EQ(relay_setup(session_, kLoopback, state_.lights), 0);
   relay.collect(2, 2s);  // the hellos
   WorkerThreads workers;
-  workers.start([this](std::stop_token stop) { run_presence_worker(stop, session_); });
+  workers.start([this](std::stop_token stop) { run_presence_worker(stop, session_, state_); });
   const auto on_zero = relay.collect(30, 3s);
-  select_channel(3);
+  select_channel(state_.channel, 3);
   relay.collect(3, 1s);  // those in flight while the channel changes
   const auto on_three = relay.collect(30, 3s);
   workers.stop_all();
@@ -131,17 +133,17 @@ TEST_F(RelaySocketsTest, PresenceRotatesNameDeviceVersionAndFollowsTheChannel) {
 
 TEST_F(RelaySocketsTest, VoiceSenderNumbersBlocksAcrossChannelChangesAndTurnsTheRing) {
   ScriptedRelay relay({30000, 30006});
-  ASSERT_EQ(relay_setup(session_, kLoopback), 0);
+  ASSERT_EQ(relay_setup(session_, kLoopback, state_.lights), 0);
   relay.collect(2, 2s);
-  VoiceSender sender(session_);
+  VoiceSender sender(session_, state_, meters_);
   const std::array<std::uint8_t, kVoiceBlockSize> block{};
   for (int i = 0; i < 3; ++i) sender.send_voice_block(block);
-  EXPECT_EQ(Session.lights.NetworkRing[15].load(), static_cast<int>(LedColor::Green));
-  EXPECT_EQ(Session.lights.NetworkRing[0].load(), static_cast<int>(LedColor::DarkRed));
+  EXPECT_EQ(state_.lights.NetworkRing[15].load(), LedColor::Green);
+  EXPECT_EQ(state_.lights.NetworkRing[0].load(), LedColor::DarkRed);
   for (int i = 0; i < 3; ++i) sender.send_voice_block(block);
-  EXPECT_EQ(Session.lights.NetworkRing[14].load(), static_cast<int>(LedColor::Green));
-  EXPECT_EQ(Session.lights.NetworkRing[15].load(), static_cast<int>(LedColor::DarkRed));
-  select_channel(6);
+  EXPECT_EQ(state_.lights.NetworkRing[14].load(), LedColor::Green);
+  EXPECT_EQ(state_.lights.NetworkRing[15].load(), LedColor::DarkRed);
+  select_channel(state_.channel, 6);
   sender.send_voice_block(block);
 
   const auto arrivals = relay.collect(7, 2s);
@@ -155,19 +157,19 @@ TEST_F(RelaySocketsTest, VoiceSenderNumbersBlocksAcrossChannelChangesAndTurnsThe
   for (int i = 8; i <= 257; ++i) sender.send_voice_block(block);
   EXPECT_EQ(sender.next_sequence(), 2);
   // 257 blocks: the green cell has been lit 85 times, stepping backwards from 15.
-  EXPECT_EQ(Session.lights.NetworkRing[15 - 84 % 16].load(), static_cast<int>(LedColor::Green));
+  EXPECT_EQ(state_.lights.NetworkRing[15 - 84 % 16].load(), LedColor::Green);
 }
 
 TEST_F(RelaySocketsTest, ControlTurnsAlternateListsAndAlive) {
   ScriptedRelay relay({30000, 31000, 31001, 31004});
-  ASSERT_EQ(relay_setup(session_, kLoopback), 0);
+  ASSERT_EQ(relay_setup(session_, kLoopback, state_.lights), 0);
   RelaySession& session = session_;
   struct NoNotices final : SupervisorNotices {
     void version_too_old() override {}
     void supervisor_closes() override {}
   } notices;
   MemberTable members;
-  ControlWorker worker(session, members, notices);
+  ControlWorker worker(session, state_, members, notices);
   WorkerThreads workers;
   workers.start([&](std::stop_token stop) { run_control_worker(stop, session, worker); });
   const auto arrivals = relay.collect(7, 4s);  // two hellos, L L, A, L L
@@ -185,11 +187,11 @@ TEST_F(RelaySocketsTest, ControlTurnsAlternateListsAndAlive) {
 
 TEST_F(RelaySocketsTest, ReceiverTakesSpeechOnlyFromTheRelayAddress) {
   ScriptedRelay relay({30000});
-  ASSERT_EQ(relay_setup(session_, kLoopback), 0);
+  ASSERT_EQ(relay_setup(session_, kLoopback, state_.lights), 0);
   const Endpoint client{kLoopback, session_.VoiceSocket.local_endpoint()->port};
   VoiceBlockQueue queue;
-  VoiceReceiver receiver(queue, [](std::span<const std::uint8_t>) { return 0; });
-  Session.channel.SpeakerId = 0;
+  VoiceReceiver receiver(state_, queue, [](std::span<const std::uint8_t>) { return 0; });
+  state_.channel.SpeakerId = 0;
   WorkerThreads workers;
   workers.start([&](std::stop_token stop) { run_voice_receiver(stop, session_, receiver); });
 
@@ -199,14 +201,14 @@ TEST_F(RelaySocketsTest, ReceiverTakesSpeechOnlyFromTheRelayAddress) {
   ASSERT_TRUE(stranger);
   stranger->send_to(std::span(buffer.data(), write_forwarded_pcm(buffer, VoiceKind::PcmA, 1, 666, block)), client);
   std::this_thread::sleep_for(200ms);
-  EXPECT_EQ(Session.channel.SpeakerId.load(), 0);
+  EXPECT_EQ(state_.channel.SpeakerId.load(), 0);
 
   relay.at(30000).send_to(std::span(buffer.data(), write_forwarded_pcm(buffer, VoiceKind::PcmA, 1, 42, block)), client);
   const auto until = std::chrono::steady_clock::now() + 2s;
-  while (Session.channel.SpeakerId.load() != 42 && std::chrono::steady_clock::now() < until)
+  while (state_.channel.SpeakerId.load() != 42 && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(5ms);
   workers.stop_all();
-  EXPECT_EQ(Session.channel.SpeakerId.load(), 42);
+  EXPECT_EQ(state_.channel.SpeakerId.load(), 42);
   EXPECT_EQ(queue.write_index(), 6);
 }
 

@@ -12,14 +12,14 @@ namespace {
 class VoiceReceiverTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Session.channel.ChannelPort = 30000;
-    Session.channel.SpeakerId = 0;
-    Session.talk.set_key(TalkValue::Released);
-    Session.talk.set_pedal(TalkValue::Released);
-    Session.lights.reset();
-    Session.lights.ErrorLevel = 99;
-    Session.display.ReceivedFormat = 0;
-    PlaybackCursorCell = 0;
+    state_.channel.ChannelPort = 30000;
+    state_.channel.SpeakerId = 0;
+    state_.talk.set_key(TalkValue::Released);
+    state_.talk.set_pedal(TalkValue::Released);
+    state_.lights.reset();
+    state_.lights.ErrorLevel = 99;
+    state_.display.ReceivedFormat = StreamFormat::None;
+    state_.lights.PlaybackCursorCell = 0;
     receiver_.start();
   }
 
@@ -51,12 +51,13 @@ class VoiceReceiverTest : public ::testing::Test {
     return static_cast<std::int16_t>(blocks[at] | blocks[at + 1] << 8);
   }
 
-  int error_level() const { return Session.lights.ErrorLevel.load(); }
+  int error_level() const { return state_.lights.ErrorLevel.load(); }
 
+  SessionState state_;
   VoiceBlockQueue queue_;
   int opus_frames_ = 0;
   int opus_calls_ = 0;
-  VoiceReceiver receiver_{queue_, [this](std::span<const std::uint8_t>) {
+  VoiceReceiver receiver_{state_, queue_, [this](std::span<const std::uint8_t>) {
                             ++opus_calls_;
                             return opus_frames_;
                           }};
@@ -66,9 +67,9 @@ TEST_F(VoiceReceiverTest, InSequenceSpeechCountsNoLoss) {
   for (int s = 1; s <= 3; ++s) receive(pcm(static_cast<std::uint8_t>(s)));
   EXPECT_EQ(error_level(), 0);
   EXPECT_EQ(queue_.write_index(), 8);
-  EXPECT_EQ(Session.channel.SpeakerId.load(), 0x0203);
-  EXPECT_EQ(Session.display.ReceivedFormat.load(), 1);
-  EXPECT_EQ(Session.lights.TstLed.load(), static_cast<int>(LedColor::Green));
+  EXPECT_EQ(state_.channel.SpeakerId.load(), 0x0203);
+  EXPECT_EQ(state_.display.ReceivedFormat.load(), StreamFormat::Pcm);
+  EXPECT_EQ(state_.lights.TstLed.load(), LedColor::Green);
 }
 
 TEST_F(VoiceReceiverTest, GapCountsOneLossWhateverItsSize) {
@@ -100,7 +101,7 @@ TEST_F(VoiceReceiverTest, SequenceWrapsFrom255To0) {
 TEST_F(VoiceReceiverTest, FirstDatagramNumberedZeroIsTakenForADuplicate) {
   receive(pcm(0));
   EXPECT_EQ(queue_.write_index(), 5);
-  EXPECT_EQ(Session.channel.SpeakerId.load(), 0);
+  EXPECT_EQ(state_.channel.SpeakerId.load(), 0);
 }
 
 TEST_F(VoiceReceiverTest, LossCountRestartsAfterTheHundredAndFirstDatagram) {
@@ -114,10 +115,10 @@ TEST_F(VoiceReceiverTest, LossCountRestartsAfterTheHundredAndFirstDatagram) {
 }
 
 TEST_F(VoiceReceiverTest, KindBIsAttenuatedOnChannelTenOnly) {
-  Session.channel.ChannelPort = 30010;
+  state_.channel.ChannelPort = 30010;
   receive(pcm(1, 1000, VoiceKind::PcmB));
   receive(pcm(2, 1000, VoiceKind::PcmA));
-  Session.channel.ChannelPort = 30009;
+  state_.channel.ChannelPort = 30009;
   receive(pcm(3, 1000, VoiceKind::PcmB));
   EXPECT_EQ(queued_sample(5), 100);
   EXPECT_EQ(queued_sample(6), 1000);
@@ -129,8 +130,8 @@ TEST_F(VoiceReceiverTest, UnknownContentFlagChangesSpeakerAndLightsButQueuesNoth
   datagram[7] = 'W';
   receive(datagram);
   EXPECT_EQ(queue_.write_index(), 5);
-  EXPECT_EQ(Session.channel.SpeakerId.load(), 0x0203);
-  EXPECT_EQ(Session.display.ReceivedFormat.load(), 0);
+  EXPECT_EQ(state_.channel.SpeakerId.load(), 0x0203);
+  EXPECT_EQ(state_.display.ReceivedFormat.load(), StreamFormat::None);
 }
 
 TEST_F(VoiceReceiverTest, SilentBlockQueuesSilence) {
@@ -138,8 +139,8 @@ TEST_F(VoiceReceiverTest, SilentBlockQueuesSilence) {
   const std::size_t size = write_forwarded_pcm(buffer, VoiceKind::PcmA, 1, 9, std::nullopt);
   receiver_.handle_datagram(std::span(buffer.data(), size));
   EXPECT_EQ(queue_.write_index(), 6);
-  EXPECT_EQ(Session.display.ReceivedFormat.load(), 0);
-  EXPECT_EQ(Session.channel.SpeakerId.load(), 9);
+  EXPECT_EQ(state_.display.ReceivedFormat.load(), StreamFormat::None);
+  EXPECT_EQ(state_.channel.SpeakerId.load(), 9);
 }
 
 TEST_F(VoiceReceiverTest, CutBlockCountsButPlaysNothing) {
@@ -148,7 +149,7 @@ TEST_F(VoiceReceiverTest, CutBlockCountsButPlaysNothing) {
   receive(datagram);
   EXPECT_EQ(queue_.write_index(), 5);
   EXPECT_EQ(error_level(), 0);
-  EXPECT_EQ(Session.channel.SpeakerId.load(), 0x0203);
+  EXPECT_EQ(state_.channel.SpeakerId.load(), 0x0203);
 }
 
 TEST_F(VoiceReceiverTest, OpusThatPlaysNothingUpdatesLossesButNotTheSpeaker) {
@@ -156,13 +157,13 @@ TEST_F(VoiceReceiverTest, OpusThatPlaysNothingUpdatesLossesButNotTheSpeaker) {
   receive(opus(1));
   EXPECT_EQ(opus_calls_, 1);
   EXPECT_EQ(error_level(), 0);
-  EXPECT_EQ(Session.channel.SpeakerId.load(), 0);
-  EXPECT_EQ(Session.display.ReceivedFormat.load(), 0);
+  EXPECT_EQ(state_.channel.SpeakerId.load(), 0);
+  EXPECT_EQ(state_.display.ReceivedFormat.load(), StreamFormat::None);
 
   opus_frames_ = 160;
   receive(opus(2));
-  EXPECT_EQ(Session.channel.SpeakerId.load(), 77);
-  EXPECT_EQ(Session.display.ReceivedFormat.load(), 2);
+  EXPECT_EQ(state_.channel.SpeakerId.load(), 77);
+  EXPECT_EQ(state_.display.ReceivedFormat.load(), StreamFormat::Opus);
 }
 
 TEST_F(VoiceReceiverTest, OpusPacketCutShortIsNotHandedToTheDecoder) {
@@ -170,43 +171,43 @@ TEST_F(VoiceReceiverTest, OpusPacketCutShortIsNotHandedToTheDecoder) {
   datagram.pop_back();
   receive(datagram);
   EXPECT_EQ(opus_calls_, 0);
-  EXPECT_EQ(Session.channel.SpeakerId.load(), 0);
+  EXPECT_EQ(state_.channel.SpeakerId.load(), 0);
 }
 
 TEST_F(VoiceReceiverTest, SpeechMarksTheRingOnlyWhileListening) {
-  PlaybackCursorCell = 6;
-  Session.talk.set_key(TalkValue::Pressed);
+  state_.lights.PlaybackCursorCell = 6;
+  state_.talk.set_key(TalkValue::Pressed);
   receive(pcm(1));
-  EXPECT_EQ(Session.lights.NetworkRing[6].load(), static_cast<int>(LedColor::Blue));
+  EXPECT_EQ(state_.lights.NetworkRing[6].load(), LedColor::Blue);
   EXPECT_EQ(queue_.write_index(), 6);  // still queued, for after the talk
-  Session.talk.set_key(TalkValue::Released);
+  state_.talk.set_key(TalkValue::Released);
   receive(pcm(2));
-  EXPECT_EQ(Session.lights.NetworkRing[6].load(), static_cast<int>(LedColor::Green));
+  EXPECT_EQ(state_.lights.NetworkRing[6].load(), LedColor::Green);
 }
 
 TEST_F(VoiceReceiverTest, UdpLightBlinksEveryFiveDatagrams) {
-  std::vector<int> colours;
+  std::vector<LedColor> colours;
   for (std::uint8_t s = 1; s <= 11; ++s) {
     receive(pcm(s));
-    colours.push_back(Session.lights.UdpLed.load());
+    colours.push_back(state_.lights.UdpLed.load());
   }
-  const int blue = static_cast<int>(LedColor::Blue), green = static_cast<int>(LedColor::Green);
-  EXPECT_EQ(colours, (std::vector<int>{blue, blue, blue, blue, blue, green, green, green, green, green, blue}));
+  const LedColor blue = LedColor::Blue, green = LedColor::Green;
+  EXPECT_EQ(colours, (std::vector<LedColor>{blue, blue, blue, blue, blue, green, green, green, green, green, blue}));
 }
 
 TEST_F(VoiceReceiverTest, ForeignKindOnlyTurnsTstYellow) {
   const std::vector<std::uint8_t> foreign = {'Z', 1, 0, 5, 0, 0, 0, 1};
   receive(foreign);
-  EXPECT_EQ(Session.lights.TstLed.load(), static_cast<int>(LedColor::Yellow));
+  EXPECT_EQ(state_.lights.TstLed.load(), LedColor::Yellow);
   EXPECT_EQ(error_level(), 99);
-  EXPECT_EQ(Session.channel.SpeakerId.load(), 0);
+  EXPECT_EQ(state_.channel.SpeakerId.load(), 0);
 }
 
 TEST_F(VoiceReceiverTest, SilenceShowsErrorLevel99AndKeepsTheSpeaker) {
   receive(pcm(1));
   receiver_.handle_silence();
   EXPECT_EQ(error_level(), 99);
-  EXPECT_EQ(Session.channel.SpeakerId.load(), 0x0203);
+  EXPECT_EQ(state_.channel.SpeakerId.load(), 0x0203);
 }
 
 }  // namespace

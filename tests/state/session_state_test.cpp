@@ -24,27 +24,25 @@ TEST(SessionStateTest, StartsWithTheDocumentedValues) {
   EXPECT_FALSE(state.talk.is_talking());
   EXPECT_EQ(state.SecondsLeft.load(), 0);
 
-  EXPECT_EQ(state.display.MainWindow, nullptr);
   EXPECT_EQ(state.display.BackgroundColor.load(), 0u);
   EXPECT_EQ(state.display.InfoLine.get(), u"");
   EXPECT_EQ(state.display.StatusText.get(), u"");
   EXPECT_FALSE(state.display.ForceRefetch.load());
   EXPECT_FALSE(state.display.PanelsReady.load());
-  EXPECT_EQ(state.display.CloseCrossShown.load(), 0);
+  EXPECT_EQ(state.display.CloseCrossShown.load(), CrossVisibility::Hidden);
 
-  EXPECT_EQ(state.run.AudioRunning.load(), 0);
+  EXPECT_EQ(state.run.AudioRunning.load(), AudioRunState::Stopped);
   EXPECT_FALSE(state.run.MonitorRunning.load());
   EXPECT_EQ(state.devices.SelectedInputDevice.load(), -1);
   EXPECT_EQ(state.devices.SavedMicLevel.load(), 0.0f);
-  EXPECT_FALSE(state.devices.SpeechDecoder.exists());
 }
 
 TEST(SessionStateTest, LightsStartBlueWithTheErrorLevelDark) {
   const SessionState state;
   for (const LedCell* cell : {&state.lights.TstLed, &state.lights.HttpsLed, &state.lights.TxRxLed, &state.lights.UdpLed,
                               &state.lights.SvcLed, &state.lights.TcpLed})
-    EXPECT_EQ(cell->load(), static_cast<int>(LedColor::Blue));
-  for (const LedCell& cell : state.lights.ErrorLevelLeds) EXPECT_EQ(cell.load(), static_cast<int>(LedColor::DarkBlue));
+    EXPECT_EQ(cell->load(), LedColor::Blue);
+  for (const LedCell& cell : state.lights.ErrorLevelLeds) EXPECT_EQ(cell.load(), LedColor::DarkBlue);
 }
 
 TEST(SessionStateTest, InputDeviceSlotsResetToTheDefaultDriver) {
@@ -114,10 +112,10 @@ TEST(GuardedTextTest, CutsTextsThatDoNotFitTheBuffer) {
 }
 
 TEST(LedColorTest, OnlyTheSixCodesAreDrawn) {
-  EXPECT_FALSE(led_color_of(0).has_value());
-  EXPECT_FALSE(led_color_of(7).has_value());
-  EXPECT_FALSE(led_color_of(-1).has_value());
-  EXPECT_EQ(led_color_of(4), LedColor::Yellow);
+  EXPECT_FALSE(led_color_of(static_cast<LedColor>(0)).has_value());
+  EXPECT_FALSE(led_color_of(static_cast<LedColor>(7)).has_value());
+  EXPECT_FALSE(led_color_of(static_cast<LedColor>(-1)).has_value());
+  EXPECT_EQ(led_color_of(static_cast<LedColor>(4)), LedColor::Yellow);
   EXPECT_STREQ(led_image_name(LedColor::DarkRed), "LedDarkRed.bmp");
   EXPECT_STREQ(led_image_name(LedColor::Yellow), "LedYellow.bmp");
 }

@@ -22,9 +22,9 @@ void when_shown(std::function<void(QWidget&)> look) {
 }
 
 TEST(CustomDialogTest, ShowsTheNoticeBesideTheMainWindowAndClosesByItself) {
-  MainWindow main;
+  SessionState state;
+  MainWindow main(state);
   main.move(300, 200);
-  Session.display.MainWindow = &main;
   QString title, text;
   QRect geometry, text_area;
   when_shown([&](QWidget& dialog) {
@@ -36,9 +36,8 @@ TEST(CustomDialogTest, ShowsTheNoticeBesideTheMainWindowAndClosesByItself) {
   });
   QElapsedTimer clock;
   clock.start();
-  show_custom_dialog("Le superviseur va fermer", 300);
+  show_custom_dialog(&main, "Le superviseur va fermer", 300);
   EXPECT_GE(clock.elapsed(), 290);
-  Session.display.MainWindow = nullptr;
 
   EXPECT_EQ(title, "Info du Superviseur");
   EXPECT_EQ(geometry, QRect(320, 220, 400, 200));
@@ -51,7 +50,7 @@ TEST(CustomDialogTest, ClosingItReturnsAtOnceAndItCanShowAgain) {
     when_shown([](QWidget& dialog) { dialog.close(); });
     QElapsedTimer clock;
     clock.start();
-    show_custom_dialog("Bonjour", 10000);
+    show_custom_dialog(nullptr, "Bonjour", 10000);
     EXPECT_LT(clock.elapsed(), 5000);
   }
 }

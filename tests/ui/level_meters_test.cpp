@@ -20,13 +20,6 @@ const QColor kBlack(0, 0, 0);
 const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 255, 0);
 
-void reset_levels() {
-  LevelMeters.LeftNeedleAngle = 0;
-  LevelMeters.RightNeedleAngle = 0;
-  LevelMeters.LeftBarLevel = 0;
-  LevelMeters.RightBarLevel = 0;
-}
-
 // The colours of a bar's ten rows must agree; returns that of the top row.
 QColor bar_column(const QImage& image, int x) {
   const QColor top = image.pixelColor(x, kBarTop);
@@ -113,26 +106,23 @@ TEST(NeedleGeometryTest, TipOffsetsAreTruncatedTowardZero) {
 class LevelMetersTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    reset_levels();
-    Session.display.BackgroundColor = 0;
     previous_folder_ = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(QStringLiteral(MARVOK_RESOURCE_DIR)));
   }
-  void TearDown() override {
-    QDir::setCurrent(previous_folder_);
-    reset_levels();
-  }
+  void TearDown() override { QDir::setCurrent(previous_folder_); }
 
   static NeedleMeter* meter(MainWindow& window, const char* name) {
     return window.findChild<NeedleMeter*>(QString::fromLatin1(name));
   }
 
   QString previous_folder_;
+  SessionState state_;
+  LevelMeterState meters_;
 };
 
 TEST_F(LevelMetersTest, MetersAreChildrenOfTheMainWindowAndDieWithIt) {
-  auto* window = new MainWindow();
-  create_level_meters(*window);
+  auto* window = new MainWindow(state_);
+  create_level_meters(*window, meters_);
   QPointer<NeedleMeter> left = meter(*window, "VuMeterLeftClass");
   QPointer<NeedleMeter> right = meter(*window, "VuMeterRightClass");
   ASSERT_TRUE(left);
@@ -148,10 +138,10 @@ TEST_F(LevelMetersTest, MetersAreChildrenOfTheMainWindowAndDieWithIt) {
 }
 
 TEST_F(LevelMetersTest, BarsAreDrawnUnderTheMetersOnTheMainWindow) {
-  MainWindow window;
-  LevelMeters.LeftBarLevel = 19200;
-  LevelMeters.RightBarLevel = 128 * 10;
-  draw_level_bars(window);
+  MainWindow window(state_);
+  meters_.LeftBarLevel = 19200;
+  meters_.RightBarLevel = 128 * 10;
+  draw_level_bars(window, meters_);
   const QImage& surface = window.surface();
   for (int i = 0; i < kBarWidth; ++i) {
     EXPECT_EQ(bar_column(surface, 200 + i), bar_column_colour(i, kBarWidth)) << i;
@@ -164,21 +154,21 @@ TEST_F(LevelMetersTest, BarsAreDrawnUnderTheMetersOnTheMainWindow) {
 }
 
 TEST_F(LevelMetersTest, BarLevelsBelowOneColumnLightNothing) {
-  MainWindow window;
-  LevelMeters.LeftBarLevel = 127;
-  LevelMeters.RightBarLevel = 128;
-  draw_level_bars(window);
+  MainWindow window(state_);
+  meters_.LeftBarLevel = 127;
+  meters_.RightBarLevel = 128;
+  draw_level_bars(window, meters_);
   for (int i = 0; i < kBarWidth; ++i) EXPECT_EQ(bar_column(window.surface(), 200 + i), kUnlitBarColour) << i;
   EXPECT_EQ(bar_column(window.surface(), 370), kGreen);
   for (int i = 1; i < kBarWidth; ++i) EXPECT_EQ(bar_column(window.surface(), 370 + i), kUnlitBarColour) << i;
 }
 
 TEST_F(LevelMetersTest, NeedleAt270IsVerticalAboveThePivot) {
-  MainWindow window;
-  create_level_meters(window);
+  MainWindow window(state_);
+  create_level_meters(window, meters_);
   NeedleMeter* left = meter(window, "VuMeterLeftClass");
   ASSERT_TRUE(left);
-  LevelMeters.LeftNeedleAngle = 270;
+  meters_.LeftNeedleAngle = 270;
   left->redraw();
   const QImage& image = left->surface();
   for (int y = 15; y < 84; ++y) EXPECT_EQ(image.pixelColor(75, y), kNeedleColour) << y;
@@ -191,8 +181,8 @@ TEST_F(LevelMetersTest, NeedleAt270IsVerticalAboveThePivot) {
 }
 
 TEST_F(LevelMetersTest, NeedleRestsAt218BeforeTheFirstMeasurement) {
-  MainWindow window;
-  create_level_meters(window);
+  MainWindow window(state_);
+  create_level_meters(window, meters_);
   NeedleMeter* right = meter(window, "VuMeterRightClass");
   ASSERT_TRUE(right);
   right->redraw();
@@ -207,14 +197,14 @@ TEST_F(LevelMetersTest, NeedleRestsAt218BeforeTheFirstMeasurement) {
 }
 
 TEST_F(LevelMetersTest, EachMeterFollowsItsOwnAngleAndOnlyTheLeftDrawsTheBars) {
-  MainWindow window;
-  create_level_meters(window);
+  MainWindow window(state_);
+  create_level_meters(window, meters_);
   NeedleMeter* left = meter(window, "VuMeterLeftClass");
   NeedleMeter* right = meter(window, "VuMeterRightClass");
-  LevelMeters.LeftNeedleAngle = 319;
-  LevelMeters.RightNeedleAngle = 270;
-  LevelMeters.LeftBarLevel = 19200;
-  LevelMeters.RightBarLevel = 19200;
+  meters_.LeftNeedleAngle = 319;
+  meters_.RightNeedleAngle = 270;
+  meters_.LeftBarLevel = 19200;
+  meters_.RightBarLevel = 19200;
   right->redraw();
   EXPECT_EQ(window.surface().pixelColor(200, kBarTop), kBlack);
   EXPECT_EQ(right->surface().pixelColor(75, 40), kNeedleColour);
@@ -226,19 +216,19 @@ TEST_F(LevelMetersTest, EachMeterFollowsItsOwnAngleAndOnlyTheLeftDrawsTheBars) {
 }
 
 TEST_F(LevelMetersTest, TimersRedrawTheMetersAndTheBars) {
-  MainWindow window;
-  create_level_meters(window);
+  MainWindow window(state_);
+  create_level_meters(window, meters_);
   NeedleMeter* left = meter(window, "VuMeterLeftClass");
   NeedleMeter* right = meter(window, "VuMeterRightClass");
-  LevelMeters.LeftNeedleAngle = 270;
-  LevelMeters.RightNeedleAngle = 270;
-  LevelMeters.RightBarLevel = 19200;
+  meters_.LeftNeedleAngle = 270;
+  meters_.RightNeedleAngle = 270;
+  meters_.RightBarLevel = 19200;
   run_events_for(200);
   EXPECT_EQ(left->surface().pixelColor(75, 40), kNeedleColour);
   EXPECT_EQ(right->surface().pixelColor(75, 40), kNeedleColour);
   EXPECT_EQ(window.surface().pixelColor(519, kBarTop), kRed);
 
-  LevelMeters.LeftNeedleAngle = 218;
+  meters_.LeftNeedleAngle = 218;
   run_events_for(200);
   EXPECT_NE(left->surface().pixelColor(75, 40), kNeedleColour);
 }
@@ -246,12 +236,12 @@ TEST_F(LevelMetersTest, TimersRedrawTheMetersAndTheBars) {
 TEST_F(LevelMetersTest, WithoutADialTheNeedlePivotsAtTheCorner) {
   QTemporaryDir empty;
   ASSERT_TRUE(QDir::setCurrent(empty.path()));
-  MainWindow window;
-  create_level_meters(window);
+  MainWindow window(state_);
+  create_level_meters(window, meters_);
   NeedleMeter* left = meter(window, "VuMeterLeftClass");
   ASSERT_TRUE(left);
   EXPECT_TRUE(left->dial().isNull());
-  LevelMeters.LeftNeedleAngle = 270;
+  meters_.LeftNeedleAngle = 270;
   left->redraw();
   const QImage& image = left->surface();
   EXPECT_EQ(image.size(), QSize(150, 84));

@@ -36,11 +36,9 @@ int count_near(const QImage& image, const QRect& area, const QColor& colour) {
 
 class WindowFrameTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    Session.display.BackgroundColor = 0;
-    Session.display.CloseCrossShown = 1;
-    Session.display.ForceRefetch = false;
-  }
+  void SetUp() override { state_.display.CloseCrossShown = CrossVisibility::Shown; }
+
+  SessionState state_;
 };
 
 TEST(MainWindowPlacementTest, CentredOnTheScreen) {
@@ -60,7 +58,7 @@ TEST(MainWindowPlacementTest, CornersAreCutByTheRoundedRegion) {
 }
 
 TEST_F(WindowFrameTest, FrameShowsYellowOutlinesTitleCrossAndVersion) {
-  MainWindow window;
+  MainWindow window(state_);
   window.update_now();
   EXPECT_EQ(pixel(window, 1, 365), kYellowPixel);    // left edge of the outline
   EXPECT_EQ(pixel(window, 548, 365), kYellowPixel);  // right edge
@@ -71,29 +69,29 @@ TEST_F(WindowFrameTest, FrameShowsYellowOutlinesTitleCrossAndVersion) {
   EXPECT_GT(count_near(window.surface(), kTitleArea, kYellowPixel), 80);
   EXPECT_GT(count_near(window.surface(), QRect(430, 605, 90, 16), QColor(255, 255, 255)), 30);
   EXPECT_GT(count_near(window.surface(), kCreditArea, kYellowPixel), 20);
-  EXPECT_TRUE(Session.display.ForceRefetch.load());
+  EXPECT_TRUE(state_.display.ForceRefetch.load());
 }
 
 TEST_F(WindowFrameTest, FrameUsesTheBackgroundColour) {
-  Session.display.BackgroundColor = 0x00804020;  // 0x00BBGGRR
-  MainWindow window;
+  state_.display.BackgroundColor = 0x00804020;  // 0x00BBGGRR
+  MainWindow window(state_);
   window.update_now();
   EXPECT_EQ(pixel(window, 275, 400), QColor(0x20, 0x40, 0x80));
 }
 
 TEST_F(WindowFrameTest, CrossIsHiddenUntilAllowedAndYellowWhenHovered) {
-  Session.display.CloseCrossShown = 0;
-  MainWindow window;
+  state_.display.CloseCrossShown = CrossVisibility::Hidden;
+  MainWindow window(state_);
   window.update_now();
   EXPECT_EQ(pixel(window, 525, 25), kBlackPixel);
 
-  Session.display.CloseCrossShown = 1;
-  window.draw(kCloseArea, [](QPainter& painter) { draw_close_cross(painter, CrossHover::Inside); });
+  state_.display.CloseCrossShown = CrossVisibility::Shown;
+  window.draw(kCloseArea, [&](QPainter& painter) { draw_close_cross(painter, state_.display, CrossHover::Inside); });
   EXPECT_EQ(pixel(window, 525, 25), kYellowPixel);
 }
 
 TEST_F(WindowFrameTest, RepaintRedrawsTheFrameOnlyWhereAsked) {
-  MainWindow window;
+  MainWindow window(state_);
   window.update_now();
   const QRect panel(100, 300, 20, 20);
   window.draw(panel, [&](QPainter& painter) { painter.fillRect(panel, Qt::green); });
@@ -110,7 +108,7 @@ TEST_F(WindowFrameTest, RepaintRedrawsTheFrameOnlyWhereAsked) {
 }
 
 TEST_F(WindowFrameTest, DestroyingRunsTheHandlerOnceAndClosingDestroys) {
-  QPointer<MainWindow> window = new MainWindow();
+  QPointer<MainWindow> window = new MainWindow(state_);
   int destroyed = 0;
   window->set_destroy_handler([&] { ++destroyed; });
   window->show();

@@ -1,0 +1,250 @@
+#include "app/client.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QPainter>
+#include <QScreen>
+
+#include "app/deployment.h"
+#include "app/device_failure.h"
+#include "app/heartbeat_worker.h"
+#include "app/inactivity_supervisor.h"
+#include "app/panel_schedule.h"
+#include "app/supervisor_notice_actions.h"
+#include "audio/audio_worker.h"
+#include "audio/opus_playback.h"
+#include "audio/render_worker.h"
+#include "companion/companion_receiver.h"
+#include "platform/audio_devices.h"
+#include "platform/instance_lock.h"
+#include "platform/master_volume.h"
+#include "platform/message_box.h"
+#include "platform/startup_sound.h"
+#include "platform/termination_signals.h"
+#include "platform/volume_serial.h"
+#include "platform/web_pages.h"
+#include "platform/worker_threads.h"
+#include "relay/control_worker.h"
+#include "relay/voice_receiver.h"
+#include "relay/voice_sender.h"
+#include "state/machine_id.h"
+#include "ui/about_box.h"
+#include "ui/custom_dialog.h"
+#include "ui/level_meters.h"
+#include "ui/main_window_layout.h"
+#include "ui/network_window.h"
+#include "ui/text_panels.h"
+#include "ui/window_frame.h"
+
+namespace marvok {
+
+namespace {
+
+constexpr char kInstanceLockName[] = "Marvok";
+constexpr char kStartupSoundFile[] = "chimes.wav";
+constexpr char16_t kCompanionGreeting[] = u"Bonjour. Le synthétiseur est actif. Sur la clé droite de la souris";
+
+const QString kAnotherInstanceText = QStringLiteral(
+    "Another instance of application Marvok\nis already running.\n"
+    "Une autre instance de l’application Marvok\nest déjà en cours d’exécution.\n");
+const QString kInactivityNotice = QStringLiteral(
+    "Le délais d'utilisation sans activité est terminé\nLe superviseur va maintenant fermer\n"
+    "automatiquement votre application\ndans 20 secondes");
+
+}  // namespace
+
+Client::Client() : window_getter_([this] { return window_; }) {}
+
+Client::~Client() {
+  if (workers_) workers_->stop_all();
+  delete window_;
+}
+
+void Client::create_main_window(platform::InstanceLock& instance) {
+  auto* window = new ui::MainWindow(state_);
+  window->setWindowIcon(QIcon::fromTheme(QStringLiteral("marvok"), QIcon(QStringLiteral("marvok.png"))));
+  window->set_destroy_handler([this, &instance] {
+    instance.release();
+    images_.channel.fill(QImage());
+    window_ = nullptr;
+    loop_.post_quit_message(kExitNormal);
+  });
+  window_ = window;
+
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    window->move(screen->geometry().topLeft() + ui::centred_top_left(screen->geometry().size(), window->size()));
+  window->show();
+  window->update_now();
+}
+
+void Client::wire_commands() {
+  if (!window_) return;
+  ui::MainWindowCommands commands;
+  commands.toggle_network_window = [this] {
+    if (network_window_) network_window_->toggle();
+  };
+  commands.open_documentation = [] { platform::open_web_page(std::string(deployment::kSiteUrl) + "/FR-Marvok.php"); };
+  commands.show_about_box = [this] { ui::show_about_box(window_); };
+  commands.toggle_companion = [this] { companion_.toggle(state_.display.StatusText); };
+  commands.speak = [this](std::u16string_view text) { companion_.speak(text); };
+  commands.set_master_level = [](platform::AudioEndpoint endpoint, float level) {
+    platform::set_master_level(endpoint, level);
+  };
+  commands.show_inactive_key = [this] {
+    platform::show_message_box(window_, QStringLiteral("Désolé.\nCette touche est inactive !"),
+                               QStringLiteral("Info Clavier"), platform::BoxIcon::None);
+  };
+  window_->set_commands(std::move(commands));
+}
+
+void Client::start_network_workers() {
+  workers_->start([this](std::stop_token stop) { run_heartbeat_worker(stop, state_.lights.TcpLed); });
+  workers_->start([this](std::stop_token stop) { relay::run_presence_worker(stop, relay_, state_); });
+  workers_->start([this](std::stop_token stop) {
+    const OpusPlayback playback{speech_decoder_, decoded_speech_, level_meters_};
+    relay::VoiceReceiver receiver(state_, playback_queue_, [&playback](std::span<const std::uint8_t> packet) {
+      return play_opus_packet(packet, playback);
+    });
+    relay::run_voice_receiver(stop, relay_, receiver);
+  });
+  workers_->start([this](std::stop_token stop) {
+    SupervisorNoticeActions notices(window_getter_, stop);
+    relay::ControlWorker control(relay_, state_, members_, notices);
+    relay::run_control_worker(stop, relay_, control);
+  });
+  workers_->start([this](std::stop_token stop) { companion::run_companion_receiver(stop, companion_, state_.talk); });
+}
+
+void Client::start_audio_worker() {
+  workers_->start([this](std::stop_token stop) {
+    relay::VoiceSender sender(relay_, state_, level_meters_);
+    AudioWorker worker(
+        state_, playback_queue_, level_meters_,
+        VoiceDevices{platform::open_output_device, platform::open_capture_device},
+        [&sender](std::span<const std::uint8_t, kVoiceBlockBytes> block) { sender.send_voice_block(block); },
+        [this, stop](VoiceDevice device, int code) { report_device_failure(loop_, device, code, stop); });
+    worker.run(stop);
+  });
+}
+
+void Client::start_render_worker() {
+  workers_->start([this](std::stop_token stop) {
+    // Without an output the decoded speech is simply not heard.
+    if (const auto device = platform::open_render_device(kRenderBufferMs))
+      run_render_stage(stop, *device, decoded_speech_);
+  });
+}
+
+void Client::show_countdown(int seconds_left) {
+  if (!window_) return;
+  const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
+  window_->draw(ui::kCountdownArea.adjusted(0, 0, 20, 40),
+                [&](QPainter& painter) { ui::draw_countdown(painter, seconds_left, background); });
+}
+
+void Client::expire_after_inactivity() {
+  if (window_) window_->setEnabled(false);
+  ui::show_custom_dialog(window_, kInactivityNotice);
+  if (window_) {
+    window_->setEnabled(true);
+    window_->destroy_window();
+  }
+}
+
+int Client::run(QApplication& app) {
+  platform::InstanceLock instance;
+  switch (instance.acquire(kInstanceLockName)) {
+    case platform::InstanceLock::Outcome::Failed: return kExitAlreadyRunning;
+    case platform::InstanceLock::Outcome::HeldElsewhere:
+      platform::show_message_box(nullptr, kAnotherInstanceText, QStringLiteral("Marvok System"),
+                                 platform::BoxIcon::Error);
+      return kExitAlreadyRunning;
+    case platform::InstanceLock::Outcome::Acquired: break;
+  }
+
+  platform::StartupSound chime;
+  if (!chime.play_async(kStartupSoundFile))
+    platform::show_message_box(nullptr, QStringLiteral("Échec de la lecture du son"), QStringLiteral("Erreur"),
+                               platform::BoxIcon::Error);
+
+  state_.display.BackgroundColor.store(0, std::memory_order_relaxed);
+  {
+    platform::SystemVolumeSerial serial;
+    state_.identity.MachineId = build_machine_id(serial);
+  }
+
+  create_main_window(instance);
+  platform::on_termination_request([this] {
+    if (window_) window_->destroy_window();
+  });
+
+  if (const std::optional<float> level = platform::get_master_level(platform::AudioEndpoint::DefaultCapture)) {
+    state_.devices.SavedMicLevel.store(*level, std::memory_order_relaxed);
+    state_.devices.SavedMicLevelKnown.store(true, std::memory_order_relaxed);
+  }
+  state_.devices.reset_input_devices();
+  speech_decoder_.create();
+
+  const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
+  if (window_) window_->draw(ui::kTitleArea, [&](QPainter& painter) { ui::draw_title(painter, background); });
+  state_.display.InfoLine.set(kWelcomeText);
+  state_.display.CloseCrossShown.store(CrossVisibility::Shown, std::memory_order_relaxed);
+  // Shown at once rather than at the next repaint, so the member can always see how to close.
+  if (window_)
+    window_->draw(ui::kCloseArea,
+                  [&](QPainter& painter) { ui::draw_close_cross(painter, state_.display, ui::CrossHover::Outside); });
+  if (window_)
+    window_->draw(ui::kPictureArea.adjusted(-1, -1, 1, 1), [](QPainter& painter) {
+      painter.setPen(Qt::white);
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRect(ui::kPictureArea.adjusted(0, 0, -1, -1));
+    });
+
+  load_led_images(images_);
+  state_.lights.reset();
+  load_button_images(images_, window_getter_);
+  load_icon_images(images_, window_getter_);
+  if (window_) ui::create_level_meters(*window_, level_meters_);
+  load_channel_images(images_, window_getter_);
+  state_.display.PanelsReady.store(true, std::memory_order_relaxed);
+
+  relay::relay_setup(relay_, platform::parse_ipv4(deployment::kRelayAddress).value_or(0), state_.lights);
+  set_led(state_.lights.TcpLed, LedColor::Yellow);
+  // The companion's socket exists before its receiver starts listening on it.
+  companion_.open();
+  // Members' pictures come from the web service; until the client asks it, members have none.
+  if (window_)
+    network_window_ =
+        std::make_unique<ui::NetworkWindowToggle>(*window_, state_.channel, members_, ui::PictureSource{});
+  wire_commands();
+  workers_ = std::make_unique<WorkerThreads>();
+  start_network_workers();
+  state_.display.ReceivedFormat.store(StreamFormat::None, std::memory_order_relaxed);
+  start_audio_worker();
+
+  panels_ = std::make_unique<PanelSchedule>(state_, images_, window_getter_, platform::get_master_level);
+  panels_->start();
+
+  supervisor_ = std::make_unique<InactivitySupervisor>(
+      state_.SecondsLeft,
+      InactivitySupervisor::Actions{[this](int left) { show_countdown(left); }, [this] { expire_after_inactivity(); }});
+  supervisor_->start();
+  state_.display.ForceRefetch.store(false, std::memory_order_relaxed);
+  companion_.speak(std::u16string_view(kCompanionGreeting));
+  start_render_worker();
+
+  const int exit_code = loop_.run(app);
+
+  companion_.quit();
+  panels_->stop();
+  supervisor_->stop();
+  state_.run.AudioRunning.store(AudioRunState::Stopped, std::memory_order_relaxed);
+  workers_->stop_all();
+  speech_decoder_.destroy();
+  if (state_.devices.SavedMicLevelKnown.load(std::memory_order_relaxed))
+    platform::set_master_level(platform::AudioEndpoint::DefaultCapture,
+                               state_.devices.SavedMicLevel.load(std::memory_order_relaxed));
+  return exit_code;
+}
+
+}  // namespace marvok

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QPointer>
+#include <memory>
+
+#include "app/message_loop.h"
+#include "app/startup_images.h"
+#include "audio/level_meter.h"
+#include "audio/playback_queue.h"
+#include "audio/render_ring.h"
+#include "audio/speech_decoder.h"
+#include "companion/companion_link.h"
+#include "relay/member_table.h"
+#include "relay/relay_session.h"
+#include "state/session_state.h"
+#include "ui/main_images.h"
+#include "ui/main_window.h"
+
+class QApplication;
+
+namespace marvok {
+
+class InactivitySupervisor;
+class PanelSchedule;
+class WorkerThreads;
+namespace platform {
+class InstanceLock;
+}
+namespace ui {
+class NetworkWindowToggle;
+}
+
+// Exit codes of the client.
+inline constexpr int kExitNormal = 0;
+inline constexpr int kExitAlreadyRunning = 1;
+
+// The whole client: its state and every component, windows, timers and
+// threads. `main` builds one; tests build a fresh one for each run.
+class Client {
+ public:
+  Client();
+  ~Client();
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+
+  // Starts the client, runs its message loop until the main window is
+  // destroyed and shuts it down. Returns the process exit code. Runs once.
+  int run(QApplication& app);
+
+  SessionState& state() { return state_; }
+  const ui::MainWindowImages& images() const { return images_; }
+  // The main window while it exists.
+  ui::MainWindow* main_window() const { return window_; }
+  const relay::MemberTable& members() const { return members_; }
+  const OpusSpeechDecoder& speech_decoder() const { return speech_decoder_; }
+
+ private:
+  void create_main_window(platform::InstanceLock& instance);
+  void wire_commands();
+  void start_network_workers();
+  void start_audio_worker();
+  void start_render_worker();
+  void expire_after_inactivity();
+  void show_countdown(int seconds_left);
+
+  SessionState state_;
+  VoiceBlockQueue playback_queue_;
+  RenderRing decoded_speech_;
+  LevelMeterState level_meters_;
+  OpusSpeechDecoder speech_decoder_;
+  relay::RelaySession relay_;
+  relay::MemberTable members_;
+  ui::MainWindowImages images_;
+  MessageLoop loop_;
+  companion::CompanionLink companion_;
+  ui::MainWindow* window_ = nullptr;
+  MainWindowGetter window_getter_;
+  std::unique_ptr<PanelSchedule> panels_;
+  std::unique_ptr<InactivitySupervisor> supervisor_;
+  std::unique_ptr<ui::NetworkWindowToggle> network_window_;
+  std::unique_ptr<WorkerThreads> workers_;
+};
+
+}  // namespace marvok

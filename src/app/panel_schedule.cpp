@@ -1,0 +1,156 @@
+#include "app/panel_schedule.h"
+
+#include <QPainter>
+#include <tuple>
+
+#include "ui/channel_panel.h"
+#include "ui/main_window_layout.h"
+#include "ui/status_lights.h"
+#include "ui/status_panel.h"
+#include "ui/text_panels.h"
+
+namespace marvok {
+
+namespace {
+
+enum Timer { ChannelPanel, NetworkRing, StatusPanel, HelpBanner, StatusText, StatusLights };
+
+constexpr std::array<int, 6> kPeriodsMs = {500, 50, 1000, 500, 500, 200};
+// Shutdown kills the ring first, then the lights, status panel, channel panel, banner and status text.
+constexpr std::array<Timer, 6> kStopOrder = {NetworkRing,  StatusLights, StatusPanel,
+                                             ChannelPanel, HelpBanner,   StatusText};
+
+template <std::size_t N>
+std::array<LedColor, N> cells_of(const std::array<LedCell, N>& cells) {
+  std::array<LedColor, N> values{};
+  for (std::size_t i = 0; i < N; ++i) values[i] = cells[i].load(std::memory_order_relaxed);
+  return values;
+}
+
+// What a panel showed when last drawn; the frame generation and background come with every key.
+template <typename Key>
+class LastDrawn {
+ public:
+  // True when `key` differs from what was drawn last, which it then becomes.
+  bool changed(const Key& key) {
+    if (last_ && *last_ == key) return false;
+    last_ = key;
+    return true;
+  }
+
+ private:
+  std::optional<Key> last_;
+};
+
+}  // namespace
+
+struct PanelSchedule::Drawn {
+  LastDrawn<std::tuple<int, std::uint32_t, std::int32_t, std::int32_t>> channel_panel;
+  LastDrawn<std::tuple<int, std::uint32_t, std::array<LedColor, kNetworkRingCells>>> ring;
+  LastDrawn<std::tuple<int, std::uint32_t, float, float, StreamFormat>> status_panel;
+  LastDrawn<std::tuple<int, std::uint32_t, std::u16string>> banner;
+  LastDrawn<std::tuple<int, std::uint32_t, std::u16string>> status_text;
+  LastDrawn<std::tuple<int, std::uint32_t, std::array<LedColor, 6>, std::int32_t, bool>> lights;
+};
+
+PanelSchedule::PanelSchedule(SessionState& state, const ui::MainWindowImages& images, MainWindowGetter window,
+                             LevelReader read_level)
+    : state_(state),
+      images_(images),
+      window_(std::move(window)),
+      read_level_(std::move(read_level)),
+      drawn_(std::make_unique<Drawn>()) {
+  const std::array<void (PanelSchedule::*)(), 6> work = {
+      &PanelSchedule::redraw_channel_panel, &PanelSchedule::redraw_network_ring, &PanelSchedule::redraw_status_panel,
+      &PanelSchedule::redraw_help_banner,   &PanelSchedule::redraw_status_text,  &PanelSchedule::redraw_status_lights};
+  for (std::size_t i = 0; i < timers_.size(); ++i)
+    QObject::connect(&timers_[i], &QTimer::timeout, [this, redraw = work[i]] { (this->*redraw)(); });
+}
+
+PanelSchedule::~PanelSchedule() = default;
+
+void PanelSchedule::start() {
+  for (std::size_t i = 0; i < timers_.size(); ++i) timers_[i].start(kPeriodsMs[i]);
+}
+
+void PanelSchedule::stop() {
+  for (const Timer timer : kStopOrder) timers_[timer].stop();
+}
+
+void PanelSchedule::redraw_channel_panel() {
+  ui::MainWindow* window = window_();
+  if (!window || !state_.display.PanelsReady.load(std::memory_order_relaxed)) return;
+  const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
+  if (!drawn_->channel_panel.changed({window->frame_generation(), background,
+                                      state_.channel.ChannelPort.load(std::memory_order_relaxed),
+                                      state_.channel.ChannelMemberCount.load(std::memory_order_relaxed)}))
+    return;
+  window->draw(ui::kChannelPanelArea.adjusted(0, 0, 0, 10),
+               [&](QPainter& painter) { ui::draw_channel_panel(painter, state_.channel, images_, background); });
+}
+
+void PanelSchedule::redraw_network_ring() {
+  ui::MainWindow* window = window_();
+  if (!window) return;
+  const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
+  if (!drawn_->ring.changed({window->frame_generation(), background, cells_of(state_.lights.NetworkRing)})) return;
+  window->draw(ui::kNetworkRingArea,
+               [&](QPainter& painter) { ui::draw_network_ring(painter, state_.lights, images_.leds, background); });
+}
+
+void PanelSchedule::redraw_status_panel() {
+  ui::MainWindow* window = window_();
+  if (!window) return;
+  const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
+  ui::StatusPanelValues values;
+  values.mic_level = read_level_(platform::AudioEndpoint::DefaultCapture).value_or(0.0f);
+  values.volume_level = read_level_(platform::AudioEndpoint::DefaultRender).value_or(0.0f);
+  values.received_format = state_.display.ReceivedFormat.load(std::memory_order_relaxed);
+  if (!drawn_->status_panel.changed(
+          {window->frame_generation(), background, values.mic_level, values.volume_level, values.received_format}))
+    return;
+  std::optional<ui::ControlRects> rects;
+  window->draw(
+      ui::kStatusPanelArea.united(ui::kCodecLabelArea).united(ui::kDocumentationArea).united(ui::kVoiceHelpArea),
+      [&](QPainter& painter) { rects = ui::draw_status_panel(painter, images_, values, background); });
+  if (rects) window->set_control_rects(*rects);
+}
+
+void PanelSchedule::redraw_help_banner() {
+  ui::MainWindow* window = window_();
+  if (!window) return;
+  const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
+  std::u16string line = state_.display.InfoLine.get();
+  if (!drawn_->banner.changed({window->frame_generation(), background, line})) return;
+  window->draw(ui::kBannerFrame,
+               [&](QPainter& painter) { ui::draw_help_banner(painter, QString::fromStdU16String(line), background); });
+}
+
+void PanelSchedule::redraw_status_text() {
+  ui::MainWindow* window = window_();
+  if (!window) return;
+  const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
+  std::u16string text = state_.display.StatusText.get();
+  if (!drawn_->status_text.changed({window->frame_generation(), background, text})) return;
+  window->draw(ui::kBottomFrame,
+               [&](QPainter& painter) { ui::draw_status_text(painter, QString::fromStdU16String(text), background); });
+}
+
+void PanelSchedule::redraw_status_lights() {
+  ui::MainWindow* window = window_();
+  if (!window) return;
+  const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
+  const LightsState& lights = state_.lights;
+  const std::array<LedColor, 6> cells = {lights.TstLed.load(), lights.HttpsLed.load(), lights.TxRxLed.load(),
+                                         lights.UdpLed.load(), lights.SvcLed.load(),   lights.TcpLed.load()};
+  const bool foreground = window->isActiveWindow();
+  if (!drawn_->lights.changed({window->frame_generation(), background, cells,
+                               lights.ErrorLevel.load(std::memory_order_relaxed), foreground}))
+    return;
+  window->draw(ui::kStatusLightsArea.united(QRect(120, 13, 310, 30)), [&](QPainter& painter) {
+    ui::draw_status_lights(painter, state_.lights, images_.leds,
+                           foreground ? ui::WindowFocus::Foreground : ui::WindowFocus::Background, background);
+  });
+}
+
+}  // namespace marvok

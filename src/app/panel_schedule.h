@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QTimer>
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/startup_images.h"
+#include "platform/master_volume.h"
+#include "state/session_state.h"
+#include "ui/main_images.h"
+
+namespace marvok {
+
+// The main-thread timers that redraw the main window's live panels, each on
+// its own period. A panel whose pixels would not change is not drawn again,
+// unless the window's frame was painted over it since.
+class PanelSchedule {
+ public:
+  // Reads a master level of the sound server; nothing when it cannot be had.
+  using LevelReader = std::function<std::optional<float>(platform::AudioEndpoint)>;
+
+  PanelSchedule(SessionState& state, const ui::MainWindowImages& images, MainWindowGetter window,
+                LevelReader read_level);
+  ~PanelSchedule();
+
+  // Starts the timers in order: CHANNEL panel, NETWORK ring, status panel,
+  // help banner, status text, status lights.
+  void start();
+  // Kills the timers that run, in the order shutdown kills them.
+  void stop();
+
+  // What each timer does, callable on its own for tests.
+  void redraw_channel_panel();
+  void redraw_network_ring();
+  void redraw_status_panel();
+  void redraw_help_banner();
+  void redraw_status_text();
+  void redraw_status_lights();
+
+ private:
+  struct Drawn;
+
+  SessionState& state_;
+  const ui::MainWindowImages& images_;
+  MainWindowGetter window_;
+  LevelReader read_level_;
+  std::unique_ptr<Drawn> drawn_;
+  // Channel panel, ring, status panel, banner, status text, lights.
+  std::array<QTimer, 6> timers_;
+};
+
+}  // namespace marvok

@@ -1,0 +1,42 @@
+#include "companion/windows_1252.h"
+
+#include <array>
+#include <cstdint>
+
+namespace marvok::companion {
+
+namespace {
+
+// Bytes 0x80 to 0x9F, which the code page gives to typographic characters
+// where Latin-1 has control codes; 0 where it leaves a byte unused.
+constexpr std::array<char16_t, 32> kHighControls = {u'€', 0,    u'‚', u'ƒ', u'„', u'…', u'†', u'‡', u'ˆ', u'‰', u'Š',
+                                                    u'‹', u'Œ', 0,    u'Ž', 0,    0,    u'‘', u'’', u'“', u'”', u'•',
+                                                    u'–', u'—', u'˜', u'™', u'š', u'›', u'œ', 0,    u'ž', u'Ÿ'};
+
+char to_byte(char16_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+  for (std::size_t i = 0; i < kHighControls.size(); ++i)
+    if (kHighControls[i] != 0 && kHighControls[i] == c) return static_cast<char>(0x80 + i);
+  return '?';
+}
+
+bool is_high_surrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool is_low_surrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+}  // namespace
+
+std::string to_windows_1252(std::u16string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (is_high_surrogate(text[i]) && i + 1 < text.size() && is_low_surrogate(text[i + 1])) {
+      bytes.push_back('?');  // beyond the code page, as any character outside 16 bits is
+      ++i;
+      continue;
+    }
+    bytes.push_back(to_byte(text[i]));
+  }
+  return bytes;
+}
+
+}  // namespace marvok::companion

@@ -1,0 +1,113 @@
+#include "ui/drawing_helpers.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QIcon>
+#include <QPainter>
+#include <QPalette>
+
+#include "ui/colorref.h"
+#include "ui/fonts.h"
+#include "ui/text_drawing.h"
+
+namespace marvok::ui {
+
+namespace {
+
+constexpr int kLabelHeight = 14;
+constexpr int kTextHeight = 20;
+constexpr int kFrostReach = 2;  // the mean covers this many pixels on each side
+constexpr QRgb kFrostGreen = 0x7F;
+constexpr int kIconLeft = 50;
+constexpr int kIconSize = 64;
+
+}  // namespace
+
+void TransparentImage(QPainter& painter, const QImage& image, int x, int y) {
+  if (image.isNull()) return;
+  QImage keyed = image.convertToFormat(QImage::Format_ARGB32);
+  for (int row = 0; row < keyed.height(); ++row) {
+    auto* line = reinterpret_cast<QRgb*>(keyed.scanLine(row));
+    for (int column = 0; column < keyed.width(); ++column)
+      if ((line[column] & RGB_MASK) == 0) line[column] = 0;
+  }
+  painter.drawImage(QPoint(x, y), keyed);
+}
+
+void StretchImage(QPainter& painter, const QImage& image, int x, int y, int width, int height) {
+  if (image.isNull() || width <= 0 || height <= 0) return;
+  // Scaling first keeps the result inside the target's pixels, with no blended edge.
+  painter.drawImage(QPoint(x, y), image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+QImage RotateImage(const QImage& image, double angle_degrees) {
+  if (image.isNull()) return {};
+  QImage rotated(image.size(), QImage::Format_ARGB32);
+  rotated.fill(Qt::black);
+  QPainter painter(&rotated);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  const QPointF centre(image.width() / 2.0, image.height() / 2.0);
+  painter.translate(centre);
+  painter.rotate(angle_degrees);  // y grows downward, so positive turns clockwise
+  painter.translate(-centre);
+  painter.drawImage(QPoint(0, 0), image);
+  return rotated;
+}
+
+QRect DrawLabel(QPainter& painter, const QString& text, int x, int y, std::uint32_t background_colorref) {
+  return draw_text_at(painter, x, y, text, arial_font(kLabelHeight), kWhite, background_colorref);
+}
+
+void DrawUtf8Text(QPainter& painter, std::string_view utf8, int x, int y, std::uint32_t colorref) {
+  const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+  const QFont font = arial_font(kTextHeight);
+  const QFontMetrics metrics(font);
+  painter.save();
+  painter.setFont(font);
+  painter.setPen(from_colorref(colorref));
+  painter.drawText(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()),
+                   Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+  painter.restore();
+}
+
+void FrostRect(QImage& surface, const QRect& rect) {
+  const QRect area = rect.intersected(surface.rect());
+  if (area.isEmpty()) return;
+  const QImage original = surface.copy(area).convertToFormat(QImage::Format_ARGB32);
+  QImage frosted = original;
+  for (int y = kFrostReach; y < original.height() - kFrostReach; ++y) {
+    auto* out = reinterpret_cast<QRgb*>(frosted.scanLine(y));
+    for (int x = kFrostReach; x < original.width() - kFrostReach; ++x) {
+      int red = 0;
+      int blue = 0;
+      for (int dy = -kFrostReach; dy <= kFrostReach; ++dy) {
+        const auto* in = reinterpret_cast<const QRgb*>(original.constScanLine(y + dy));
+        for (int dx = -kFrostReach; dx <= kFrostReach; ++dx) {
+          red += qRed(in[x + dx]);
+          blue += qBlue(in[x + dx]);
+        }
+      }
+      constexpr int kCount = (2 * kFrostReach + 1) * (2 * kFrostReach + 1);
+      out[x] = qRgb(red / kCount, kFrostGreen, blue / kCount);
+    }
+  }
+  QPainter painter(&surface);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  painter.drawImage(area.topLeft(), frosted);
+}
+
+bool DrawExeIcon(QPainter& painter, int icon_index, const QString& executable, int y) {
+  // Linux programs carry no icons of their own; the desktop theme names them after the program.
+  if (icon_index != 0) return false;
+  const QString name = QFileInfo(executable).fileName();
+  if (name.isEmpty()) return false;
+  const QIcon icon = QIcon::fromTheme(name);
+  if (icon.isNull()) return false;
+  const QRect area(kIconLeft, y, kIconSize, kIconSize);
+  painter.fillRect(area, QApplication::palette().color(QPalette::Window));
+  icon.paint(&painter, area);
+  return true;
+}
+
+}  // namespace marvok::ui

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QPoint>
+#include <array>
+#include <cstdint>
+
+#include "state/session_state.h"
+#include "ui/main_images.h"
+
+class QPainter;
+
+namespace marvok::ui {
+
+// The five ERROR LEVEL lights for a count of losses: one light walks right as
+// losses grow, yellow at 3 and red at 4; 99 (nothing arriving) lights all red.
+std::array<LedColor, 5> error_level_lights(std::int32_t error_level);
+
+// Where cell k of the NETWORK ring is drawn: 16 lights on a circle of radius
+// 40 around (420, 380), cell 0 at the bottom and the index running clockwise.
+QPoint ring_light_position(int cell);
+
+// Whether the main window is the window the member is using.
+enum class WindowFocus { Foreground, Background };
+
+// The status lights with their labels, the ERROR LEVEL row (set from the
+// loss count) and the two focus lights.
+void draw_status_lights(QPainter& painter, LightsState& lights, const LedImages& images, WindowFocus focus,
+                        std::uint32_t background);
+
+// The sixteen lights of the NETWORK ring and its label.
+void draw_network_ring(QPainter& painter, const LightsState& lights, const LedImages& images, std::uint32_t background);
+
+}  // namespace marvok::ui
