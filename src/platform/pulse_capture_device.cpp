@@ -63,12 +63,7 @@ class PulseCaptureDevice final : public CaptureDevice {
     pa_stream_set_read_callback(stream_->get(), &PulseCaptureDevice::on_readable, this);
     // Without an explicit fragment size the server hands over about two
     // seconds at a time; one buffer per fragment keeps the blocks steady.
-    pa_buffer_attr buffering{};
-    buffering.maxlength = static_cast<std::uint32_t>(-1);
-    buffering.tlength = static_cast<std::uint32_t>(-1);
-    buffering.prebuf = static_cast<std::uint32_t>(-1);
-    buffering.minreq = static_cast<std::uint32_t>(-1);
-    buffering.fragsize = static_cast<std::uint32_t>(kCaptureBufferBytes);
+    const pa_buffer_attr buffering = capture_buffering(static_cast<std::uint32_t>(kCaptureBufferBytes));
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
     if (pa_stream_connect_record(stream_->get(), source, &buffering, flags) < 0) {
       error_code = connection_->error_code();

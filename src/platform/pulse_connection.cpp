@@ -23,7 +23,7 @@ void PulseConnection::ContextDeleter::operator()(pa_context* context) const {
   pa_context_unref(context);
 }
 
-std::unique_ptr<PulseConnection> PulseConnection::open(int& error_code) {
+std::unique_ptr<PulseConnection> PulseConnection::open(int& error_code, std::chrono::milliseconds timeout) {
   std::unique_ptr<PulseConnection> connection(new PulseConnection());
   connection->loop_.reset(pa_threaded_mainloop_new());
   if (!connection->loop_) {
@@ -56,7 +56,7 @@ std::unique_ptr<PulseConnection> PulseConnection::open(int& error_code) {
         const pa_context_state_t state = pa_context_get_state(context);
         return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
       },
-      kPulseOpenTimeout);
+      timeout);
   if (pa_context_get_state(context) != PA_CONTEXT_READY) {
     error_code = settled ? connection->error_code() : PA_ERR_TIMEOUT;
     return nullptr;
@@ -144,6 +144,26 @@ bool wait_until_ready(PulseConnection& connection, const PulseStream& stream, in
   if (pa_stream_get_state(handle) == PA_STREAM_READY) return true;
   error_code = settled ? connection.error_code() : PA_ERR_TIMEOUT;
   return false;
+}
+
+pa_buffer_attr playback_buffering(std::uint32_t target_bytes, std::uint32_t prebuf, std::uint32_t minreq) {
+  pa_buffer_attr buffering{};
+  buffering.maxlength = kPulseServerChooses;
+  buffering.tlength = target_bytes;
+  buffering.prebuf = prebuf;
+  buffering.minreq = minreq;
+  buffering.fragsize = kPulseServerChooses;
+  return buffering;
+}
+
+pa_buffer_attr capture_buffering(std::uint32_t fragment_bytes) {
+  pa_buffer_attr buffering{};
+  buffering.maxlength = kPulseServerChooses;
+  buffering.tlength = kPulseServerChooses;
+  buffering.prebuf = kPulseServerChooses;
+  buffering.minreq = kPulseServerChooses;
+  buffering.fragsize = fragment_bytes;
+  return buffering;
 }
 
 }  // namespace marvok::platform

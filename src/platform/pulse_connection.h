@@ -3,10 +3,14 @@
 #include <pulse/pulseaudio.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
 namespace marvok::platform {
+
+// How long opening a device may take before it counts as failed.
+inline constexpr std::chrono::milliseconds kPulseOpenTimeout{3000};
 
 // Owners of the handles that callbacks are tied to: an operation in flight
 // (released, it still runs to its end) and a timer.
@@ -40,8 +44,8 @@ class PulseConnection {
   };
 
   // Connects without starting a server; nothing, with a nonzero error code,
-  // when the server cannot be reached within the time-out.
-  static std::unique_ptr<PulseConnection> open(int& error_code);
+  // when the server cannot be reached within `timeout`.
+  static std::unique_ptr<PulseConnection> open(int& error_code, std::chrono::milliseconds timeout = kPulseOpenTimeout);
   ~PulseConnection();
   PulseConnection(const PulseConnection&) = delete;
   PulseConnection& operator=(const PulseConnection&) = delete;
@@ -96,9 +100,6 @@ class PulseStream {
   pa_stream* stream_;
 };
 
-// How long opening a device may take before it counts as failed.
-inline constexpr std::chrono::milliseconds kPulseOpenTimeout{3000};
-
 // Creates a stream on the connection that wakes its waiters on every change
 // of state; nothing when the format is refused. Call with the lock held.
 std::unique_ptr<PulseStream> new_pulse_stream(PulseConnection& connection, const char* name,
@@ -107,5 +108,15 @@ std::unique_ptr<PulseStream> new_pulse_stream(PulseConnection& connection, const
 // With the lock held, waits for a stream that is connecting to become ready;
 // false, with a nonzero error code, when it fails or takes too long.
 bool wait_until_ready(PulseConnection& connection, const PulseStream& stream, int& error_code);
+
+// In a stream's buffering, the value that leaves a field to the server.
+inline constexpr std::uint32_t kPulseServerChooses = static_cast<std::uint32_t>(-1);
+
+// Buffering for playback: `target_bytes` held in the server, playing starting
+// at `prebuf` bytes and more asked for once `minreq` bytes fit.
+pa_buffer_attr playback_buffering(std::uint32_t target_bytes, std::uint32_t prebuf = kPulseServerChooses,
+                                  std::uint32_t minreq = kPulseServerChooses);
+// Buffering for recording: captured sound handed over `fragment_bytes` at a time.
+pa_buffer_attr capture_buffering(std::uint32_t fragment_bytes);
 
 }  // namespace marvok::platform

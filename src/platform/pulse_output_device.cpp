@@ -40,12 +40,8 @@ class PulseOutputDevice final : public OutputDevice {
     // Two buffers in the server at most; playing starts with the first whole
     // buffer and, after running dry, waits for the next whole one, so the
     // play position never runs ahead of what was written.
-    pa_buffer_attr buffering{};
-    buffering.maxlength = static_cast<std::uint32_t>(-1);
-    buffering.tlength = static_cast<std::uint32_t>(2 * kOutputBufferBytes);
-    buffering.prebuf = static_cast<std::uint32_t>(kOutputBufferBytes);
-    buffering.minreq = static_cast<std::uint32_t>(kOutputBufferBytes);
-    buffering.fragsize = static_cast<std::uint32_t>(-1);
+    const auto buffer_bytes = static_cast<std::uint32_t>(kOutputBufferBytes);
+    const pa_buffer_attr buffering = playback_buffering(2 * buffer_bytes, buffer_bytes, buffer_bytes);
     if (pa_stream_connect_playback(stream_->get(), nullptr, &buffering, PA_STREAM_NOFLAGS, nullptr, nullptr) < 0) {
       error_code = connection_->error_code();
       return false;

@@ -26,14 +26,10 @@ class PulseRenderDevice final : public RenderDevice {
     const PulseConnection::Lock lock(*connection_);
     stream_ = new_pulse_stream(*connection_, "Speech", kRenderFormat);
     if (!stream_) return false;
-    pa_buffer_attr buffering{};
-    buffering.maxlength = static_cast<std::uint32_t>(-1);
-    buffering.tlength = buffer_ms > 0 ? static_cast<std::uint32_t>(pa_usec_to_bytes(
-                                            static_cast<pa_usec_t>(buffer_ms) * PA_USEC_PER_MSEC, &kRenderFormat))
-                                      : static_cast<std::uint32_t>(-1);
-    buffering.prebuf = static_cast<std::uint32_t>(-1);
-    buffering.minreq = static_cast<std::uint32_t>(-1);
-    buffering.fragsize = static_cast<std::uint32_t>(-1);
+    const pa_usec_t buffer_usec = static_cast<pa_usec_t>(buffer_ms) * PA_USEC_PER_MSEC;
+    const pa_buffer_attr buffering =
+        playback_buffering(buffer_ms > 0 ? static_cast<std::uint32_t>(pa_usec_to_bytes(buffer_usec, &kRenderFormat))
+                                         : kPulseServerChooses);
     if (pa_stream_connect_playback(stream_->get(), nullptr, &buffering, PA_STREAM_START_CORKED, nullptr, nullptr) < 0)
       return false;
     int error_code = 0;

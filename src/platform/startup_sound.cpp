@@ -9,6 +9,7 @@
 #include <iterator>
 #include <memory>
 
+#include "platform/pulse_connection.h"
 #include "state/wave_file.h"
 
 namespace marvok::platform {
@@ -29,12 +30,8 @@ SimpleStream open_playback(const WaveSound& sound) {
   spec.channels = static_cast<std::uint8_t>(sound.channels);
   if (!pa_sample_spec_valid(&spec)) return nullptr;
   // A short server buffer paces the writes, so stopping takes effect at once.
-  pa_buffer_attr buffer{};
-  buffer.maxlength = static_cast<std::uint32_t>(-1);
-  buffer.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(100 * PA_USEC_PER_MSEC, &spec));
-  buffer.prebuf = static_cast<std::uint32_t>(-1);
-  buffer.minreq = static_cast<std::uint32_t>(-1);
-  buffer.fragsize = static_cast<std::uint32_t>(-1);
+  const pa_buffer_attr buffer =
+      playback_buffering(static_cast<std::uint32_t>(pa_usec_to_bytes(100 * PA_USEC_PER_MSEC, &spec)));
   int error = 0;
   return SimpleStream(
       pa_simple_new(nullptr, "Marvok", PA_STREAM_PLAYBACK, nullptr, "Démarrage", &spec, nullptr, &buffer, &error));
