@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config iproute2 util-linux
+  build-essential cmake ninja-build pkg-config iproute2 util-linux python3
   qt6-base-dev qt6-serialport-dev libgl-dev
   libpulse-dev pulseaudio pulseaudio-utils
   libopus-dev libcurl4-openssl-dev libssl-dev libsqlite3-dev libcpp-httplib-dev

@@ -258,6 +258,17 @@ TEST_F(ClientRun, VersionTooOldIsToldThenEndsTheClient) {
   EXPECT_EQ(boxes_.seen(), expected);
 }
 
+TEST_F(ClientRun, IdleClientIsClosedAfterTheSupervisorsNotice) {
+  QTimer::singleShot(300, &guard_, [this] { client_.state().SecondsLeft = 1; });
+  EXPECT_EQ(run_until_the_client_ends(), kExitNormal);
+  const std::vector<SeenBox> expected{
+      {"Info du Superviseur",
+       "Le délais d'utilisation sans activité est terminé\nLe superviseur va maintenant fermer\n"
+       "automatiquement votre application\ndans 20 secondes"}};
+  EXPECT_EQ(boxes_.seen(), expected);
+  EXPECT_EQ(client_.state().SecondsLeft.load(), 0);
+}
+
 TEST_F(ClientRun, MicrophoneLevelIsRestoredAtShutdown) {
   using platform::AudioEndpoint;
   const std::optional<float> before = platform::get_master_level(AudioEndpoint::DefaultCapture);

@@ -1,0 +1,51 @@
+#include "app/inactivity_supervisor.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "state/session_state.h"
+#include "ui/text_panels.h"
+
+namespace marvok {
+namespace {
+
+class InactivitySupervisorTest : public ::testing::Test {
+ protected:
+  std::atomic<std::int32_t> seconds_left_{0};
+  std::vector<QString> shown_;
+  int expiries_ = 0;
+  InactivitySupervisor supervisor_{seconds_left_, {[this](int left) { shown_.push_back(ui::format_countdown(left)); },
+                                                   [this] {
+                                                     ++expiries_;
+                                                     shown_.push_back("notice");
+                                                   }}};
+};
+
+TEST_F(InactivitySupervisorTest, CountsDownFromTheFullCountAndARestartStartsOver) {
+  supervisor_.start();
+  EXPECT_TRUE(shown_.empty());  // nothing before the first tick
+  supervisor_.tick();
+  supervisor_.tick();
+  seconds_left_ = kCountdownSeconds;  // a key released
+  supervisor_.tick();
+  EXPECT_EQ(shown_, (std::vector<QString>{"01:14:59", "01:14:58", "01:14:59"}));
+  EXPECT_TRUE(supervisor_.running());
+}
+
+TEST_F(InactivitySupervisorTest, ShowsZeroForOneTickThenTheNoticeAndStops) {
+  supervisor_.start();
+  seconds_left_ = 1;
+  supervisor_.tick();
+  EXPECT_EQ(expiries_, 0);
+  supervisor_.tick();
+  EXPECT_EQ(expiries_, 1);
+  EXPECT_EQ(seconds_left_.load(), 0);
+  EXPECT_FALSE(supervisor_.running());
+  EXPECT_EQ(shown_, (std::vector<QString>{"00:00:00", "notice", "00:00:00"}));
+  supervisor_.stop();  // stopping again at shutdown does nothing
+  EXPECT_FALSE(supervisor_.running());
+}
+
+}  // namespace
+}  // namespace marvok
