@@ -222,7 +222,9 @@ int Client::run(QApplication& app) {
   state_.display.ReceivedFormat.store(StreamFormat::None, std::memory_order_relaxed);
   start_audio_worker();
 
-  panels_ = std::make_unique<PanelSchedule>(state_, images_, window_getter_, platform::get_master_level);
+  panels_ = std::make_unique<PanelSchedule>(state_, images_, window_getter_, [this](platform::AudioEndpoint endpoint) {
+    return level_reader_.read(endpoint);
+  });
   panels_->start();
 
   supervisor_ = std::make_unique<InactivitySupervisor>(

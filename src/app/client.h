@@ -73,6 +73,7 @@ class Client {
   ui::MainWindowImages images_;
   MessageLoop loop_;
   companion::CompanionLink companion_;
+  platform::MasterLevelReader level_reader_;
   ui::MainWindow* window_ = nullptr;
   MainWindowGetter window_getter_;
   std::unique_ptr<PanelSchedule> panels_;

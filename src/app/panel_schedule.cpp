@@ -46,11 +46,13 @@ class LastDrawn {
 
 struct PanelSchedule::Drawn {
   LastDrawn<std::tuple<int, std::uint32_t, std::int32_t, std::int32_t>> channel_panel;
-  LastDrawn<std::tuple<int, std::uint32_t, std::array<LedColor, kNetworkRingCells>>> ring;
+  LastDrawn<std::tuple<int, std::uint32_t>> ring_frame;
+  std::array<LedColor, kNetworkRingCells> ring_cells{};
   LastDrawn<std::tuple<int, std::uint32_t, float, float, StreamFormat>> status_panel;
   LastDrawn<std::tuple<int, std::uint32_t, std::u16string>> banner;
   LastDrawn<std::tuple<int, std::uint32_t, std::u16string>> status_text;
   LastDrawn<std::tuple<int, std::uint32_t, std::array<LedColor, 6>, std::int32_t, bool>> lights;
+  LastDrawn<std::tuple<int, std::uint32_t>> lights_frame;
 };
 
 PanelSchedule::PanelSchedule(SessionState& state, const ui::MainWindowImages& images, MainWindowGetter window,
@@ -93,9 +95,24 @@ void PanelSchedule::redraw_network_ring() {
   ui::MainWindow* window = window_();
   if (!window) return;
   const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
-  if (!drawn_->ring.changed({window->frame_generation(), background, cells_of(state_.lights.NetworkRing)})) return;
-  window->draw(ui::kNetworkRingArea,
-               [&](QPainter& painter) { ui::draw_network_ring(painter, state_.lights, images_.leds, background); });
+  const auto cells = cells_of(state_.lights.NetworkRing);
+  // The ring turns while anything plays: only the lights that changed are drawn again.
+  if (drawn_->ring_frame.changed({window->frame_generation(), background})) {
+    window->draw(ui::kNetworkRingArea,
+                 [&](QPainter& painter) { ui::draw_network_ring(painter, state_.lights, images_.leds, background); });
+  } else {
+    QRegion changed;
+    for (std::size_t k = 0; k < cells.size(); ++k)
+      if (cells[k] != drawn_->ring_cells[k])
+        changed += QRect(ui::ring_light_position(static_cast<int>(k)), images_.leds[0].size());
+    if (!changed.isEmpty())
+      window->draw(changed, [&](QPainter& painter) {
+        for (std::size_t k = 0; k < cells.size(); ++k)
+          if (cells[k] != drawn_->ring_cells[k])
+            ui::draw_ring_light(painter, static_cast<int>(k), cells[k], images_.leds);
+      });
+  }
+  drawn_->ring_cells = cells;
 }
 
 void PanelSchedule::redraw_status_panel() {
@@ -147,9 +164,11 @@ void PanelSchedule::redraw_status_lights() {
   if (!drawn_->lights.changed({window->frame_generation(), background, cells,
                                lights.ErrorLevel.load(std::memory_order_relaxed), foreground}))
     return;
+  const ui::Labels labels =
+      drawn_->lights_frame.changed({window->frame_generation(), background}) ? ui::Labels::Draw : ui::Labels::Keep;
   window->draw(ui::kStatusLightsArea.united(QRect(120, 13, 310, 30)), [&](QPainter& painter) {
     ui::draw_status_lights(painter, state_.lights, images_.leds,
-                           foreground ? ui::WindowFocus::Foreground : ui::WindowFocus::Background, background);
+                           foreground ? ui::WindowFocus::Foreground : ui::WindowFocus::Background, background, labels);
   });
 }
 

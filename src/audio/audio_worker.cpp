@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 
 #include "audio/level_meter.h"
@@ -31,16 +32,25 @@ class FreeOutputBuffers {
     --FreeOutputCount;
   }
   void give_back() {
+    // Notified under the lock: the stage may destroy this as soon as it sees the count.
     std::lock_guard lock(OutputLock);
     ++FreeOutputCount;
+    returned_.notify_all();
   }
   int count() const {
     std::lock_guard lock(OutputLock);
     return FreeOutputCount;
   }
+  // Waits at most `period` for a buffer to come back, waking as soon as one
+  // does rather than polling: the stage then sleeps while a buffer plays.
+  void wait_for_one(std::stop_token stop, milliseconds period) {
+    std::unique_lock lock(OutputLock);
+    returned_.wait_for(lock, stop, period, [this] { return FreeOutputCount > 0; });
+  }
 
  private:
   mutable std::mutex OutputLock;
+  std::condition_variable_any returned_;
   int FreeOutputCount = kOutputBuffers;
 };
 
@@ -95,7 +105,7 @@ AudioWorker::StageEnd AudioWorker::run_playback_stage(std::stop_token stop) {
         device_lost = true;  // the device no longer returns buffers
         break;
       }
-      sleep_unless_stopped(stop, kPollPeriod);
+      free_buffers.wait_for_one(stop, kLongestDrain);
     }
     measure_block_levels(std::span<const std::uint8_t>(buffer).first(400), MeterBars::Update, meters_);
   }

@@ -48,16 +48,31 @@ std::optional<pa_cvolume> read_volume(PulseConnection& connection, AudioEndpoint
   return result.volume;
 }
 
+std::optional<float> read_level(PulseConnection& connection, AudioEndpoint endpoint) {
+  const PulseConnection::Lock lock(connection);
+  const std::optional<pa_cvolume> volume = read_volume(connection, endpoint);
+  if (!volume) return std::nullopt;
+  const double level = static_cast<double>(pa_cvolume_max(&*volume)) / PA_VOLUME_NORM;
+  return static_cast<float>(std::clamp(level, 0.0, 1.0));
+}
+
 }  // namespace
 
 std::optional<float> get_master_level(AudioEndpoint endpoint) {
   const std::unique_ptr<PulseConnection> connection = connect();
   if (!connection) return std::nullopt;
-  const PulseConnection::Lock lock(*connection);
-  const std::optional<pa_cvolume> volume = read_volume(*connection, endpoint);
-  if (!volume) return std::nullopt;
-  const double level = static_cast<double>(pa_cvolume_max(&*volume)) / PA_VOLUME_NORM;
-  return static_cast<float>(std::clamp(level, 0.0, 1.0));
+  return read_level(*connection, endpoint);
+}
+
+MasterLevelReader::MasterLevelReader() = default;
+MasterLevelReader::~MasterLevelReader() = default;
+
+std::optional<float> MasterLevelReader::read(AudioEndpoint endpoint) {
+  if (!connection_) connection_ = connect();
+  if (!connection_) return std::nullopt;
+  const std::optional<float> level = read_level(*connection_, endpoint);
+  if (!level) connection_.reset();
+  return level;
 }
 
 bool set_master_level(AudioEndpoint endpoint, float level) {

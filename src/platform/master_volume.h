@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 
 namespace marvok::platform {
@@ -11,5 +12,23 @@ enum class AudioEndpoint { DefaultRender, DefaultCapture };
 // operation and disconnects; any failure returns nothing or false.
 std::optional<float> get_master_level(AudioEndpoint endpoint);
 bool set_master_level(AudioEndpoint endpoint, float level);
+
+class PulseConnection;
+
+// Reads master levels over one connection kept open, for a reader that asks
+// every second: connecting each time would cost far more than the reading.
+// A lost connection is opened again at the next read.
+class MasterLevelReader {
+ public:
+  MasterLevelReader();
+  ~MasterLevelReader();
+  MasterLevelReader(const MasterLevelReader&) = delete;
+  MasterLevelReader& operator=(const MasterLevelReader&) = delete;
+
+  std::optional<float> read(AudioEndpoint endpoint);
+
+ private:
+  std::unique_ptr<PulseConnection> connection_;
+};
 
 }  // namespace marvok::platform

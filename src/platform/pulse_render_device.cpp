@@ -27,9 +27,11 @@ class PulseRenderDevice final : public RenderDevice {
     stream_ = new_pulse_stream(*connection_, "Speech", kRenderFormat);
     if (!stream_) return false;
     const pa_usec_t buffer_usec = static_cast<pa_usec_t>(buffer_ms) * PA_USEC_PER_MSEC;
+    const std::uint32_t target =
+        buffer_ms > 0 ? static_cast<std::uint32_t>(pa_usec_to_bytes(buffer_usec, &kRenderFormat)) : kPulseServerChooses;
+    // The worker tops the buffer up every half of it: the server need not ask for data more often.
     const pa_buffer_attr buffering =
-        playback_buffering(buffer_ms > 0 ? static_cast<std::uint32_t>(pa_usec_to_bytes(buffer_usec, &kRenderFormat))
-                                         : kPulseServerChooses);
+        playback_buffering(target, kPulseServerChooses, buffer_ms > 0 ? target / 2 : kPulseServerChooses);
     if (pa_stream_connect_playback(stream_->get(), nullptr, &buffering, PA_STREAM_START_CORKED, nullptr, nullptr) < 0)
       return false;
     int error_code = 0;

@@ -44,7 +44,7 @@ void MainWindow::destroy_window() {
   deleteLater();
 }
 
-void MainWindow::draw(const QRect& area, const std::function<void(QPainter&)>& drawing) {
+void MainWindow::draw(const QRegion& area, const std::function<void(QPainter&)>& drawing) {
   if (destroyed_) return;
   {
     QPainter painter(&surface_);

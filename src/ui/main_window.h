@@ -52,7 +52,7 @@ class MainWindow final : public QWidget {
   bool destroyed() const { return destroyed_; }
 
   // Draws on the surface and shows the result in `area`.
-  void draw(const QRect& area, const std::function<void(QPainter&)>& drawing);
+  void draw(const QRegion& area, const std::function<void(QPainter&)>& drawing);
 
   // Asks for the frame to be painted again over `area` at the next paint.
   void request_repaint(const QRegion& area);

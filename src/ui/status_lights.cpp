@@ -46,7 +46,7 @@ QPoint ring_light_position(int cell) {
 }
 
 void draw_status_lights(QPainter& painter, LightsState& lights, const LedImages& images, WindowFocus focus,
-                        std::uint32_t background) {
+                        std::uint32_t background, Labels labels) {
   const LabelledLight labelled[] = {
       {&lights.TstLed, {420, 270}, {417, 293}, "TST"},    {&lights.HttpsLed, {310, 270}, {300, 293}, "HTTPS"},
       {&lights.TxRxLed, {370, 270}, {361, 293}, "TX-RX"}, {&lights.UdpLed, {310, 220}, {307, 243}, "UDP"},
@@ -54,7 +54,8 @@ void draw_status_lights(QPainter& painter, LightsState& lights, const LedImages&
   };
   for (const LabelledLight& light : labelled) {
     draw_light(painter, images, light.cell->load(std::memory_order_relaxed), light.light);
-    DrawLabel(painter, QString::fromLatin1(light.label), light.label_at.x(), light.label_at.y(), background);
+    if (labels == Labels::Draw)
+      DrawLabel(painter, QString::fromLatin1(light.label), light.label_at.x(), light.label_at.y(), background);
   }
 
   const auto row = error_level_lights(lights.ErrorLevel.load(std::memory_order_relaxed));
@@ -62,7 +63,7 @@ void draw_status_lights(QPainter& painter, LightsState& lights, const LedImages&
     set_led(lights.ErrorLevelLeds[i], row[i]);
     draw_light(painter, images, row[i], {420 + 18 * static_cast<int>(i), 220});
   }
-  DrawLabel(painter, QStringLiteral("ERROR LEVEL"), 429, 243, background);
+  if (labels == Labels::Draw) DrawLabel(painter, QStringLiteral("ERROR LEVEL"), 429, 243, background);
 
   const LedColor focus_color = focus == WindowFocus::Foreground ? LedColor::Green : LedColor::Red;
   draw_light(painter, images, focus_color, {125, 18});
@@ -72,9 +73,12 @@ void draw_status_lights(QPainter& painter, LightsState& lights, const LedImages&
 void draw_network_ring(QPainter& painter, const LightsState& lights, const LedImages& images,
                        std::uint32_t background) {
   for (std::size_t k = 0; k < lights.NetworkRing.size(); ++k)
-    draw_light(painter, images, lights.NetworkRing[k].load(std::memory_order_relaxed),
-               ring_light_position(static_cast<int>(k)));
+    draw_ring_light(painter, static_cast<int>(k), lights.NetworkRing[k].load(std::memory_order_relaxed), images);
   DrawLabel(painter, QStringLiteral("NETWORK"), 402, 380, background);
+}
+
+void draw_ring_light(QPainter& painter, int cell, LedColor value, const LedImages& images) {
+  draw_light(painter, images, value, ring_light_position(cell));
 }
 
 }  // namespace marvok::ui

@@ -22,12 +22,18 @@ QPoint ring_light_position(int cell);
 // Whether the main window is the window the member is using.
 enum class WindowFocus { Foreground, Background };
 
+// Labels never change: a redraw over an unchanged frame may leave them as they are.
+enum class Labels { Draw, Keep };
+
 // The status lights with their labels, the ERROR LEVEL row (set from the
 // loss count) and the two focus lights.
 void draw_status_lights(QPainter& painter, LightsState& lights, const LedImages& images, WindowFocus focus,
-                        std::uint32_t background);
+                        std::uint32_t background, Labels labels = Labels::Draw);
 
 // The sixteen lights of the NETWORK ring and its label.
 void draw_network_ring(QPainter& painter, const LightsState& lights, const LedImages& images, std::uint32_t background);
+
+// One light of the NETWORK ring.
+void draw_ring_light(QPainter& painter, int cell, LedColor value, const LedImages& images);
 
 }  // namespace marvok::ui

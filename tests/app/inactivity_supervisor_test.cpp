@@ -15,11 +15,12 @@ class InactivitySupervisorTest : public ::testing::Test {
   std::atomic<std::int32_t> seconds_left_{0};
   std::vector<QString> shown_;
   int expiries_ = 0;
-  InactivitySupervisor supervisor_{seconds_left_, {[this](int left) { shown_.push_back(ui::format_countdown(left)); },
-                                                   [this] {
-                                                     ++expiries_;
-                                                     shown_.push_back("notice");
-                                                   }}};
+  InactivitySupervisor supervisor_{seconds_left_,
+                                   {[this](int left) { shown_.push_back(ui::format_countdown(left)); },
+                                    [this] {
+                                      ++expiries_;
+                                      shown_.push_back("notice");
+                                    }}};
 };
 
 TEST_F(InactivitySupervisorTest, CountsDownFromTheFullCountAndARestartStartsOver) {

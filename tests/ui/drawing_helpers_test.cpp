@@ -179,14 +179,14 @@ class DrawExeIconTest : public ::testing::Test {
 TEST_F(DrawExeIconTest, DrawsTheThemeIconNamedAfterTheProgramOnly) {
   const QRgb window = QApplication::palette().color(QPalette::Window).rgb();
   const struct {
-    int index;
     const char* executable;
+    int index;
     bool drawn;
-  } cases[] = {{0, "/usr/bin/marvok-test-tool", true},
-               {0, "marvok-test-tool", true},
-               {1, "/usr/bin/marvok-test-tool", false},
-               {0, "/usr/bin/no-such-program-icon", false},
-               {0, "", false}};
+  } cases[] = {{"/usr/bin/marvok-test-tool", 0, true},
+               {"marvok-test-tool", 0, true},
+               {"/usr/bin/marvok-test-tool", 1, false},
+               {"/usr/bin/no-such-program-icon", 0, false},
+               {"", 0, false}};
   for (const auto& c : cases) {
     QImage surface = filled(200, 120, kGround);
     QPainter painter(&surface);

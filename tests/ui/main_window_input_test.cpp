@@ -35,11 +35,11 @@ TEST(KeyCommandTest, KeysOfTheTable) {
     PressedKey key;
     KeyCommand command;
   } cases[] = {
-      {{Qt::Key_3, false, 12}, {Kind::Channel, 3}},    // main row
-      {{Qt::Key_3, true, 89}, {Kind::Channel, 3}},     // numeric pad
+      {{Qt::Key_3, false, 12}, {Kind::Channel, 3}},  // main row
+      {{Qt::Key_3, true, 89}, {Kind::Channel, 3}},   // numeric pad
       {{Qt::Key_0, true, 90}, {Kind::Channel, 0}},
-      {{Qt::Key_Plus, true, 86}, {Kind::Channel, 10}},  // pad plus
-      {{Qt::Key_Plus, false, 21}, {Kind::Inactive}},   // the main row's plus is not a channel
+      {{Qt::Key_Plus, true, 86}, {Kind::Channel, 10}},      // pad plus
+      {{Qt::Key_Plus, false, 21}, {Kind::Inactive}},        // the main row's plus is not a channel
       {{Qt::Key_QuoteDbl, false, 12}, {Kind::Channel, 3}},  // AZERTY "3" key without Shift
       {{Qt::Key_Agrave, false, 19}, {Kind::Channel, 0}},    // AZERTY "0" key
       {{Qt::Key_PageDown, true, 89}, {Kind::Inactive}},     // pad 3 with Num Lock off
@@ -145,10 +145,10 @@ TEST_F(MainWindowInputTest, RightClickReadsTheHelpAndHoverShowsIt) {
   EXPECT_EQ(state_.display.InfoLine.get(), u"Cliquez sur NETWORK pour voir les correspondants");
   window_.right_click({300, 500});
   EXPECT_EQ(state_.display.InfoLine.get(), kWelcomeText);
-  EXPECT_EQ(spoken_, (std::vector<std::u16string>{
-                         u"Cliquez sur cette animation pour ouvrir ou envoyer une image partagée",
-                         u"Cliquez autour de ce bouton pour régler le niveau d'entrée du microphone",
-                         u"Il n'y a rien de spécial ici"}));
+  EXPECT_EQ(spoken_,
+            (std::vector<std::u16string>{u"Cliquez sur cette animation pour ouvrir ou envoyer une image partagée",
+                                         u"Cliquez autour de ce bouton pour régler le niveau d'entrée du microphone",
+                                         u"Il n'y a rien de spécial ici"}));
   window_.pointer_moved({100, 50});
   EXPECT_EQ(state_.display.InfoLine.get(), u"Cliquez ici pour déplacer la fenêtre Marvok");
 }

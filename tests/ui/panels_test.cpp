@@ -9,8 +9,8 @@
 #include "ui/fonts.h"
 #include "ui/status_lights.h"
 #include "ui/status_panel.h"
-#include "ui/text_panels.h"
 #include "ui/text_drawing.h"
+#include "ui/text_panels.h"
 
 namespace marvok::ui {
 namespace {
@@ -40,9 +40,9 @@ TEST(StatusLightsTest, ErrorLevelLightsTheRowAndTheLightsStandAtTheirPlaces) {
     int level;
     std::array<LedColor, 5> row;
   } cases[] = {
-      {0, {Green, DarkBlue, DarkBlue, DarkBlue, DarkBlue}}, {2, {DarkBlue, DarkBlue, Green, DarkBlue, DarkBlue}},
-      {3, {DarkBlue, DarkBlue, DarkBlue, Yellow, DarkBlue}}, {4, {DarkBlue, DarkBlue, DarkBlue, DarkBlue, Red}},
-      {5, {DarkBlue, DarkBlue, DarkBlue, DarkBlue, DarkBlue}}, {99, {Red, Red, Red, Red, Red}},
+      {0, {Green, DarkBlue, DarkBlue, DarkBlue, DarkBlue}},     {2, {DarkBlue, DarkBlue, Green, DarkBlue, DarkBlue}},
+      {3, {DarkBlue, DarkBlue, DarkBlue, Yellow, DarkBlue}},    {4, {DarkBlue, DarkBlue, DarkBlue, DarkBlue, Red}},
+      {5, {DarkBlue, DarkBlue, DarkBlue, DarkBlue, DarkBlue}},  {99, {Red, Red, Red, Red, Red}},
       {-1, {DarkBlue, DarkBlue, DarkBlue, DarkBlue, DarkBlue}},
   };
   for (const auto& c : cases) {
@@ -59,10 +59,10 @@ TEST(StatusLightsTest, ErrorLevelLightsTheRowAndTheLightsStandAtTheirPlaces) {
           << "level " << c.level << " light " << i;
       EXPECT_EQ(lights.ErrorLevelLeds[static_cast<std::size_t>(i)].load(), c.row[static_cast<std::size_t>(i)]);
     }
-    EXPECT_EQ(surface.pixelColor(425, 275), colour_of(Green));  // TST
-    EXPECT_EQ(surface.pixelColor(315, 275), colour_of(Blue));   // HTTPS
+    EXPECT_EQ(surface.pixelColor(425, 275), colour_of(Green));   // TST
+    EXPECT_EQ(surface.pixelColor(315, 275), colour_of(Blue));    // HTTPS
     EXPECT_EQ(surface.pixelColor(375, 225), QColor(Qt::black));  // TCP holds no colour
-    EXPECT_EQ(surface.pixelColor(130, 23), colour_of(Red));     // focus lights: window in the background
+    EXPECT_EQ(surface.pixelColor(130, 23), colour_of(Red));      // focus lights: window in the background
     EXPECT_EQ(surface.pixelColor(414, 23), colour_of(Red));
   }
 }
