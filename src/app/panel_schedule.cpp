@@ -44,13 +44,15 @@ class LastDrawn {
 
 }  // namespace
 
+struct PanelSchedule::TextDrawn : LastDrawn<std::tuple<int, std::uint32_t, std::u16string>> {};
+
 struct PanelSchedule::Drawn {
   LastDrawn<std::tuple<int, std::uint32_t, std::int32_t, std::int32_t>> channel_panel;
   LastDrawn<std::tuple<int, std::uint32_t>> ring_frame;
   std::array<LedColor, kNetworkRingCells> ring_cells{};
   LastDrawn<std::tuple<int, std::uint32_t, float, float, StreamFormat>> status_panel;
-  LastDrawn<std::tuple<int, std::uint32_t, std::u16string>> banner;
-  LastDrawn<std::tuple<int, std::uint32_t, std::u16string>> status_text;
+  TextDrawn banner;
+  TextDrawn status_text;
   LastDrawn<std::tuple<int, std::uint32_t, std::array<LedColor, 6>, std::int32_t, bool>> lights;
   LastDrawn<std::tuple<int, std::uint32_t>> lights_frame;
 };
@@ -134,23 +136,20 @@ void PanelSchedule::redraw_status_panel() {
 }
 
 void PanelSchedule::redraw_help_banner() {
-  ui::MainWindow* window = window_();
-  if (!window) return;
-  const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
-  std::u16string line = state_.display.InfoLine.get();
-  if (!drawn_->banner.changed({window->frame_generation(), background, line})) return;
-  window->draw(ui::kBannerFrame,
-               [&](QPainter& painter) { ui::draw_help_banner(painter, QString::fromStdU16String(line), background); });
+  redraw_text(drawn_->banner, state_.display.InfoLine.get(), ui::kBannerFrame, ui::draw_help_banner);
 }
 
 void PanelSchedule::redraw_status_text() {
+  redraw_text(drawn_->status_text, state_.display.StatusText.get(), ui::kBottomFrame, ui::draw_status_text);
+}
+
+void PanelSchedule::redraw_text(TextDrawn& last, const std::u16string& text, const QRect& area,
+                                void (*draw)(QPainter&, const QString&, std::uint32_t)) {
   ui::MainWindow* window = window_();
   if (!window) return;
   const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
-  std::u16string text = state_.display.StatusText.get();
-  if (!drawn_->status_text.changed({window->frame_generation(), background, text})) return;
-  window->draw(ui::kBottomFrame,
-               [&](QPainter& painter) { ui::draw_status_text(painter, QString::fromStdU16String(text), background); });
+  if (!last.changed({window->frame_generation(), background, text})) return;
+  window->draw(area, [&](QPainter& painter) { draw(painter, QString::fromStdU16String(text), background); });
 }
 
 void PanelSchedule::redraw_status_lights() {

@@ -1,15 +1,20 @@
 #pragma once
 
+#include <QRect>
+#include <QString>
 #include <QTimer>
 #include <array>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "app/startup_images.h"
 #include "platform/master_volume.h"
 #include "state/session_state.h"
 #include "ui/main_images.h"
+
+class QPainter;
 
 namespace marvok {
 
@@ -41,6 +46,11 @@ class PanelSchedule {
 
  private:
   struct Drawn;
+  struct TextDrawn;
+
+  // A line of text drawn again when it or the frame under it changed.
+  void redraw_text(TextDrawn& last, const std::u16string& text, const QRect& area,
+                   void (*draw)(QPainter&, const QString&, std::uint32_t));
 
   SessionState& state_;
   const ui::MainWindowImages& images_;

@@ -68,17 +68,17 @@ std::u16string_view hover_text(Area area) {
 
 std::u16string_view spoken_text(Area area) {
   switch (area) {
-    case Area::Network: return u"Cliquez sur NETWORK pour voir les correspondants";
-    case Area::ChannelPanel: return u"Cliquez dans ce cadre pour voir tous les groupes";
-    case Area::Documentation: return u"Cliquez sur cette icon pour ouvrir la documentation";
     case Area::Picture: return u"Cliquez sur cette animation pour ouvrir ou envoyer une image partagée";
-    case Area::Credit: return u"Cliquez ici pour plus d'information sur le concepteur";
     case Area::VolumeKnob: return u"Cliquez autour de ce bouton pour régler le volume sonore";
     case Area::MicKnob: return u"Cliquez autour de ce bouton pour régler le niveau d'entrée du microphone";
     case Area::ParamsButton: return u"Cliquez sur ce bouton pour accéder à vos paramètres de réglage";
     case Area::Countdown: return u"Indique le temps restant avant fermeture si aucune activité";
     case Area::None: return u"Il n'y a rien de spécial ici";
-    default: return {};
+    case Area::VoiceHelp:
+    case Area::Drag:
+    case Area::CloseCross: return {};
+    // Elsewhere the help read aloud is the help line.
+    default: return hover_text(area);
   }
 }
 
