@@ -57,14 +57,19 @@ Client::Client() : window_getter_([this] { return window_; }) {}
 
 Client::~Client() {
   if (workers_) workers_->stop_all();
-  delete window_;
+  network_window_.reset();
+  panels_.reset();
+  supervisor_.reset();
+  window_ = nullptr;
+  window_owner_.reset();
 }
 
-void Client::create_main_window(platform::InstanceLock& instance) {
-  auto* window = new ui::MainWindow(state_);
+void Client::create_main_window() {
+  window_owner_ = std::make_unique<ui::MainWindow>(state_);
+  ui::MainWindow* window = window_owner_.get();
   window->setWindowIcon(QIcon::fromTheme(QStringLiteral("marvok"), QIcon(QStringLiteral("marvok.png"))));
-  window->set_destroy_handler([this, &instance] {
-    instance.release();
+  window->set_destroy_handler([this] {
+    instance_.release();
     images_.channel.fill(QImage());
     window_ = nullptr;
     loop_.post_quit_message(kExitNormal);
@@ -108,7 +113,7 @@ void Client::start_network_workers() {
     relay::run_voice_receiver(stop, relay_, receiver);
   });
   workers_->start([this](std::stop_token stop) {
-    SupervisorNoticeActions notices(window_getter_, stop);
+    SupervisorNoticeActions notices(context_, window_getter_, stop);
     relay::ControlWorker control(relay_, state_, members_, notices);
     relay::run_control_worker(stop, relay_, control);
   });
@@ -122,7 +127,7 @@ void Client::start_audio_worker() {
         state_, playback_queue_, level_meters_,
         VoiceDevices{platform::open_output_device, platform::open_capture_device},
         [&sender](std::span<const std::uint8_t, kVoiceBlockBytes> block) { sender.send_voice_block(block); },
-        [this, stop](VoiceDevice device, int code) { report_device_failure(loop_, device, code, stop); });
+        [this, stop](VoiceDevice device, int code) { report_device_failure(context_, loop_, device, code, stop); });
     worker.run(stop);
   });
 }
@@ -152,8 +157,7 @@ void Client::expire_after_inactivity() {
 }
 
 int Client::run(QApplication& app) {
-  platform::InstanceLock instance;
-  switch (instance.acquire(kInstanceLockName)) {
+  switch (instance_.acquire(kInstanceLockName)) {
     case platform::InstanceLock::Outcome::Failed: return kExitAlreadyRunning;
     case platform::InstanceLock::Outcome::HeldElsewhere:
       platform::show_message_box(nullptr, kAnotherInstanceText, QStringLiteral("Marvok System"),
@@ -173,8 +177,8 @@ int Client::run(QApplication& app) {
     state_.identity.MachineId = build_machine_id(serial);
   }
 
-  create_main_window(instance);
-  platform::on_termination_request([this] {
+  create_main_window();
+  platform::on_termination_request(context_, [this] {
     if (window_) window_->destroy_window();
   });
 
@@ -246,6 +250,9 @@ int Client::run(QApplication& app) {
   if (state_.devices.SavedMicLevelKnown.load(std::memory_order_relaxed))
     platform::set_master_level(platform::AudioEndpoint::DefaultCapture,
                                state_.devices.SavedMicLevel.load(std::memory_order_relaxed));
+  network_window_.reset();
+  window_ = nullptr;
+  window_owner_.reset();
   return exit_code;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QPointer>
+#include <QObject>
 #include <memory>
 
 #include "app/message_loop.h"
@@ -10,6 +10,7 @@
 #include "audio/render_ring.h"
 #include "audio/speech_decoder.h"
 #include "companion/companion_link.h"
+#include "platform/instance_lock.h"
 #include "relay/member_table.h"
 #include "relay/relay_session.h"
 #include "state/session_state.h"
@@ -23,9 +24,6 @@ namespace marvok {
 class InactivitySupervisor;
 class PanelSchedule;
 class WorkerThreads;
-namespace platform {
-class InstanceLock;
-}
 namespace ui {
 class NetworkWindowToggle;
 }
@@ -55,7 +53,7 @@ class Client {
   const OpusSpeechDecoder& speech_decoder() const { return speech_decoder_; }
 
  private:
-  void create_main_window(platform::InstanceLock& instance);
+  void create_main_window();
   void wire_commands();
   void start_network_workers();
   void start_audio_worker();
@@ -63,6 +61,7 @@ class Client {
   void expire_after_inactivity();
   void show_countdown(int seconds_left);
 
+  platform::InstanceLock instance_;
   SessionState state_;
   VoiceBlockQueue playback_queue_;
   RenderRing decoded_speech_;
@@ -74,12 +73,17 @@ class Client {
   MessageLoop loop_;
   companion::CompanionLink companion_;
   platform::MasterLevelReader level_reader_;
+  std::unique_ptr<ui::MainWindow> window_owner_;
+  // The main window until it is destroyed; deleted only once nothing runs under it.
   ui::MainWindow* window_ = nullptr;
   MainWindowGetter window_getter_;
   std::unique_ptr<PanelSchedule> panels_;
   std::unique_ptr<InactivitySupervisor> supervisor_;
   std::unique_ptr<ui::NetworkWindowToggle> network_window_;
   std::unique_ptr<WorkerThreads> workers_;
+  // Calls queued for the main thread and the termination request die with it;
+  // declared last, so it goes first.
+  QObject context_;
 };
 
 }  // namespace marvok

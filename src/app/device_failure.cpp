@@ -20,8 +20,9 @@ const QString kCaptureProblem = QStringLiteral(
 
 }  // namespace
 
-void report_device_failure(MessageLoop& loop, VoiceDevice device, int code, std::stop_token stop) {
+void report_device_failure(QObject& context, MessageLoop& loop, VoiceDevice device, int code, std::stop_token stop) {
   run_on_main_thread(
+      context,
       [&loop, device, code] {
         platform::show_message_box(
             nullptr, QStringLiteral("Windows semble avoir un problème système !\nCode d'erreur : %1").arg(code),

@@ -8,7 +8,7 @@
 
 namespace marvok {
 
-bool run_on_main_thread(std::function<void()> work, std::stop_token stop) {
+bool run_on_main_thread(QObject& context, std::function<void()> work, std::stop_token stop) {
   struct Call {
     std::mutex mutex;
     std::condition_variable_any finished;
@@ -16,7 +16,7 @@ bool run_on_main_thread(std::function<void()> work, std::stop_token stop) {
   };
   auto call = std::make_shared<Call>();
   QMetaObject::invokeMethod(
-      QCoreApplication::instance(),
+      &context,
       [call, work = std::move(work)] {
         work();
         std::lock_guard lock(call->mutex);

@@ -130,7 +130,7 @@ void PanelSchedule::redraw_status_panel() {
     return;
   std::optional<ui::ControlRects> rects;
   window->draw(
-      ui::kStatusPanelArea.united(ui::kCodecLabelArea).united(ui::kDocumentationArea).united(ui::kVoiceHelpArea),
+      ui::kStatusPanelArea.united(ui::kMeterLabelsArea).united(ui::kDocumentationArea).united(ui::kVoiceHelpArea),
       [&](QPainter& painter) { rects = ui::draw_status_panel(painter, images_, values, background); });
   if (rects) window->set_control_rects(*rects);
 }

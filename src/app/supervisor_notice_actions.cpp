@@ -19,6 +19,7 @@ void destroy_main_window(const MainWindowGetter& main_window) {
 
 void SupervisorNoticeActions::version_too_old() {
   run_on_main_thread(
+      context_,
       [window = window_] {
         platform::show_message_box(window(), QStringLiteral("Votre application doit être mise à jour"),
                                    QStringLiteral("Info du Superviseur"), platform::BoxIcon::Warning);
@@ -30,6 +31,7 @@ void SupervisorNoticeActions::version_too_old() {
 
 void SupervisorNoticeActions::supervisor_closes() {
   run_on_main_thread(
+      context_,
       [window = window_] {
         ui::show_custom_dialog(
             window(), QStringLiteral("Le superviseur va fermer\nautomatiquement votre application\ndans 20 secondes"));

@@ -13,13 +13,14 @@ namespace marvok {
 // main window is destroyed, which ends the client.
 class SupervisorNoticeActions final : public relay::SupervisorNotices {
  public:
-  SupervisorNoticeActions(MainWindowGetter window, std::stop_token stop)
-      : window_(std::move(window)), stop_(std::move(stop)) {}
+  SupervisorNoticeActions(QObject& context, MainWindowGetter window, std::stop_token stop)
+      : context_(context), window_(std::move(window)), stop_(std::move(stop)) {}
 
   void version_too_old() override;
   void supervisor_closes() override;
 
  private:
+  QObject& context_;
   MainWindowGetter window_;
   std::stop_token stop_;
 };

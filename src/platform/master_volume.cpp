@@ -71,7 +71,8 @@ std::optional<float> MasterLevelReader::read(AudioEndpoint endpoint) {
   if (!connection_) connection_ = connect();
   if (!connection_) return std::nullopt;
   const std::optional<float> level = read_level(*connection_, endpoint);
-  if (!level) connection_.reset();
+  // A device that is missing is no reason to connect again; a lost server is.
+  if (!level && pa_context_get_state(connection_->context()) != PA_CONTEXT_READY) connection_.reset();
   return level;
 }
 

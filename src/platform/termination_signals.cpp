@@ -20,9 +20,10 @@ void forward_signal(int) {
 
 }  // namespace
 
-void on_termination_request(std::function<void()> on_request) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signal_pipe) != 0) return;
-  auto* notifier = new QSocketNotifier(signal_pipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+void on_termination_request(QObject& context, std::function<void()> on_request) {
+  // One pair for the life of the process: the signal handler may write at any time.
+  if (signal_pipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signal_pipe) != 0) return;
+  auto* notifier = new QSocketNotifier(signal_pipe[0], QSocketNotifier::Read, &context);
   QObject::connect(notifier, &QSocketNotifier::activated, notifier, [on_request = std::move(on_request)] {
     char byte = 0;
     [[maybe_unused]] const ssize_t got = ::read(signal_pipe[0], &byte, 1);

@@ -41,7 +41,6 @@ void MainWindow::destroy_window() {
   destroyed_ = true;
   hide();
   if (on_destroy_) on_destroy_();
-  deleteLater();
 }
 
 void MainWindow::draw(const QRegion& area, const std::function<void(QPainter&)>& drawing) {
@@ -137,7 +136,10 @@ void MainWindow::key_down(int qt_key, bool keypad, std::uint32_t scan_code) {
   const KeyCommand command = key_command({qt_key, keypad, scan_code});
   switch (command.kind) {
     case KeyCommand::Kind::CloseClient: destroy_window(); break;
-    case KeyCommand::Kind::Talk: state_.talk.set_key(TalkValue::Pressed); break;
+    case KeyCommand::Kind::Talk:
+      state_.talk.set_key(TalkValue::Pressed);
+      space_held_ = true;
+      break;
     case KeyCommand::Kind::Channel: relay::select_channel(state_.channel, command.channel); break;
     case KeyCommand::Kind::About: run(commands_.show_about_box); break;
     case KeyCommand::Kind::Inactive: run(commands_.show_inactive_key); break;
@@ -146,7 +148,37 @@ void MainWindow::key_down(int qt_key, bool keypad, std::uint32_t scan_code) {
 
 void MainWindow::key_up(int qt_key) {
   state_.SecondsLeft.store(kCountdownSeconds, std::memory_order_relaxed);
-  if (qt_key == Qt::Key_Space) state_.talk.set_key(TalkValue::Released);
+  if (qt_key == Qt::Key_Space) {
+    state_.talk.set_key(TalkValue::Released);
+    space_held_ = false;
+  }
+}
+
+// A Space release that goes to another window (a box took the keyboard, the
+// member switched windows) would leave the microphone open with nobody
+// holding anything: losing the keyboard releases what Space pressed. What the
+// speech companion pressed stays pressed.
+void MainWindow::release_space() {
+  if (!space_held_) return;
+  space_held_ = false;
+  state_.talk.set_key(TalkValue::Released);
+}
+
+void MainWindow::focusOutEvent(QFocusEvent* event) {
+  release_space();
+  QWidget::focusOutEvent(event);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  if ((event->type() == QEvent::ActivationChange && !isActiveWindow()) ||
+      (event->type() == QEvent::EnabledChange && !isEnabled()))
+    release_space();
+  QWidget::changeEvent(event);
+}
+
+void MainWindow::hideEvent(QHideEvent* event) {
+  release_space();
+  QWidget::hideEvent(event);
 }
 
 // A held key repeats as release and press pairs on X11: only the first press

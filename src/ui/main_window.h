@@ -46,8 +46,9 @@ class MainWindow final : public QWidget {
   // Runs when the window is destroyed, whether by the client or by the user.
   void set_destroy_handler(std::function<void()> handler) { on_destroy_ = std::move(handler); }
 
-  // Hides the window for good, runs the destroy handler once and lets Qt
-  // delete the widget. Later calls do nothing.
+  // Hides the window for good and runs the destroy handler once; later calls
+  // do nothing. The widget itself stays until its owner deletes it, so a
+  // handler still running under it (a box, an animation) never finds it gone.
   void destroy_window();
   bool destroyed() const { return destroyed_; }
 
@@ -82,10 +83,14 @@ class MainWindow final : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void paint_frame_if_asked();
   void set_cross_hover(CrossHover hover);
+  void release_space();
   static void run(const std::function<void()>& command) {
     if (command) command();
   }
@@ -99,6 +104,8 @@ class MainWindow final : public QWidget {
   CrossHover cross_hover_ = CrossHover::Outside;
   // Set while the window follows the pointer because the window system could not move it.
   std::optional<QPoint> drag_offset_;
+  // Whether push-to-talk was pressed by Space in this window and not yet released.
+  bool space_held_ = false;
   bool destroyed_ = false;
   std::function<void()> on_destroy_;
 };

@@ -24,6 +24,8 @@ inline const QRect kBannerFrame = edges(8, 43, 542, 67);
 inline const QRect kBannerArea = edges(10, 45, 540, 65);
 inline const QRect kStatusTextArea = edges(15, 655, 535, 715);
 inline const QRect kCodecLabelArea = edges(334, 179, 384, 194);
+// "AUDIO LEFT", the codec label and "AUDIO RIGHT", under the level meters.
+inline const QRect kMeterLabelsArea = edges(240, 177, 520, 197);
 // Everything the status panel draws: labels, knobs with their dots and labels, icons.
 inline const QRect kStatusPanelArea = edges(10, 170, 300, 310);
 // Everything the light panel and the ring draw, labels included.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QPainter>
 
@@ -98,6 +99,21 @@ TEST_F(MainWindowInputTest, HeldSpaceStaysOnePressAndItsReleaseRestartsTheCount)
   key(QEvent::KeyRelease, Qt::Key_Space);
   EXPECT_FALSE(state_.talk.is_talking());
   EXPECT_EQ(state_.SecondsLeft.load(), kCountdownSeconds);
+}
+
+TEST_F(MainWindowInputTest, LosingTheKeyboardReleasesWhatSpacePressedOnly) {
+  QFocusEvent focus_out(QEvent::FocusOut);
+  key(QEvent::KeyPress, Qt::Key_Space);
+  QApplication::sendEvent(&window_, &focus_out);  // the Space release will go elsewhere
+  EXPECT_FALSE(state_.talk.is_talking());
+
+  state_.talk.set_key(TalkValue::Pressed);  // the speech companion's "T"
+  QApplication::sendEvent(&window_, &focus_out);
+  EXPECT_TRUE(state_.talk.is_talking());
+
+  key(QEvent::KeyPress, Qt::Key_Space);
+  window_.setEnabled(false);  // a notice took the window
+  EXPECT_FALSE(state_.talk.is_talking());
 }
 
 TEST_F(MainWindowInputTest, ChannelKeysMoveTheClientAndOtherKeysAreInactive) {
