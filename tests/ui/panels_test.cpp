@@ -5,7 +5,6 @@
 
 #include "relay/channels.h"
 #include "ui/channel_panel.h"
-#include "ui/drawing_helpers.h"
 #include "ui/fonts.h"
 #include "ui/status_lights.h"
 #include "ui/status_panel.h"
