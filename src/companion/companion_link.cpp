@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "companion/windows_1252.h"
+#include "state/windows_1252.h"
 
 namespace marvok::companion {
 

@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "companion/companion_receiver.h"
-#include "companion/windows_1252.h"
 #include "platform/processes.h"
 
 namespace marvok::companion {
@@ -153,20 +152,6 @@ TEST_F(CompanionLinkTest, InertLinkSendsNothingAndItsReceiverStops) {
   receiver.request_stop();
   receiver.join();
   EXPECT_LT(std::chrono::steady_clock::now() - stopping, 1s);
-}
-
-TEST(Windows1252Test, ConvertsCharacters) {
-  struct Case {
-    std::u16string text;
-    std::string expected;
-  };
-  // A control code the code page lacks, a character beyond it (one even in two units) and a lone
-  // surrogate each become '?'.
-  const std::vector<Case> cases = {
-      {u"é", "\xE9"},   {u"\u00A0", "\xA0"}, {u"€", "\x80"}, {u"’", "\x92"},     {u"Ÿ", "\x9F"},
-      {u"\u0081", "?"}, {u"中", "?"},        {u"😀", "?"},    {u"\xD800x", "?x"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(to_windows_1252(c.text), c.expected);
 }
 
 TEST_F(CompanionLinkTest, ToggleWithoutCompanionToClose) {

@@ -1,9 +1,9 @@
-#include "companion/windows_1252.h"
+#include "state/windows_1252.h"
 
 #include <array>
 #include <cstdint>
 
-namespace marvok::companion {
+namespace marvok {
 
 namespace {
 
@@ -39,4 +39,19 @@ std::string to_windows_1252(std::u16string_view text) {
   return bytes;
 }
 
-}  // namespace marvok::companion
+std::u16string from_windows_1252(std::string_view bytes) {
+  std::u16string text;
+  text.reserve(bytes.size());
+  for (const char byte : bytes) {
+    const auto code = static_cast<std::uint8_t>(byte);
+    if (code < 0x80 || code >= 0xA0) {
+      text.push_back(static_cast<char16_t>(code));
+    } else {
+      const char16_t high = kHighControls[code - 0x80];
+      text.push_back(high != 0 ? high : u'\uFFFD');
+    }
+  }
+  return text;
+}
+
+}  // namespace marvok

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Makes a private certificate authority and a certificate for the web service
+# on this machine (localhost and 127.0.0.1), unless the folder has them already.
+#   make-web-certificate.sh FOLDER
+# Writes FOLDER/ca.pem (what the client is built to trust), FOLDER/server.pem
+# and FOLDER/server.key (what marvok-web presents). The keys stay in FOLDER.
+set -euo pipefail
+folder=${1:?usage: make-web-certificate.sh FOLDER}
+mkdir -p "$folder"
+cd "$folder"
+[[ -s ca.pem && -s server.pem && -s server.key ]] && exit 0
+
+umask 077
+openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "/CN=Marvok private CA" \
+  -keyout ca.key -out ca.pem -addext "basicConstraints=critical,CA:TRUE" \
+  -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" -keyout server.key -out server.csr 2>/dev/null
+printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n' >server.ext
+openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 825 -extfile server.ext \
+  -out server.pem 2>/dev/null
+rm -f server.csr server.ext ca.srl
+chmod 644 ca.pem server.pem
