@@ -16,6 +16,8 @@
 #include "audio/render_worker.h"
 #include "companion/companion_receiver.h"
 #include "platform/audio_devices.h"
+#include "platform/file_dialog.h"
+#include "platform/https_session.h"
 #include "platform/instance_lock.h"
 #include "platform/master_volume.h"
 #include "platform/message_box.h"
@@ -29,12 +31,15 @@
 #include "relay/voice_sender.h"
 #include "state/machine_id.h"
 #include "ui/about_box.h"
+#include "ui/canvas_window.h"
 #include "ui/custom_dialog.h"
 #include "ui/level_meters.h"
 #include "ui/main_window_layout.h"
 #include "ui/network_window.h"
+#include "ui/speaker_panel.h"
 #include "ui/text_panels.h"
 #include "ui/window_frame.h"
+#include "web/picture_decoding.h"
 
 namespace marvok {
 
@@ -47,17 +52,40 @@ constexpr char16_t kCompanionGreeting[] = u"Bonjour. Le synthétiseur est actif.
 const QString kAnotherInstanceText = QStringLiteral(
     "Another instance of application Marvok\nis already running.\n"
     "Une autre instance de l’application Marvok\nest déjà en cours d’exécution.\n");
+const QString kParamsNotFoundText = QStringLiteral(
+    "Aucun paramètre n'a été trouvé sur votre compte\nles paramètres par défaut seront utilisés.");
+constexpr int kSmallPictureKind = 1;
+
 const QString kInactivityNotice = QStringLiteral(
     "Le délais d'utilisation sans activité est terminé\nLe superviseur va maintenant fermer\n"
     "automatiquement votre application\ndans 20 secondes");
 
 }  // namespace
 
-Client::Client() : window_getter_([this] { return window_; }) {}
+Client::Client()
+    : web_(platform::WebServiceAddress{deployment::kWebHost, static_cast<std::uint16_t>(deployment::kWebPort),
+                                       deployment::kWebCaFile},
+           state_.lights.HttpsLed),
+      account_(web_, state_,
+               web::SpeakerDisplay{
+                   [this](const QImage& picture) {
+                     if (window_)
+                       window_->draw_pixels([&](QImage& surface) { return ui::draw_speaker_picture(surface, picture); });
+                   },
+                   [this](const web::SpeakerCard& card) {
+                     if (!window_) return;
+                     const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
+                     window_->draw_pixels([&](QImage& surface) {
+                       return ui::draw_speaker_card(surface, background, card.first_name, card.city, card.phrase);
+                     });
+                   }}),
+      exchange_(web_),
+      window_getter_([this] { return window_; }) {}
 
 Client::~Client() {
   if (workers_) workers_->stop_all();
   network_window_.reset();
+  canvas_window_.reset();
   panels_.reset();
   supervisor_.reset();
   window_ = nullptr;
@@ -87,6 +115,9 @@ void Client::wire_commands() {
   ui::MainWindowCommands commands;
   commands.toggle_network_window = [this] {
     if (network_window_) network_window_->toggle();
+  };
+  commands.toggle_picture_window = [this] {
+    if (canvas_window_) canvas_window_->toggle();
   };
   commands.open_documentation = [] { platform::open_web_page(std::string(deployment::kSiteUrl) + "/FR-Marvok.php"); };
   commands.show_about_box = [this] { ui::show_about_box(window_); };
@@ -145,6 +176,20 @@ void Client::show_countdown(int seconds_left) {
   const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
   window_->draw(ui::kCountdownArea.adjusted(0, 0, 20, 40),
                 [&](QPainter& painter) { ui::draw_countdown(painter, seconds_left, background); });
+}
+
+void Client::run_startup_fetches() {
+  if (account_.run_startup_fetches() != web::OwnParamsOutcome::NotFound) return;
+  if (window_) window_->setEnabled(false);
+  platform::show_message_box(window_, kParamsNotFoundText, QStringLiteral("Acquisition des paramètres"),
+                             platform::BoxIcon::None);
+  if (window_) window_->setEnabled(true);
+}
+
+std::optional<QImage> Client::member_picture(std::uint16_t member) {
+  const web::LockedResponse response = web_.download_web_file(web::WebFolder::Users, member, kSmallPictureKind);
+  if (response.result == 0) return std::nullopt;
+  return web::png_to_bitmap(response.result, *response.buffer);
 }
 
 void Client::expire_after_inactivity() {
@@ -216,20 +261,34 @@ int Client::run(QApplication& app) {
   set_led(state_.lights.TcpLed, LedColor::Yellow);
   // The companion's socket exists before its receiver starts listening on it.
   companion_.open();
-  // Members' pictures come from the web service; until the client asks it, members have none.
-  if (window_)
-    network_window_ =
-        std::make_unique<ui::NetworkWindowToggle>(*window_, state_.channel, members_, ui::PictureSource{});
+  if (window_) {
+    network_window_ = std::make_unique<ui::NetworkWindowToggle>(
+        *window_, state_.channel, members_, [this](std::uint16_t member) { return member_picture(member); });
+    canvas_window_ = std::make_unique<ui::CanvasWindowToggle>(
+        *window_, state_.channel,
+        ui::CanvasSource{[this](int group) { return exchange_.download_shared_picture(group); },
+                         [this](int group) {
+                           exchange_.upload_shared_image(group, platform::choose_picture_file,
+                                                         [](const std::string& text) {
+                                                           platform::show_message_box(
+                                                               nullptr, QString::fromStdString(text),
+                                                               QStringLiteral("Avertissement"),
+                                                               platform::BoxIcon::Warning);
+                                                         });
+                         }});
+  }
   wire_commands();
   workers_ = std::make_unique<WorkerThreads>();
   start_network_workers();
   state_.display.ReceivedFormat.store(StreamFormat::None, std::memory_order_relaxed);
   start_audio_worker();
 
-  panels_ = std::make_unique<PanelSchedule>(state_, images_, window_getter_, [this](platform::AudioEndpoint endpoint) {
-    return level_reader_.read(endpoint);
-  });
+  panels_ = std::make_unique<PanelSchedule>(
+      state_, images_, window_getter_,
+      [this](platform::AudioEndpoint endpoint) { return level_reader_.read(endpoint); },
+      [this] { account_.poll_speaker(); });
   panels_->start();
+  run_startup_fetches();
 
   supervisor_ = std::make_unique<InactivitySupervisor>(
       state_.SecondsLeft,
@@ -251,6 +310,7 @@ int Client::run(QApplication& app) {
     platform::set_master_level(platform::AudioEndpoint::DefaultCapture,
                                state_.devices.SavedMicLevel.load(std::memory_order_relaxed));
   network_window_.reset();
+  canvas_window_.reset();
   window_ = nullptr;
   window_owner_.reset();
   return exit_code;

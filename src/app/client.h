@@ -16,6 +16,9 @@
 #include "state/session_state.h"
 #include "ui/main_images.h"
 #include "ui/main_window.h"
+#include "web/account.h"
+#include "web/shared_picture_exchange.h"
+#include "web/web_client.h"
 
 class QApplication;
 
@@ -25,8 +28,9 @@ class InactivitySupervisor;
 class PanelSchedule;
 class WorkerThreads;
 namespace ui {
+class CanvasWindowToggle;
 class NetworkWindowToggle;
-}
+}  // namespace ui
 
 // Exit codes of the client.
 inline constexpr int kExitNormal = 0;
@@ -51,6 +55,7 @@ class Client {
   ui::MainWindow* main_window() const { return window_; }
   const relay::MemberTable& members() const { return members_; }
   const OpusSpeechDecoder& speech_decoder() const { return speech_decoder_; }
+  const web::Account& account() const { return account_; }
 
  private:
   void create_main_window();
@@ -60,6 +65,8 @@ class Client {
   void start_render_worker();
   void expire_after_inactivity();
   void show_countdown(int seconds_left);
+  void run_startup_fetches();
+  std::optional<QImage> member_picture(std::uint16_t member);
 
   platform::InstanceLock instance_;
   SessionState state_;
@@ -69,6 +76,9 @@ class Client {
   OpusSpeechDecoder speech_decoder_;
   relay::RelaySession relay_;
   relay::MemberTable members_;
+  web::WebClient web_;
+  web::Account account_;
+  web::SharedPictureExchange exchange_;
   ui::MainWindowImages images_;
   MessageLoop loop_;
   companion::CompanionLink companion_;
@@ -80,6 +90,7 @@ class Client {
   std::unique_ptr<PanelSchedule> panels_;
   std::unique_ptr<InactivitySupervisor> supervisor_;
   std::unique_ptr<ui::NetworkWindowToggle> network_window_;
+  std::unique_ptr<ui::CanvasWindowToggle> canvas_window_;
   std::unique_ptr<WorkerThreads> workers_;
   // Calls queued for the main thread and the termination request die with it;
   // declared last, so it goes first.

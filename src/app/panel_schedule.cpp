@@ -13,12 +13,13 @@ namespace marvok {
 
 namespace {
 
-enum Timer { ChannelPanel, NetworkRing, StatusPanel, HelpBanner, StatusText, StatusLights };
+enum Timer { ChannelPanel, NetworkRing, StatusPanel, SpeakerPoll, HelpBanner, StatusText, StatusLights };
 
-constexpr std::array<int, 6> kPeriodsMs = {500, 50, 1000, 500, 500, 200};
-// Shutdown kills the ring first, then the lights, status panel, channel panel, banner and status text.
-constexpr std::array<Timer, 6> kStopOrder = {NetworkRing,  StatusLights, StatusPanel,
-                                             ChannelPanel, HelpBanner,   StatusText};
+constexpr std::array<int, 7> kPeriodsMs = {500, 50, 1000, 1000, 500, 500, 200};
+// Shutdown kills the ring first, then the lights, status panel, channel panel, speaker poll, banner
+// and status text.
+constexpr std::array<Timer, 7> kStopOrder = {NetworkRing, StatusLights, StatusPanel, ChannelPanel,
+                                             SpeakerPoll, HelpBanner,   StatusText};
 
 template <std::size_t N>
 std::array<LedColor, N> cells_of(const std::array<LedCell, N>& cells) {
@@ -58,15 +59,17 @@ struct PanelSchedule::Drawn {
 };
 
 PanelSchedule::PanelSchedule(SessionState& state, const ui::MainWindowImages& images, MainWindowGetter window,
-                             LevelReader read_level)
+                             LevelReader read_level, std::function<void()> poll_speaker)
     : state_(state),
       images_(images),
       window_(std::move(window)),
       read_level_(std::move(read_level)),
+      poll_speaker_(std::move(poll_speaker)),
       drawn_(std::make_unique<Drawn>()) {
-  const std::array<void (PanelSchedule::*)(), 6> work = {
+  const std::array<void (PanelSchedule::*)(), 7> work = {
       &PanelSchedule::redraw_channel_panel, &PanelSchedule::redraw_network_ring, &PanelSchedule::redraw_status_panel,
-      &PanelSchedule::redraw_help_banner,   &PanelSchedule::redraw_status_text,  &PanelSchedule::redraw_status_lights};
+      &PanelSchedule::poll_speaker,         &PanelSchedule::redraw_help_banner,  &PanelSchedule::redraw_status_text,
+      &PanelSchedule::redraw_status_lights};
   for (std::size_t i = 0; i < timers_.size(); ++i)
     QObject::connect(&timers_[i], &QTimer::timeout, [this, redraw = work[i]] { (this->*redraw)(); });
 }
@@ -79,6 +82,10 @@ void PanelSchedule::start() {
 
 void PanelSchedule::stop() {
   for (const Timer timer : kStopOrder) timers_[timer].stop();
+}
+
+void PanelSchedule::poll_speaker() {
+  if (poll_speaker_ && window_()) poll_speaker_();
 }
 
 void PanelSchedule::redraw_channel_panel() {

@@ -19,19 +19,21 @@ class QPainter;
 namespace marvok {
 
 // The main-thread timers that redraw the main window's live panels, each on
-// its own period. A panel whose pixels would not change is not drawn again,
-// unless the window's frame was painted over it since.
+// its own period, and the one that polls the web service for the speaker. A
+// panel whose pixels would not change is not drawn again, unless the window's
+// frame was painted over it since.
 class PanelSchedule {
  public:
   // Reads a master level of the sound server; nothing when it cannot be had.
   using LevelReader = std::function<std::optional<float>(platform::AudioEndpoint)>;
 
+  // `poll_speaker` fetches and shows who speaks, every second.
   PanelSchedule(SessionState& state, const ui::MainWindowImages& images, MainWindowGetter window,
-                LevelReader read_level);
+                LevelReader read_level, std::function<void()> poll_speaker);
   ~PanelSchedule();
 
   // Starts the timers in order: CHANNEL panel, NETWORK ring, status panel,
-  // help banner, status text, status lights.
+  // speaker poll, help banner, status text, status lights.
   void start();
   // Kills the timers that run, in the order shutdown kills them.
   void stop();
@@ -43,6 +45,7 @@ class PanelSchedule {
   void redraw_help_banner();
   void redraw_status_text();
   void redraw_status_lights();
+  void poll_speaker();
 
  private:
   struct Drawn;
@@ -56,9 +59,10 @@ class PanelSchedule {
   const ui::MainWindowImages& images_;
   MainWindowGetter window_;
   LevelReader read_level_;
+  std::function<void()> poll_speaker_;
   std::unique_ptr<Drawn> drawn_;
-  // Channel panel, ring, status panel, banner, status text, lights.
-  std::array<QTimer, 6> timers_;
+  // Channel panel, ring, status panel, speaker poll, banner, status text, lights.
+  std::array<QTimer, 7> timers_;
 };
 
 }  // namespace marvok

@@ -27,4 +27,9 @@ inline void write_u16_le(std::span<std::uint8_t> bytes, std::size_t at, std::uin
   bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
 }
 
+inline void write_u32_le(std::span<std::uint8_t> bytes, std::size_t at, std::uint32_t value) {
+  write_u16_le(bytes, at, static_cast<std::uint16_t>(value & 0xFFFF));
+  write_u16_le(bytes, at + 2, static_cast<std::uint16_t>(value >> 16));
+}
+
 }  // namespace marvok

@@ -52,6 +52,11 @@ void MainWindow::draw(const QRegion& area, const std::function<void(QPainter&)>&
   update(area);
 }
 
+void MainWindow::draw_pixels(const std::function<QRect(QImage&)>& drawing) {
+  if (destroyed_) return;
+  update(drawing(surface_));
+}
+
 void MainWindow::request_repaint(const QRegion& area) {
   frame_to_paint_ += area;
   update(area);

@@ -54,6 +54,9 @@ class MainWindow final : public QWidget {
 
   // Draws on the surface and shows the result in `area`.
   void draw(const QRegion& area, const std::function<void(QPainter&)>& drawing);
+  // Works on the surface's pixels (for effects a painter cannot make) and
+  // shows the area the drawing says it changed.
+  void draw_pixels(const std::function<QRect(QImage&)>& drawing);
 
   // Asks for the frame to be painted again over `area` at the next paint.
   void request_repaint(const QRegion& area);

@@ -66,9 +66,9 @@ void draw_correspondents(QPainter& painter, const ChannelState& channel, const r
   painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
   for (int i = 0; pictures && i < count; ++i) {
     const auto member = static_cast<std::uint16_t>(members.ChannelMembers[n][i].load(std::memory_order_relaxed));
-    const QImage picture = pictures(member);
-    if (picture.isNull()) continue;
-    painter.drawImage(QRect(QPoint(x, y), kCellSize), picture);
+    const std::optional<QImage> picture = pictures(member);
+    if (!picture) continue;
+    if (!picture->isNull()) painter.drawImage(QRect(QPoint(x, y), kCellSize), *picture);
     advance();
   }
   // Counted from the list's length, not from the cells used: members without

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class QPainter;
 
@@ -19,8 +20,10 @@ struct MemberTable;
 
 namespace marvok::ui {
 
-// A member's small picture, or a null image when none could be had.
-using PictureSource = std::function<QImage(std::uint16_t member)>;
+// A member's small picture: nothing when the service had none to give (the
+// member takes no cell), a null image when it could not be had or decoded
+// (the member's cell stays empty).
+using PictureSource = std::function<std::optional<QImage>(std::uint16_t member)>;
 
 inline constexpr QSize kNetworkWindowSize{315, 460};
 inline constexpr std::chrono::milliseconds kNetworkGrowthPause{20};

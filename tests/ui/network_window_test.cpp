@@ -25,8 +25,10 @@ constexpr int kChannel = 3;
 const std::string kLetters = "rbcGY";
 const QColor kColours[] = {{255, 0, 0}, {0, 0, 255}, {0, 255, 255}, {0, 255, 0}, {255, 255, 0}};
 
-QImage fake_picture(std::uint16_t member) {
-  if (member < 11 || member > 13) return QImage();
+// Members 11 to 13 have pictures, 15's cannot be had, the others have none.
+std::optional<QImage> fake_picture(std::uint16_t member) {
+  if (member == 15) return QImage();
+  if (member < 11 || member > 13) return std::nullopt;
   QImage picture(8, 8, QImage::Format_RGB32);
   picture.fill(kColours[member - 11]);
   return picture;
@@ -64,6 +66,7 @@ TEST(NetworkGridTest, PicturesFirstThenGreenForThePlacesLeft) {
   } cases[] = {
       {"three with pictures", 30003, 3, {11, 12, 13}, true, "rbcGGGGGGGGGGGGG"},
       {"one without picture", 30003, 3, {11, 14, 13}, true, "rcGGGGGGGGGGGGGY"},
+      {"one picture failed", 30003, 3, {11, 15, 13}, true, "rYcGGGGGGGGGGGGG"},
       {"no picture source", 30003, 3, {11, 12, 13}, false, "GGGGGGGGGGGGGYYY"},
       {"count above the list", 30003, 40, sixteen, true, "bbbbbbbbbbbbbbbb"},
       {"negative count", 30003, -1, {11}, true, "GGGGGGGGGGGGGGGG"},

@@ -1,0 +1,96 @@
+#include "web/account.h"
+
+#include <string>
+#include <utility>
+
+#include "web/identification_reply.h"
+#include "web/parameters_record.h"
+#include "web/picture_decoding.h"
+#include "web/request_paths.h"
+
+namespace marvok::web {
+
+Account::Account(WebClient& web, SessionState& state, SpeakerDisplay display)
+    : web_(web), state_(state), display_(std::move(display)) {}
+
+bool Account::skip_repeat(std::int32_t member_id, FetchMode mode) {
+  if (state_.display.ForceRefetch.load(std::memory_order_relaxed)) return false;
+  return (mode == FetchMode::SpeakerPicture && member_id == last_picture_id_) ||
+         (mode == FetchMode::SpeakerCard && member_id == last_card_id_);
+}
+
+std::int32_t Account::fetch_web_record(std::int32_t member_id, FetchMode mode) {
+  const auto lock = web_.lock_fetch();
+  web_.advance_request_counter(RequestRoutine::FetchRecord);
+  if (skip_repeat(member_id, mode)) return 0;
+
+  // Noted before the request, so a failed request for the same speaker is not
+  // repeated every second.
+  state_.display.ForceRefetch.store(false, std::memory_order_relaxed);
+  if (mode == FetchMode::SpeakerPicture) last_picture_id_ = member_id;
+  if (mode == FetchMode::SpeakerCard) last_card_id_ = member_id;
+
+  std::string path;
+  switch (mode) {
+    case FetchMode::SpeakerPicture: path = large_picture_path(member_id); break;
+    case FetchMode::SpeakerCard:
+    case FetchMode::OwnCard: path = card_path(member_id); break;
+    case FetchMode::Identify:
+      path = identification_path(std::string_view(state_.identity.MachineId.data()));
+      break;
+    case FetchMode::OwnParams: path = params_path(member_id); break;
+  }
+  const std::int32_t result = web_.get(path);
+  if (result != kNoSession && result > 0) apply(mode, result);
+  return result;
+}
+
+void Account::apply(FetchMode mode, std::int32_t byte_count) {
+  const ResponseBuffer& response = web_.response();
+  switch (mode) {
+    case FetchMode::SpeakerPicture: {
+      const QImage picture = png_to_bitmap(byte_count, response);
+      if (!picture.isNull() && display_.show_picture) display_.show_picture(picture);
+      break;
+    }
+    case FetchMode::SpeakerCard:
+      if (display_.show_card) display_.show_card(read_speaker_card(response.text()));
+      break;
+    case FetchMode::OwnCard: fill_member_card(card_, response.text()); break;
+    case FetchMode::Identify:
+      if (const auto identification = read_identification_reply(response.body()))
+        apply_identification(*identification, state_.identity, state_.display);
+      break;
+    case FetchMode::OwnParams:
+      if (const auto colour = read_background_colour(response.text()))
+        state_.display.BackgroundColor.store(*colour, std::memory_order_relaxed);
+      break;
+  }
+}
+
+OwnParamsOutcome Account::run_startup_fetches() {
+  fetch_web_record(state_.channel.SpeakerId.load(std::memory_order_relaxed), FetchMode::Identify);
+  const std::int32_t member_id = state_.identity.MemberId.load(std::memory_order_relaxed);
+  fetch_web_record(member_id, FetchMode::OwnCard);
+  const std::int32_t params = fetch_web_record(member_id, FetchMode::OwnParams);
+  if (params == 0) return OwnParamsOutcome::NotFound;
+  if (params == kNoSession || params == kRequestFailed) return OwnParamsOutcome::Unreachable;
+  return OwnParamsOutcome::Applied;
+}
+
+void Account::poll_speaker() {
+  const std::int32_t speaker = state_.channel.SpeakerId.load(std::memory_order_relaxed);
+  fetch_web_record(speaker, FetchMode::SpeakerPicture);
+  fetch_web_record(speaker, FetchMode::SpeakerCard);
+}
+
+void Account::post_parameters(std::uint32_t colour) {
+  const ParametersRecord record =
+      build_parameters_record(colour, state_.identity.MemberId.load(std::memory_order_relaxed));
+  std::optional<platform::HttpsSession> session = web_.open_session();
+  if (!session) return;
+  if (const auto answer = WebClient::post_record(*session, kParamsPostPath, record))
+    WebClient::query_status_code(*answer);
+}
+
+}  // namespace marvok::web

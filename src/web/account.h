@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QImage>
+#include <cstdint>
+#include <functional>
+
+#include "state/session_state.h"
+#include "web/member_card.h"
+#include "web/web_client.h"
+
+namespace marvok::web {
+
+// What `fetch_web_record` asks for, and what it does with the answer.
+enum class FetchMode : std::int32_t {
+  // The large picture of the member heard, drawn in the main window.
+  SpeakerPicture = 0,
+  // The card of the member heard, drawn in the main window.
+  SpeakerCard = 1,
+  // The member's own card, kept in `MemberCard`.
+  OwnCard = 2,
+  // The identification of this PC: member number, name and greeting.
+  Identify = 3,
+  // The member's own parameters: the background colour.
+  OwnParams = 4,
+};
+
+// Where the speaker's picture and card are shown; both run on the window thread.
+struct SpeakerDisplay {
+  std::function<void(const QImage& picture)> show_picture;
+  std::function<void(const SpeakerCard& card)> show_card;
+};
+
+// How the start-up fetches ended for the member's parameters.
+enum class OwnParamsOutcome { Applied, NotFound, Unreachable };
+
+// The member's account: who this PC is, the member's card and parameters,
+// and the picture and card of whoever speaks, all through the web service.
+class Account {
+ public:
+  Account(WebClient& web, SessionState& state, SpeakerDisplay display);
+
+  // Fetches and applies one record, under the fetch lock. The speaker's
+  // picture and card are not asked again for the same member unless the main
+  // window was repainted since (`ForceRefetch`). Returns the body's length,
+  // 0 when skipped or nothing came, kNoSession or kRequestFailed.
+  std::int32_t fetch_web_record(std::int32_t member_id, FetchMode mode);
+
+  // Identification, own card and own parameters, in that order.
+  OwnParamsOutcome run_startup_fetches();
+  // The one-second poll: the speaker's picture, then the speaker's card.
+  void poll_speaker();
+  // Sends the member's chosen colour; failures only leave a line on the standard output.
+  void post_parameters(std::uint32_t colour);
+
+  const MemberCard& member_card() const { return card_; }
+
+ private:
+  bool skip_repeat(std::int32_t member_id, FetchMode mode);
+  void apply(FetchMode mode, std::int32_t byte_count);
+
+  WebClient& web_;
+  SessionState& state_;
+  SpeakerDisplay display_;
+  MemberCard card_;
+  std::int32_t last_picture_id_ = 0;
+  std::int32_t last_card_id_ = 0;
+};
+
+}  // namespace marvok::web

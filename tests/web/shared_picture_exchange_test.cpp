@@ -1,0 +1,128 @@
+#include "web/shared_picture_exchange.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <fstream>
+#include <string>
+
+#include "state/little_endian.h"
+#include "support/https_test_server.h"
+#include "web/picture_decoding.h"
+
+namespace marvok::web {
+namespace {
+
+using marvok::testing::TestHttpsServer;
+
+class SharedPictureExchangeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder.isValid());
+    server.post("/echange/pc_img_share_post.php", [this](const httplib::Request& request, httplib::Response&) {
+      posted = request.body;
+    });
+  }
+
+  std::filesystem::path file_of(const std::string& name, std::size_t size) {
+    const std::filesystem::path path = std::filesystem::path(folder.path().toStdString()) / name;
+    std::ofstream(path, std::ios::binary) << std::string(size, 'p');
+    return path;
+  }
+
+  std::int32_t upload(const std::optional<std::filesystem::path>& chosen) {
+    return exchange.upload_shared_image(
+        4, [&] { return chosen; }, [this](const std::string& text) { warnings.push_back(text); });
+  }
+
+  QTemporaryDir folder;
+  TestHttpsServer server;
+  LedCell light;
+  WebClient web{server.address(), light};
+  SharedPictureExchange exchange{web};
+  std::string posted;
+  std::vector<std::string> warnings;
+};
+
+TEST_F(SharedPictureExchangeTest, SendsTheWholeRecordWithTheFileAndItsName) {
+  EXPECT_EQ(upload(file_of("photo été.jpg", 9'999'999)), 200);
+  ASSERT_EQ(posted.size(), kUploadRecordBytes);
+  const auto* record = reinterpret_cast<const std::uint8_t*>(posted.data());
+  const std::span<const std::uint8_t> bytes(record, posted.size());
+  EXPECT_EQ(read_u32_le(bytes, kUploadSizeAt), 9'999'999u);
+  EXPECT_EQ(read_u32_le(bytes, kUploadNameLengthAt), 13u);
+  EXPECT_EQ(read_u32_le(bytes, kUploadGroupAt), 4u);
+  EXPECT_EQ(posted.substr(kUploadNameAt, 14), std::string("photo \xE9t\xE9.jpg\0", 14));
+  EXPECT_EQ(posted[9'999'998], 'p');
+  EXPECT_EQ(posted[9'999'999], '\0');
+
+  // A smaller picture afterwards does not carry the tail of the first one.
+  EXPECT_EQ(upload(file_of("petit.png", 10)), 200);
+  EXPECT_EQ(posted.find_first_not_of('\0', 10), kUploadNameAt);
+  EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(SharedPictureExchangeTest, RefusesWhatCannotBeSent) {
+  const struct {
+    const char* name;
+    std::optional<std::filesystem::path> chosen;
+    std::int32_t result;
+    std::size_t warnings;
+  } cases[] = {
+      {"cancelled", std::nullopt, 0, 0},
+      {"too large", file_of("grand.png", 10'000'000), -1, 1},
+      {"empty", file_of("vide.png", 0), -1, 0},
+      {"missing", file_of("x", 1).parent_path() / "absent.png", -1, 0},
+      {"path too long", std::filesystem::path("/" + std::string(200, 'd') + "/p.png"), -1, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    warnings.clear();
+    EXPECT_EQ(upload(c.chosen), c.result);
+    EXPECT_TRUE(posted.empty());
+    ASSERT_EQ(warnings.size(), c.warnings);
+    for (const std::string& text : warnings)
+      EXPECT_EQ(text, "Fichier superieur a la taille maximale du myRingBuffer\nMaximum =  10000000 octets");
+  }
+}
+
+TEST_F(SharedPictureExchangeTest, DownloadsTheChannelsPictureInAnyFormat) {
+  QImage picture(30, 20, QImage::Format_ARGB32);
+  picture.fill(QColor(0, 0, 255, 0));  // fully transparent: shown on black
+  QByteArray jpeg, png;
+  QBuffer jpeg_buffer(&jpeg), png_buffer(&png);
+  picture.save(&jpeg_buffer, "JPEG");
+  picture.save(&png_buffer, "PNG");
+  std::string body;
+  server.get("/echange/pc_img_share_get.php", [&](const httplib::Request& request, httplib::Response& response) {
+    if (request.get_param_value("F") != "4" || body.empty()) {
+      response.status = 404;
+      return;
+    }
+    response.set_content(body, "application/octet-stream");
+  });
+
+  EXPECT_FALSE(exchange.download_shared_picture(4));  // nothing stored: keep what is shown
+  body = png.toStdString();
+  const auto shown = exchange.download_shared_picture(4);
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(shown->size(), QSize(30, 20));
+  EXPECT_EQ(shown->pixelColor(5, 5), QColor(0, 0, 0));
+
+  body = jpeg.toStdString();
+  ASSERT_TRUE(exchange.download_shared_picture(4).value_or(QImage()).size() == QSize(30, 20));
+  {
+    // The speaker's picture reads PNG only.
+    const LockedResponse response = web.download_web_file(WebFolder::Exchange, 4, 1);
+    EXPECT_TRUE(png_to_bitmap(response.result, *response.buffer).isNull());
+    EXPECT_FALSE(image_to_bitmap(response.result, *response.buffer).isNull());
+  }
+  body = "GIF89a but truncated";
+  const auto broken = exchange.download_shared_picture(4);
+  ASSERT_TRUE(broken);
+  EXPECT_TRUE(broken->isNull());
+}
+
+}  // namespace
+}  // namespace marvok::web
