@@ -8,6 +8,9 @@ set -euo pipefail
 folder=${1:?usage: make-web-certificate.sh FOLDER}
 mkdir -p "$folder"
 cd "$folder"
+# Tests and the run script may ask at the same time: one makes, the others wait.
+exec 9>.lock
+flock 9
 [[ -s ca.pem && -s server.pem && -s server.key ]] && exit 0
 
 umask 077

@@ -52,8 +52,8 @@ constexpr char16_t kCompanionGreeting[] = u"Bonjour. Le synthétiseur est actif.
 const QString kAnotherInstanceText = QStringLiteral(
     "Another instance of application Marvok\nis already running.\n"
     "Une autre instance de l’application Marvok\nest déjà en cours d’exécution.\n");
-const QString kParamsNotFoundText = QStringLiteral(
-    "Aucun paramètre n'a été trouvé sur votre compte\nles paramètres par défaut seront utilisés.");
+const QString kParamsNotFoundText =
+    QStringLiteral("Aucun paramètre n'a été trouvé sur votre compte\nles paramètres par défaut seront utilisés.");
 constexpr int kSmallPictureKind = 1;
 
 const QString kInactivityNotice = QStringLiteral(
@@ -67,18 +67,8 @@ Client::Client()
                                        deployment::kWebCaFile},
            state_.lights.HttpsLed),
       account_(web_, state_,
-               web::SpeakerDisplay{
-                   [this](const QImage& picture) {
-                     if (window_)
-                       window_->draw_pixels([&](QImage& surface) { return ui::draw_speaker_picture(surface, picture); });
-                   },
-                   [this](const web::SpeakerCard& card) {
-                     if (!window_) return;
-                     const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
-                     window_->draw_pixels([&](QImage& surface) {
-                       return ui::draw_speaker_card(surface, background, card.first_name, card.city, card.phrase);
-                     });
-                   }}),
+               web::SpeakerDisplay{[this](const QImage& picture) { show_speaker_picture(picture); },
+                                   [this](const web::SpeakerCard& card) { show_speaker_card(card); }}),
       exchange_(web_),
       window_getter_([this] { return window_; }) {}
 
@@ -186,6 +176,25 @@ void Client::run_startup_fetches() {
   if (window_) window_->setEnabled(true);
 }
 
+void Client::show_speaker_picture(const QImage& picture) {
+  if (window_) window_->draw_pixels([&](QImage& surface) { return ui::draw_speaker_picture(surface, picture); });
+}
+
+void Client::show_speaker_card(const web::SpeakerCard& card) {
+  if (!window_) return;
+  const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
+  window_->draw_pixels([&](QImage& surface) {
+    return ui::draw_speaker_card(surface, background, card.first_name, card.city, card.phrase);
+  });
+}
+
+void Client::upload_shared_picture(int group_index) {
+  exchange_.upload_shared_image(group_index, platform::choose_picture_file, [](const std::string& text) {
+    platform::show_message_box(nullptr, QString::fromStdString(text), QStringLiteral("Avertissement"),
+                               platform::BoxIcon::Warning);
+  });
+}
+
 std::optional<QImage> Client::member_picture(std::uint16_t member) {
   const web::LockedResponse response = web_.download_web_file(web::WebFolder::Users, member, kSmallPictureKind);
   if (response.result == 0) return std::nullopt;
@@ -267,15 +276,7 @@ int Client::run(QApplication& app) {
     canvas_window_ = std::make_unique<ui::CanvasWindowToggle>(
         *window_, state_.channel,
         ui::CanvasSource{[this](int group) { return exchange_.download_shared_picture(group); },
-                         [this](int group) {
-                           exchange_.upload_shared_image(group, platform::choose_picture_file,
-                                                         [](const std::string& text) {
-                                                           platform::show_message_box(
-                                                               nullptr, QString::fromStdString(text),
-                                                               QStringLiteral("Avertissement"),
-                                                               platform::BoxIcon::Warning);
-                                                         });
-                         }});
+                         [this](int group) { upload_shared_picture(group); }});
   }
   wire_commands();
   workers_ = std::make_unique<WorkerThreads>();

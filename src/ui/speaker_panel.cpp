@@ -29,8 +29,8 @@ QRect draw_speaker_picture(QImage& surface, const QImage& picture) {
   return area;
 }
 
-QRect draw_speaker_card(QImage& surface, std::uint32_t background, std::string_view first_name,
-                        std::string_view city, std::string_view phrase) {
+QRect draw_speaker_card(QImage& surface, std::uint32_t background, std::string_view first_name, std::string_view city,
+                        std::string_view phrase) {
   {
     QPainter painter(&surface);
     painter.fillRect(kNameLine, from_colorref(background));

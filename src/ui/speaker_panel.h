@@ -16,7 +16,7 @@ QRect draw_speaker_picture(QImage& surface, const QImage& picture);
 // The speaker's first name and city on the line above the picture, over the
 // background colour, and the speaker's phrase in yellow over a frosted strip
 // lower down. Texts are UTF-8. Returns the area drawn.
-QRect draw_speaker_card(QImage& surface, std::uint32_t background, std::string_view first_name,
-                        std::string_view city, std::string_view phrase);
+QRect draw_speaker_card(QImage& surface, std::uint32_t background, std::string_view first_name, std::string_view city,
+                        std::string_view phrase);
 
 }  // namespace marvok::ui

@@ -35,9 +35,7 @@ std::int32_t Account::fetch_web_record(std::int32_t member_id, FetchMode mode) {
     case FetchMode::SpeakerPicture: path = large_picture_path(member_id); break;
     case FetchMode::SpeakerCard:
     case FetchMode::OwnCard: path = card_path(member_id); break;
-    case FetchMode::Identify:
-      path = identification_path(std::string_view(state_.identity.MachineId.data()));
-      break;
+    case FetchMode::Identify: path = identification_path(std::string_view(state_.identity.MachineId.data())); break;
     case FetchMode::OwnParams: path = params_path(member_id); break;
   }
   const std::int32_t result = web_.get(path);

@@ -81,8 +81,8 @@ std::int32_t SharedPictureExchange::upload_shared_image(int group_index, const F
   write_u32_le(record, kUploadNameLengthAt, static_cast<std::uint32_t>(name_length));
   write_u32_le(record, kUploadGroupAt, static_cast<std::uint32_t>(group_index));
 
-  const auto answer = WebClient::post_record(*session, build_request_path(WebFolder::Exchange, 0, kExchangePostKind),
-                                             record);
+  const auto answer =
+      WebClient::post_record(*session, build_request_path(WebFolder::Exchange, 0, kExchangePostKind), record);
   if (!answer) return kUploadFailed;
   return WebClient::query_status_code(*answer);
 }

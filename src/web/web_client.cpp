@@ -36,12 +36,11 @@ std::int32_t WebClient::get(std::string_view path) {
 
   response_.begin();
   bool status_ok = false;
-  const platform::HttpsResult answer =
-      session->get(path, [&](int status, std::span<const std::uint8_t> chunk) {
-        status_ok = status == kStatusOk;
-        // A status other than 200 means nothing was received: its body is not read.
-        return status_ok && response_.append(chunk);
-      });
+  const platform::HttpsResult answer = session->get(path, [&](int status, std::span<const std::uint8_t> chunk) {
+    status_ok = status == kStatusOk;
+    // A status other than 200 means nothing was received: its body is not read.
+    return status_ok && response_.append(chunk);
+  });
   if (answer.stage != platform::HttpsStage::Answered) return kRequestFailed;
   if (answer.status != kStatusOk) return 0;
   return static_cast<std::int32_t>(response_.finish());

@@ -75,9 +75,8 @@ TEST_F(AccountTest, StartUpIdentifiesAndAppliesCardAndParameters) {
 }
 
 TEST_F(AccountTest, MissingParametersAndAnUnreachableServiceAreToldApart) {
-  server.get("/users/42/params.xml", [](const httplib::Request&, httplib::Response& response) {
-    response.status = 404;
-  });
+  server.get("/users/42/params.xml",
+             [](const httplib::Request&, httplib::Response& response) { response.status = 404; });
   Account member = account();
   EXPECT_EQ(member.run_startup_fetches(), OwnParamsOutcome::NotFound);
   EXPECT_EQ(state.display.BackgroundColor.load(), 0u);

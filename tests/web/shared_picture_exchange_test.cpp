@@ -20,13 +20,12 @@ class SharedPictureExchangeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(folder.isValid());
-    server.post("/echange/pc_img_share_post.php", [this](const httplib::Request& request, httplib::Response&) {
-      posted = request.body;
-    });
+    server.post("/echange/pc_img_share_post.php",
+                [this](const httplib::Request& request, httplib::Response&) { posted = request.body; });
   }
 
   std::filesystem::path file_of(const std::string& name, std::size_t size) {
-    const std::filesystem::path path = std::filesystem::path(folder.path().toStdString()) / name;
+    std::filesystem::path path = std::filesystem::path(folder.path().toStdString()) / name;
     std::ofstream(path, std::ios::binary) << std::string(size, 'p');
     return path;
   }

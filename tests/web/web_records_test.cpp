@@ -77,8 +77,9 @@ TEST(XmlRecordTest, DecodesOnlyTheSmallEAcute) {
 
 TEST(MemberCardTest, FillsEveryFieldAndKeepsWhatIsMissing) {
   MemberCard card;
-  fill_member_card(card, "<PRENOM>J&#xE9;r&#xE9;my</PRENOM><PSEUDO>jj</PSEUDO><VILLE>Nantes</VILLE>"
-                         "<PHRASE>Bonjour</PHRASE><JOUR>lundi</JOUR><EMAIL>j@ex.fr</EMAIL><FOLDER>jeremy</FOLDER>");
+  fill_member_card(card,
+                   "<PRENOM>J&#xE9;r&#xE9;my</PRENOM><PSEUDO>jj</PSEUDO><VILLE>Nantes</VILLE>"
+                   "<PHRASE>Bonjour</PHRASE><JOUR>lundi</JOUR><EMAIL>j@ex.fr</EMAIL><FOLDER>jeremy</FOLDER>");
   fill_member_card(card, "<VILLE>Lyon</VILLE><PHRASE>" + std::string(128, 'x') + "</PHRASE>");
   EXPECT_EQ(field_text(card.first_name), "J\xC3\xA9r\xC3\xA9my");
   EXPECT_EQ(field_text(card.city), "Lyon");
