@@ -25,7 +25,7 @@ struct WebServiceAddress {
 // is left to finish.
 struct HttpsTimeouts {
   // Reaching the service, TLS handshake included.
-  std::chrono::milliseconds connect{3000};
+  std::chrono::milliseconds connect{2000};
   // Longest silence once connected: no byte sent or received for this long ends the request.
   std::chrono::seconds stall{3};
 };

@@ -10,6 +10,12 @@
 
 namespace marvok::web {
 
+namespace {
+
+bool unreachable(std::int32_t result) { return result == kNoSession || result == kRequestFailed; }
+
+}  // namespace
+
 Account::Account(WebClient& web, SessionState& state, SpeakerDisplay display)
     : web_(web), state_(state), display_(std::move(display)) {}
 
@@ -67,18 +73,22 @@ void Account::apply(FetchMode mode, std::int32_t byte_count) {
 }
 
 OwnParamsOutcome Account::run_startup_fetches() {
-  fetch_web_record(state_.channel.SpeakerId.load(std::memory_order_relaxed), FetchMode::Identify);
+  // A service that cannot be reached would only hold the window once more for each fetch.
+  if (unreachable(fetch_web_record(state_.channel.SpeakerId.load(std::memory_order_relaxed), FetchMode::Identify)))
+    return OwnParamsOutcome::Unreachable;
   const std::int32_t member_id = state_.identity.MemberId.load(std::memory_order_relaxed);
   fetch_web_record(member_id, FetchMode::OwnCard);
   const std::int32_t params = fetch_web_record(member_id, FetchMode::OwnParams);
   if (params == 0) return OwnParamsOutcome::NotFound;
-  if (params == kNoSession || params == kRequestFailed) return OwnParamsOutcome::Unreachable;
+  if (unreachable(params)) return OwnParamsOutcome::Unreachable;
   return OwnParamsOutcome::Applied;
 }
 
 void Account::poll_speaker() {
   const std::int32_t speaker = state_.channel.SpeakerId.load(std::memory_order_relaxed);
-  fetch_web_record(speaker, FetchMode::SpeakerPicture);
+  // When the service cannot be reached, the card waits for the next poll, so
+  // the window answers in between instead of waiting twice in a row.
+  if (unreachable(fetch_web_record(speaker, FetchMode::SpeakerPicture))) return;
   fetch_web_record(speaker, FetchMode::SpeakerCard);
 }
 

@@ -45,9 +45,11 @@ class Account {
   // 0 when skipped or nothing came, kNoSession or kRequestFailed.
   std::int32_t fetch_web_record(std::int32_t member_id, FetchMode mode);
 
-  // Identification, own card and own parameters, in that order.
+  // Identification, own card and own parameters, in that order; after an
+  // identification that could not reach the service, nothing more.
   OwnParamsOutcome run_startup_fetches();
-  // The one-second poll: the speaker's picture, then the speaker's card.
+  // The one-second poll: the speaker's picture, then the speaker's card
+  // (left to the next poll when the picture could not reach the service).
   void poll_speaker();
   // Sends the member's chosen colour; failures only leave a line on the standard output.
   void post_parameters(std::uint32_t colour);
