@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Marvok and starts the client, on a fresh Debian 12 machine as well:
-# installs what is missing, starts the bundled relay server unless one
-# already listens here, and when there is no display or no sound server,
+# installs what is missing, starts the bundled relay server and web service
+# unless they already listen here (the web service's certificate is made on
+# first run), and when there is no display or no sound server,
 # starts a virtual display (and saves a screenshot) or a sound server with
 # null devices. Ctrl-C closes the client and stops what was started.
 set -euo pipefail
@@ -23,6 +24,16 @@ if ! ss -Hlun 'sport = :30000' | grep -q .; then
   build/default/servers/relay/marvok-relay --address 127.0.0.1 </dev/null 2>"$MARVOK_SERVICE_DIR/relay.log" &
   MARVOK_SERVICE_PIDS+=($!)
   echo "Relay server started on 127.0.0.1 (log: $MARVOK_SERVICE_DIR/relay.log while it runs)"
+fi
+# The client is built to trust the private authority made here.
+web_dir=$PWD/build/default/web-service
+if ! ss -Hltn 'sport = :8443' | grep -q .; then
+  scripts/make-web-certificate.sh "$web_dir"
+  build/default/servers/web/marvok-web serve --database "$web_dir/members.sqlite" --address 127.0.0.1 --port 8443 \
+    --certificate "$web_dir/server.pem" --key "$web_dir/server.key" </dev/null 2>"$MARVOK_SERVICE_DIR/web.log" &
+  MARVOK_SERVICE_PIDS+=($!)
+  wait_for 10 sh -c "ss -Hltn 'sport = :8443' | grep -q ." || { cat "$MARVOK_SERVICE_DIR/web.log" >&2; exit 1; }
+  echo "Web service started on https://localhost:8443 (members in $web_dir/members.sqlite)"
 fi
 
 build=$PWD/build/default

@@ -1,0 +1,183 @@
+#include "command_line.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+#include <vector>
+
+namespace marvok::web_server {
+
+namespace {
+
+using Options = std::map<std::string_view, std::string_view>;
+
+CommandLine failure(std::string message) {
+  CommandLine result;
+  result.action = CommandLine::Action::Error;
+  result.error = std::move(message);
+  return result;
+}
+
+bool all_digits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Reads "--name value" and "--name=value" pairs, each at most once, among the
+// names allowed; an error message otherwise.
+std::optional<std::string> read_options(std::span<const std::string_view> arguments,
+                                        std::span<const std::string_view> allowed, Options& options) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string_view name = arguments[i];
+    std::string_view value;
+    const auto equals = name.find('=');
+    if (name.starts_with("--") && equals != std::string_view::npos) {
+      value = name.substr(equals + 1);
+      name = name.substr(0, equals);
+    }
+    if (std::find(allowed.begin(), allowed.end(), name) == allowed.end()) {
+      return name.starts_with("-") ? "unknown option " + std::string(name) : "unexpected argument " + std::string(name);
+    }
+    if (equals == std::string_view::npos) {
+      if (i + 1 >= arguments.size()) return std::string(name) + " needs a value";
+      value = arguments[++i];
+    }
+    if (!options.emplace(name, value).second) return std::string(name) + " is given twice";
+  }
+  return std::nullopt;
+}
+
+std::optional<std::uint32_t> parse_colour(std::string_view text) {
+  if (text.size() != 6) return std::nullopt;
+  std::uint32_t rgb = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rgb, 16);
+  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  // The operator writes red, green, blue; the client stores blue, green, red.
+  const std::uint32_t red = rgb >> 16 & 0xFF;
+  const std::uint32_t green = rgb >> 8 & 0xFF;
+  const std::uint32_t blue = rgb & 0xFF;
+  return red | green << 8 | blue << 16;
+}
+
+CommandLine parse_serve(std::span<const std::string_view> arguments) {
+  static constexpr std::string_view kAllowed[] = {"--database", "--certificate", "--key", "--address", "--port"};
+  Options options;
+  if (auto error = read_options(arguments, kAllowed, options)) return failure(std::move(*error));
+  CommandLine result;
+  for (const std::string_view required : {"--database", "--certificate", "--key"})
+    if (!options.contains(required)) return failure("serve needs " + std::string(required));
+  result.serve.database = options["--database"];
+  result.serve.certificate = options["--certificate"];
+  result.serve.key = options["--key"];
+  if (options.contains("--address")) {
+    result.serve.address = options["--address"];
+    if (result.serve.address.empty()) return failure("--address needs an address such as 127.0.0.1");
+  }
+  if (options.contains("--port")) {
+    const std::string_view text = options["--port"];
+    int port = -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+    if (error != std::errc{} || end != text.data() + text.size() || port < 0 || port > 65535)
+      return failure("--port needs a port number from 0 to 65535");
+    result.serve.port = port;
+  }
+  result.action = CommandLine::Action::Serve;
+  return result;
+}
+
+CommandLine parse_member_set(std::span<const std::string_view> arguments) {
+  std::vector<std::string_view> allowed = {"--database", "--machine", "--name", "--picture", "--background"};
+  for (const CardFieldInfo& info : kCardFields) allowed.push_back(info.option);
+  if (arguments.empty()) return failure("member set needs a member number");
+  CommandLine result;
+  const std::optional<int> number = parse_member_number(arguments[0]);
+  if (!number) return failure("member set needs a member number from 1 to 65535, not " + std::string(arguments[0]));
+  result.edit.number = *number;
+  Options options;
+  if (auto error = read_options(arguments.subspan(1), allowed, options)) return failure(std::move(*error));
+  if (!options.contains("--database")) return failure("member set needs --database");
+  result.database = options["--database"];
+  if (options.contains("--machine")) {
+    if (!is_machine_identifier(options["--machine"])) return failure("--machine needs 1 to 19 decimal digits");
+    result.edit.machine = std::string(options["--machine"]);
+  }
+  if (options.contains("--name")) result.edit.name = std::string(options["--name"]);
+  if (options.contains("--picture")) result.edit.picture_file = std::string(options["--picture"]);
+  for (const CardFieldInfo& info : kCardFields)
+    if (options.contains(info.option))
+      result.edit.card[static_cast<std::size_t>(info.field)] = std::string(options[info.option]);
+  if (options.contains("--background")) {
+    if (options["--background"] == "none") {
+      result.edit.background = MemberEdit::Background::Clear;
+    } else {
+      const auto colour = parse_colour(options["--background"]);
+      if (!colour) return failure("--background needs RRGGBB, six hexadecimal digits (red, green, blue), or none");
+      result.edit.background = MemberEdit::Background::Set;
+      result.edit.background_colour = *colour;
+    }
+  }
+  result.action = CommandLine::Action::MemberSet;
+  return result;
+}
+
+CommandLine parse_member_list(std::span<const std::string_view> arguments) {
+  static constexpr std::string_view kAllowed[] = {"--database"};
+  Options options;
+  if (auto error = read_options(arguments, kAllowed, options)) return failure(std::move(*error));
+  if (!options.contains("--database")) return failure("member list needs --database");
+  CommandLine result;
+  result.database = options["--database"];
+  result.action = CommandLine::Action::MemberList;
+  return result;
+}
+
+}  // namespace
+
+bool is_machine_identifier(std::string_view text) { return text.size() <= 19 && all_digits(text); }
+
+std::optional<int> parse_member_number(std::string_view text) {
+  if (!all_digits(text) || text.size() > 10) return std::nullopt;
+  long long value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  if (value < kFirstMemberNumber || value > kLastMemberNumber) return std::nullopt;
+  return static_cast<int>(value);
+}
+
+CommandLine parse_command_line(std::span<const std::string_view> arguments) {
+  if (std::find_if(arguments.begin(), arguments.end(), [](std::string_view a) { return a == "--help" || a == "-h"; }) !=
+      arguments.end()) {
+    CommandLine result;
+    result.action = CommandLine::Action::Help;
+    return result;
+  }
+  if (arguments.empty()) return failure("a command is needed: serve, member set or member list");
+  if (arguments[0] == "serve") return parse_serve(arguments.subspan(1));
+  if (arguments[0] == "member" && arguments.size() >= 2) {
+    if (arguments[1] == "set") return parse_member_set(arguments.subspan(2));
+    if (arguments[1] == "list") return parse_member_list(arguments.subspan(2));
+  }
+  if (arguments[0] == "member") return failure("member needs set or list");
+  return failure("unknown command " + std::string(arguments[0]));
+}
+
+std::string_view usage_text() {
+  return "Usage: marvok-web serve --database FILE --certificate PEM --key PEM\n"
+         "                        [--address 127.0.0.1] [--port 8443]\n"
+         "       marvok-web member set ID --database FILE [--machine M] [--name TEXT]\n"
+         "                        [--first-name TEXT] [--nickname TEXT] [--city TEXT]\n"
+         "                        [--phrase TEXT] [--day TEXT] [--email TEXT] [--folder TEXT]\n"
+         "                        [--picture IMAGEFILE] [--background RRGGBB|none]\n"
+         "       marvok-web member list --database FILE\n"
+         "\n"
+         "serve        answers the clients over HTTPS until SIGINT or SIGTERM: sign-in,\n"
+         "             member cards, parameters and pictures, the channels' shared\n"
+         "             pictures, the accessory icons and the product's web pages.\n"
+         "             --port 0 takes any free port.\n"
+         "member set   creates or edits member ID (1-65535). Texts are UTF-8; --name is\n"
+         "             the display name sent at sign-in (24 characters are kept);\n"
+         "             --machine ties the member to a PC's identifier; --background\n"
+         "             is red, green, blue in hexadecimal, or none to clear it.\n"
+         "member list  prints the members, one per line.\n"
+         "--help       prints this text.\n";
+}
+
+}  // namespace marvok::web_server

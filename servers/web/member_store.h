@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "member_card.h"
+#include "pictures.h"
+#include "sqlite_handles.h"
+
+namespace marvok::web_server {
+
+// The picture a channel's members share.
+struct SharedPicture {
+  std::string file_name;  // as the client sent it, Windows-1252
+  std::string content_type;
+  std::string data;
+};
+
+// Members, their cards, pictures and parameters, and the channels' shared
+// pictures, in one SQLite file. Safe from any thread: the service's request
+// threads take turns on the one connection, and the operator's commands,
+// another process, wait for the file's lock.
+// Failures of the database throw DatabaseError.
+class MemberStore {
+ public:
+  explicit MemberStore(const std::string& path);
+
+  // The member signing in from this machine; a machine seen for the first
+  // time gets the lowest free number and a default card. Nothing when every
+  // number is taken.
+  std::optional<Member> identify(std::string_view machine);
+
+  std::optional<Member> find(int number);
+  std::optional<Member> find_by_machine(std::string_view machine);
+  std::vector<Member> members();
+
+  // A new member with the default card and picture; the number must be free.
+  Member create(int number);
+  // Writes the member's name, machine, card and background (not the picture).
+  void save(const Member& member);
+  // False when the member does not exist.
+  bool set_background(int number, std::optional<std::uint32_t> background);
+
+  // The original picture as given; the scaled copies are made again on demand.
+  void set_picture(int number, std::string_view original);
+  // The member's picture scaled to the size, as PNG; nothing when the member
+  // or its picture is missing, or the picture does not decode.
+  std::optional<std::string> picture(int number, PictureSize size);
+  std::size_t picture_bytes(int number);
+
+  void set_shared_picture(int channel, const SharedPicture& picture);
+  std::optional<SharedPicture> shared_picture(int channel);
+
+ private:
+  // These run with the lock held.
+  std::optional<Member> member_by_number(int number);
+  std::optional<Member> member_by_machine(std::string_view machine);
+  std::optional<int> free_number();
+  void insert_default(int number, const std::optional<std::string>& machine);
+
+  std::mutex mutex_;
+  SqliteDatabase database_;
+};
+
+}  // namespace marvok::web_server

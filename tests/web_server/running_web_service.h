@@ -1,0 +1,64 @@
+#pragma once
+
+#include <httplib.h>
+
+#include <memory>
+#include <string>
+
+#include "member_store.h"
+#include "request_log.h"
+#include "web_server.h"
+
+namespace marvok::web_server::testing {
+
+// A folder of its own under /tmp, removed with everything in it.
+class TemporaryFolder {
+ public:
+  TemporaryFolder();
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+  ~TemporaryFolder();
+  std::string path(const std::string& name) const { return folder_ + "/" + name; }
+
+ private:
+  std::string folder_;
+};
+
+// The certificate authority and server certificate made at test time by the
+// project's script, once per test process.
+const TemporaryFolder& test_certificate();
+
+// A client as the Marvok client is one: a new TLS connection per request,
+// checking the server's certificate against the test authority.
+std::unique_ptr<httplib::SSLClient> https_client(int port);
+
+// The web service in the test process, on a free loopback port, with a
+// database of its own. Its request log goes to a file the test may read.
+class RunningWebService {
+ public:
+  RunningWebService();
+  ~RunningWebService();
+
+  httplib::Result get(const std::string& path) const;
+  // With the content type the client labels its records with.
+  httplib::Result post(const std::string& path, const std::string& body) const;
+
+  MemberStore& store() { return *store_; }
+  const std::string& database() const { return database_; }
+  int port() const { return server_->port(); }
+
+ private:
+  TemporaryFolder folder_;
+  std::string database_;
+  std::unique_ptr<MemberStore> store_;
+  std::FILE* log_file_ = nullptr;
+  std::unique_ptr<RequestLog> log_;
+  std::unique_ptr<WebServer> server_;
+};
+
+// A picture of the given size in the format ("PNG", "JPEG").
+std::string picture_bytes(int width, int height, const char* format);
+// The width and height of a picture, or 0 x 0 when it does not decode.
+std::pair<int, int> picture_size(const std::string& bytes);
+
+}  // namespace marvok::web_server::testing
