@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <atomic>
 #include <map>
 #include <string>
 #include <vector>
@@ -45,8 +46,9 @@ class AccountTest : public ::testing::Test {
   }
 
   void serve(const std::string& path, const std::string& body, const char* type) {
-    server.get(path, [this, path, body, type](const httplib::Request&, httplib::Response& response) {
-      ++hits[path];
+    std::atomic<int>& count = hits[path];  // made here: the server's thread only counts
+    server.get(path, [&count, body, type](const httplib::Request&, httplib::Response& response) {
+      ++count;
       response.set_content(body, type);
     });
   }
@@ -60,7 +62,7 @@ class AccountTest : public ::testing::Test {
   TestHttpsServer server;
   SessionState state;
   WebClient web{server.address(), state.lights.HttpsLed};
-  std::map<std::string, int> hits;
+  std::map<std::string, std::atomic<int>> hits;
   std::vector<QImage> pictures;
   std::vector<SpeakerCard> cards;
 };

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QTemporaryDir>
 #include <fstream>
+#include <mutex>
 #include <string>
 
 #include "state/little_endian.h"
@@ -20,8 +21,10 @@ class SharedPictureExchangeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(folder.isValid());
-    server.post("/echange/pc_img_share_post.php",
-                [this](const httplib::Request& request, httplib::Response&) { posted = request.body; });
+    server.post("/echange/pc_img_share_post.php", [this](const httplib::Request& request, httplib::Response&) {
+      const std::scoped_lock lock(mutex);
+      posted = request.body;
+    });
   }
 
   std::filesystem::path file_of(const std::string& name, std::size_t size) {
@@ -40,25 +43,39 @@ class SharedPictureExchangeTest : public ::testing::Test {
   LedCell light;
   WebClient web{server.address(), light};
   SharedPictureExchange exchange{web};
+  // What the server's thread and the test share.
+  std::mutex mutex;
   std::string posted;
+  std::string stored;
   std::vector<std::string> warnings;
+
+  std::string last_posted() {
+    const std::scoped_lock lock(mutex);
+    return posted;
+  }
+  void store(const QByteArray& bytes) {
+    const std::scoped_lock lock(mutex);
+    stored = bytes.toStdString();
+  }
 };
 
 TEST_F(SharedPictureExchangeTest, SendsTheWholeRecordWithTheFileAndItsName) {
   EXPECT_EQ(upload(file_of("photo été.jpg", 9'999'999)), 200);
-  ASSERT_EQ(posted.size(), kUploadRecordBytes);
-  const auto* record = reinterpret_cast<const std::uint8_t*>(posted.data());
-  const std::span<const std::uint8_t> bytes(record, posted.size());
+  std::string record_sent = last_posted();
+  ASSERT_EQ(record_sent.size(), kUploadRecordBytes);
+  const auto* record = reinterpret_cast<const std::uint8_t*>(record_sent.data());
+  const std::span<const std::uint8_t> bytes(record, record_sent.size());
   EXPECT_EQ(read_u32_le(bytes, kUploadSizeAt), 9'999'999u);
   EXPECT_EQ(read_u32_le(bytes, kUploadNameLengthAt), 13u);
   EXPECT_EQ(read_u32_le(bytes, kUploadGroupAt), 4u);
-  EXPECT_EQ(posted.substr(kUploadNameAt, 14), std::string("photo \xE9t\xE9.jpg\0", 14));
-  EXPECT_EQ(posted[9'999'998], 'p');
-  EXPECT_EQ(posted[9'999'999], '\0');
+  EXPECT_EQ(record_sent.substr(kUploadNameAt, 14), std::string("photo \xE9t\xE9.jpg\0", 14));
+  EXPECT_EQ(record_sent[9'999'998], 'p');
+  EXPECT_EQ(record_sent[9'999'999], '\0');
 
   // A smaller picture afterwards does not carry the tail of the first one.
   EXPECT_EQ(upload(file_of("petit.png", 10)), 200);
-  EXPECT_EQ(posted.find_first_not_of('\0', 10), kUploadNameAt);
+  record_sent = last_posted();
+  EXPECT_EQ(record_sent.find_first_not_of('\0', 10), kUploadNameAt);
   EXPECT_TRUE(warnings.empty());
 }
 
@@ -79,7 +96,7 @@ TEST_F(SharedPictureExchangeTest, RefusesWhatCannotBeSent) {
     SCOPED_TRACE(c.name);
     warnings.clear();
     EXPECT_EQ(upload(c.chosen), c.result);
-    EXPECT_TRUE(posted.empty());
+    EXPECT_TRUE(last_posted().empty());
     ASSERT_EQ(warnings.size(), c.warnings);
     for (const std::string& text : warnings)
       EXPECT_EQ(text, "Fichier superieur a la taille maximale du myRingBuffer\nMaximum =  10000000 octets");
@@ -93,23 +110,23 @@ TEST_F(SharedPictureExchangeTest, DownloadsTheChannelsPictureInAnyFormat) {
   QBuffer jpeg_buffer(&jpeg), png_buffer(&png);
   picture.save(&jpeg_buffer, "JPEG");
   picture.save(&png_buffer, "PNG");
-  std::string body;
-  server.get("/echange/pc_img_share_get.php", [&](const httplib::Request& request, httplib::Response& response) {
-    if (request.get_param_value("F") != "4" || body.empty()) {
+  server.get("/echange/pc_img_share_get.php", [this](const httplib::Request& request, httplib::Response& response) {
+    const std::scoped_lock lock(mutex);
+    if (request.get_param_value("F") != "4" || stored.empty()) {
       response.status = 404;
       return;
     }
-    response.set_content(body, "application/octet-stream");
+    response.set_content(stored, "application/octet-stream");
   });
 
   EXPECT_FALSE(exchange.download_shared_picture(4));  // nothing stored: keep what is shown
-  body = png.toStdString();
+  store(png);
   const auto shown = exchange.download_shared_picture(4);
   ASSERT_TRUE(shown);
   EXPECT_EQ(shown->size(), QSize(30, 20));
   EXPECT_EQ(shown->pixelColor(5, 5), QColor(0, 0, 0));
 
-  body = jpeg.toStdString();
+  store(jpeg);
   ASSERT_TRUE(exchange.download_shared_picture(4).value_or(QImage()).size() == QSize(30, 20));
   {
     // The speaker's picture reads PNG only.
@@ -117,7 +134,7 @@ TEST_F(SharedPictureExchangeTest, DownloadsTheChannelsPictureInAnyFormat) {
     EXPECT_TRUE(png_to_bitmap(response.result, *response.buffer).isNull());
     EXPECT_FALSE(image_to_bitmap(response.result, *response.buffer).isNull());
   }
-  body = "GIF89a but truncated";
+  store("GIF89a but truncated");
   const auto broken = exchange.download_shared_picture(4);
   ASSERT_TRUE(broken);
   EXPECT_TRUE(broken->isNull());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -29,9 +30,9 @@ TEST(WebClientTest, TheHttpsLightFollowsEachRoutinesCount) {
 
 TEST(WebClientTest, ReadsBodiesWithinTheBufferAndTerminatesThem) {
   TestHttpsServer server;
-  std::size_t body_size = 0;
+  std::atomic<std::size_t> body_size = 0;  // read on the server's thread
   server.get("/body", [&](const httplib::Request&, httplib::Response& response) {
-    response.set_content(std::string(body_size, 'x'), "application/octet-stream");
+    response.set_content(std::string(body_size.load(), 'x'), "application/octet-stream");
   });
   server.get("/missing", [](const httplib::Request&, httplib::Response& response) {
     response.status = 404;
