@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/https_test_server.h"
@@ -34,10 +35,11 @@ TEST(WebClientTest, ReadsBodiesWithinTheBufferAndTerminatesThem) {
   server.get("/body", [&](const httplib::Request&, httplib::Response& response) {
     response.set_content(std::string(body_size.load(), 'x'), "application/octet-stream");
   });
-  server.get("/missing", [](const httplib::Request&, httplib::Response& response) {
-    response.status = 404;
-    response.set_content("<PRENOM>Intrus</PRENOM>", "text/xml");
-  });
+  for (const auto& [path, status] : {std::pair{"/missing", 404}, std::pair{"/broken", 500}})
+    server.get(path, [code = status](const httplib::Request&, httplib::Response& response) {
+      response.status = code;
+      response.set_content("<PRENOM>Intrus</PRENOM>", "text/xml");
+    });
   LedCell light;
   WebClient web(server.address(), light);
   const auto lock = web.lock_fetch();
@@ -66,6 +68,7 @@ TEST(WebClientTest, ReadsBodiesWithinTheBufferAndTerminatesThem) {
   EXPECT_LT(cut, 10'000'001);
 
   EXPECT_EQ(web.get("/missing"), 0);
+  EXPECT_EQ(web.get("/broken"), 0);
   EXPECT_EQ(web.response().text().find("Intrus"), std::string_view::npos);
 }
 
