@@ -49,7 +49,7 @@ void measure(const char* title, const platform::WebServiceAddress& address, int 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int changes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
+  const int changes = argc > 1 ? std::max(1, static_cast<int>(std::strtol(argv[1], nullptr, 10))) : 50;
   marvok::testing::TestHttpsServer service;
   const std::string png = picture_png();
   service.get("/users/images.php",
