@@ -33,6 +33,7 @@
 #include "ui/about_box.h"
 #include "ui/canvas_window.h"
 #include "ui/custom_dialog.h"
+#include "ui/gif_player.h"
 #include "ui/level_meters.h"
 #include "ui/main_window_layout.h"
 #include "ui/network_window.h"
@@ -76,6 +77,7 @@ Client::~Client() {
   if (workers_) workers_->stop_all();
   network_window_.reset();
   canvas_window_.reset();
+  animation_.reset();
   panels_.reset();
   supervisor_.reset();
   window_ = nullptr;
@@ -257,6 +259,10 @@ int Client::run(QApplication& app) {
       painter.setBrush(Qt::NoBrush);
       painter.drawRect(ui::kPictureArea.adjusted(0, 0, -1, -1));
     });
+  if (std::optional<ui::GifAnimation> animation = load_gif_animation(window_getter_); animation && window_) {
+    animation_ = std::make_unique<ui::GifAnimationPlayer>(*window_, std::move(*animation));
+    animation_->start();
+  }
 
   load_led_images(images_);
   state_.lights.reset();
@@ -303,6 +309,7 @@ int Client::run(QApplication& app) {
 
   companion_.quit();
   panels_->stop();
+  if (animation_) animation_->stop();
   supervisor_->stop();
   state_.run.AudioRunning.store(AudioRunState::Stopped, std::memory_order_relaxed);
   workers_->stop_all();
@@ -312,6 +319,7 @@ int Client::run(QApplication& app) {
                                state_.devices.SavedMicLevel.load(std::memory_order_relaxed));
   network_window_.reset();
   canvas_window_.reset();
+  animation_.reset();
   window_ = nullptr;
   window_owner_.reset();
   return exit_code;

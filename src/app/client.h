@@ -29,6 +29,7 @@ class PanelSchedule;
 class WorkerThreads;
 namespace ui {
 class CanvasWindowToggle;
+class GifAnimationPlayer;
 class NetworkWindowToggle;
 }  // namespace ui
 
@@ -94,6 +95,7 @@ class Client {
   std::unique_ptr<InactivitySupervisor> supervisor_;
   std::unique_ptr<ui::NetworkWindowToggle> network_window_;
   std::unique_ptr<ui::CanvasWindowToggle> canvas_window_;
+  std::unique_ptr<ui::GifAnimationPlayer> animation_;
   std::unique_ptr<WorkerThreads> workers_;
   // Calls queued for the main thread and the termination request die with it;
   // declared last, so it goes first.

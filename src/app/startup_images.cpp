@@ -1,5 +1,6 @@
 #include "app/startup_images.h"
 
+#include <QFile>
 #include <QString>
 #include <array>
 #include <tuple>
@@ -17,6 +18,10 @@ namespace {
 
 const QString kMissingFileCaption = QStringLiteral("Le programme va s'arrêter\ncar il manque le fichier\nREF: ");
 const QString kMissingOneFileCaption = QStringLiteral("Le programme va s'arrêter\ncar il manque un fichier\nREF: ");
+const QString kAnimationFileName = QStringLiteral("electron-animation.gif");
+const QString kMissingAnimationText = QStringLiteral(
+    "Il manque un fichier *.gif dans\nl’installation de Marvok\nL’application Marvok va\nêtre stopper. Cliquez sur "
+    "OK\n");
 
 // A picture the window cannot do without: tell the member which one, then end
 // the client by destroying the main window. Start-up itself carries on.
@@ -75,6 +80,18 @@ void load_channel_images(ui::MainWindowImages& images, const MainWindowGetter& w
   for (std::size_t n = 0; n < missing.size(); ++n) missing[n] = images.channel[n].isNull();
   for (bool is_missing : missing)
     if (is_missing) stop_for_missing_picture(window, kMissingOneFileCaption, QStringLiteral("CHANNEL-NUM"));
+}
+
+std::optional<ui::GifAnimation> load_gif_animation(const MainWindowGetter& window) {
+  QFile file(kAnimationFileName);
+  if (!file.exists()) {
+    platform::show_message_box(nullptr, kMissingAnimationText, QStringLiteral("Marvok System"),
+                               platform::BoxIcon::Error);
+    if (ui::MainWindow* main = window()) main->destroy_window();
+    return std::nullopt;
+  }
+  if (!file.open(QIODevice::ReadOnly)) return ui::GifAnimation{};
+  return ui::read_gif_animation(file);
 }
 
 }  // namespace marvok

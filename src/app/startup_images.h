@@ -1,7 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
+#include "ui/gif_animation.h"
 #include "ui/main_images.h"
 #include "ui/main_window.h"
 
@@ -24,5 +26,10 @@ void load_icon_images(ui::MainWindowImages& images, const MainWindowGetter& wind
 // Loads the CHANNEL panel's background and the ten channel pictures; one box
 // for each missing picture.
 void load_channel_images(ui::MainWindowImages& images, const MainWindowGetter& window);
+
+// Reads the main window's animation. Without its file the member is told,
+// the client ends by destroying the main window, and nothing is returned; a
+// file that cannot be decoded gives an animation without frames.
+std::optional<ui::GifAnimation> load_gif_animation(const MainWindowGetter& window);
 
 }  // namespace marvok

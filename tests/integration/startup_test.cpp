@@ -121,6 +121,15 @@ TEST_F(ClientRun, MissingButtonPictureStopsTheClientAfterItsBox) {
   EXPECT_EQ(client_.state().SecondsLeft.load(), kCountdownSeconds);
 }
 
+TEST_F(ClientRun, MissingAnimationIsToldThenEndsTheClient) {
+  remove("electron-animation.gif");
+  EXPECT_EQ(run(), kExitNormal);
+  const std::vector<SeenBox> expected{
+      {QStringLiteral("Marvok System"), QStringLiteral("Il manque un fichier *.gif dans\nl’installation de Marvok\n"
+                                                       "L’application Marvok va\nêtre stopper. Cliquez sur OK\n")}};
+  EXPECT_EQ(boxes_.seen(), expected);
+}
+
 TEST_F(ClientRun, MissingIconsAreNamedByTheirReference) {
   remove("doc_img.bmp");
   remove("synthe_1.bmp");

@@ -1,0 +1,33 @@
+#include "ui/gif_animation.h"
+
+#include <QImageReader>
+#include <QPainter>
+
+namespace marvok::ui {
+
+GifAnimation read_gif_animation(QIODevice& file) {
+  GifAnimation animation;
+  QImageReader reader(&file, "gif");
+  bool first = true;
+  while (animation.frames.size() < kMaxAnimationFrames) {
+    const QImage frame = reader.read();
+    if (frame.isNull()) break;
+    if (first) {
+      // The reader knows a frame's delay once the frame itself is read.
+      const int delay_ms = reader.nextImageDelay();
+      if (delay_ms > 0) animation.frame_period = std::chrono::milliseconds(delay_ms);
+      first = false;
+    }
+    QImage scaled(kAnimationFrameSize, QImage::Format_ARGB32_Premultiplied);
+    scaled.fill(Qt::transparent);
+    {
+      QPainter painter(&scaled);
+      painter.setRenderHint(QPainter::SmoothPixmapTransform);
+      painter.drawImage(QRect(QPoint(0, 0), kAnimationFrameSize), frame);
+    }
+    animation.frames.push_back(std::move(scaled));
+  }
+  return animation;
+}
+
+}  // namespace marvok::ui
