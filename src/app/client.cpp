@@ -34,6 +34,7 @@
 #include "ui/canvas_window.h"
 #include "ui/custom_dialog.h"
 #include "ui/gif_player.h"
+#include "ui/group_list_window.h"
 #include "ui/level_meters.h"
 #include "ui/main_window_layout.h"
 #include "ui/network_window.h"
@@ -77,6 +78,7 @@ Client::~Client() {
   if (workers_) workers_->stop_all();
   network_window_.reset();
   canvas_window_.reset();
+  group_window_.reset();
   animation_.reset();
   panels_.reset();
   supervisor_.reset();
@@ -107,6 +109,9 @@ void Client::wire_commands() {
   ui::MainWindowCommands commands;
   commands.toggle_network_window = [this] {
     if (network_window_) network_window_->toggle();
+  };
+  commands.toggle_group_window = [this] {
+    if (group_window_) group_window_->toggle();
   };
   commands.toggle_picture_window = [this] {
     if (canvas_window_) canvas_window_->toggle();
@@ -283,6 +288,8 @@ int Client::run(QApplication& app) {
         *window_, state_.channel,
         ui::CanvasSource{[this](int group) { return exchange_.download_shared_picture(group); },
                          [this](int group) { upload_shared_picture(group); }});
+    group_window_ = std::make_unique<ui::GroupListWindowToggle>(
+        *window_, members_, [this](std::uint16_t member) { return member_picture(member); });
   }
   wire_commands();
   workers_ = std::make_unique<WorkerThreads>();
@@ -319,6 +326,7 @@ int Client::run(QApplication& app) {
                                state_.devices.SavedMicLevel.load(std::memory_order_relaxed));
   network_window_.reset();
   canvas_window_.reset();
+  group_window_.reset();
   animation_.reset();
   window_ = nullptr;
   window_owner_.reset();

@@ -30,6 +30,7 @@ class WorkerThreads;
 namespace ui {
 class CanvasWindowToggle;
 class GifAnimationPlayer;
+class GroupListWindowToggle;
 class NetworkWindowToggle;
 }  // namespace ui
 
@@ -95,6 +96,7 @@ class Client {
   std::unique_ptr<InactivitySupervisor> supervisor_;
   std::unique_ptr<ui::NetworkWindowToggle> network_window_;
   std::unique_ptr<ui::CanvasWindowToggle> canvas_window_;
+  std::unique_ptr<ui::GroupListWindowToggle> group_window_;
   std::unique_ptr<ui::GifAnimationPlayer> animation_;
   std::unique_ptr<WorkerThreads> workers_;
   // Calls queued for the main thread and the termination request die with it;

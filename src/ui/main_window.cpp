@@ -74,6 +74,7 @@ void MainWindow::paint_frame_if_asked() {
     painter.setClipRegion(frame_to_paint_);
     frame_to_paint_ = QRegion();
     paint_window_frame(painter, state_.display, cross_hover_);
+    if (frame_overlay_) frame_overlay_(painter);
   }
   ++frame_generation_;
   state_.display.ForceRefetch.store(true, std::memory_order_relaxed);

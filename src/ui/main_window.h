@@ -45,6 +45,9 @@ class MainWindow final : public QWidget {
   void set_commands(MainWindowCommands commands) { commands_ = std::move(commands); }
   // Runs when the window is destroyed, whether by the client or by the user.
   void set_destroy_handler(std::function<void()> handler) { on_destroy_ = std::move(handler); }
+  // Drawn over the frame each time the frame is painted, for pictures that
+  // belong to the window's background (the accessory's icon).
+  void set_frame_overlay(std::function<void(QPainter&)> overlay) { frame_overlay_ = std::move(overlay); }
 
   // Hides the window for good and runs the destroy handler once; later calls
   // do nothing. The widget itself stays until its owner deletes it, so a
@@ -111,6 +114,7 @@ class MainWindow final : public QWidget {
   bool space_held_ = false;
   bool destroyed_ = false;
   std::function<void()> on_destroy_;
+  std::function<void(QPainter&)> frame_overlay_;
 };
 
 // The rounded outline of the window: a 550 × 730 rectangle whose corners are
