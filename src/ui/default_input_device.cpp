@@ -1,0 +1,28 @@
+#include "ui/default_input_device.h"
+
+#include <QString>
+
+#include "platform/message_box.h"
+
+namespace marvok::ui {
+
+namespace {
+
+void warn(const QString& text) {
+  platform::show_message_box(nullptr, text, QStringLiteral("Error"), platform::BoxIcon::Warning);
+}
+
+}  // namespace
+
+int describe_default_input_device(platform::DeviceDescription& description, const DefaultInputLookup& lookup) {
+  const std::optional<int> index = lookup.find_index ? lookup.find_index() : std::nullopt;
+  if (!index) {
+    warn(QStringLiteral(u"Impossible de trouver l'index du périphérique !"));
+    return -1;
+  }
+  if (!lookup.describe || lookup.describe(*index, description) != platform::kEndpointOk)
+    warn(QStringLiteral(u"Erreur lors de la récupération du périphérique"));
+  return *index;
+}
+
+}  // namespace marvok::ui

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include "audio/input_device_table.h"
+#include "platform/audio_endpoints.h"
+
+namespace marvok::ui {
+
+// Where the default input's description comes from; the sound server's
+// unless a test says otherwise.
+struct DefaultInputLookup {
+  std::function<std::optional<int>()> find_index = platform::default_capture_endpoint_index;
+  EndpointDescriber describe = platform::describe_capture_endpoint;
+};
+
+// Describes the default capture endpoint into `description` and returns its
+// index among the active ones, or -1. The member is warned, in a box of its
+// own, when it cannot be found or its description cannot be read; the index
+// found is still returned in the latter case.
+int describe_default_input_device(platform::DeviceDescription& description, const DefaultInputLookup& lookup = {});
+
+}  // namespace marvok::ui
