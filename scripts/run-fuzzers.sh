@@ -6,10 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target led_image_file_fuzz wave_file_fuzz relay_datagrams_fuzz web_records_fuzz gif_animation_fuzz
+cmake --build --preset fuzz --target led_image_file_fuzz wave_file_fuzz relay_datagrams_fuzz web_records_fuzz gif_animation_fuzz probe_echo_fuzz
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-for name in led_image_file wave_file relay_datagrams web_records gif_animation; do
+for name in led_image_file wave_file relay_datagrams web_records gif_animation probe_echo; do
   mkdir -p "$scratch/$name"
   echo "== fuzzing $name for ${seconds}s"
   if ! "build/fuzz/tests/fuzz/${name}_fuzz" -max_total_time="$seconds" -print_final_stats=1 \

@@ -16,6 +16,8 @@
 #include "audio/render_worker.h"
 #include "companion/companion_receiver.h"
 #include "platform/audio_devices.h"
+#include "platform/audio_endpoints.h"
+#include "platform/colour_dialog.h"
 #include "platform/file_dialog.h"
 #include "platform/https_session.h"
 #include "platform/instance_lock.h"
@@ -33,11 +35,15 @@
 #include "ui/about_box.h"
 #include "ui/canvas_window.h"
 #include "ui/custom_dialog.h"
+#include "ui/default_input_device.h"
+#include "ui/drawing_helpers.h"
 #include "ui/gif_player.h"
 #include "ui/group_list_window.h"
+#include "ui/input_device_window.h"
 #include "ui/level_meters.h"
 #include "ui/main_window_layout.h"
 #include "ui/network_window.h"
+#include "ui/params_window.h"
 #include "ui/speaker_panel.h"
 #include "ui/text_panels.h"
 #include "ui/window_frame.h"
@@ -75,10 +81,13 @@ Client::Client()
       window_getter_([this] { return window_; }) {}
 
 Client::~Client() {
+  accessory_.reset();
   if (workers_) workers_->stop_all();
   network_window_.reset();
   canvas_window_.reset();
   group_window_.reset();
+  params_window_.reset();
+  input_device_window_.reset();
   animation_.reset();
   panels_.reset();
   supervisor_.reset();
@@ -109,6 +118,9 @@ void Client::wire_commands() {
   ui::MainWindowCommands commands;
   commands.toggle_network_window = [this] {
     if (network_window_) network_window_->toggle();
+  };
+  commands.toggle_params_window = [this] {
+    if (params_window_) params_window_->toggle();
   };
   commands.toggle_group_window = [this] {
     if (group_window_) group_window_->toggle();
@@ -202,6 +214,39 @@ void Client::upload_shared_picture(int group_index) {
   });
 }
 
+void Client::create_tool_windows() {
+  if (!window_) return;
+  input_device_window_ = std::make_unique<ui::InputDeviceWindowToggle>(*window_, state_.devices, [this] {
+    if (params_window_) params_window_->repaint_content();
+  });
+  ui::ParamsServices services;
+  services.describe_default_input = [](platform::DeviceDescription& description) {
+    return ui::describe_default_input_device(description);
+  };
+  services.describe_capture_endpoint = platform::describe_capture_endpoint;
+  services.describe_default_output = platform::describe_default_output_device;
+  services.toggle_input_device_window = [this] {
+    if (input_device_window_) input_device_window_->toggle();
+  };
+  services.post_parameters = [this](std::uint32_t colour) { account_.post_parameters(colour); };
+  services.member_card = [this]() -> const web::MemberCard& { return account_.member_card(); };
+  services.choose_colour = platform::choose_colour;
+  // The new background shows once the frame and the panels over it are painted again.
+  services.repaint_main = [this] {
+    if (window_) window_->request_repaint(window_->rect());
+  };
+  params_window_ =
+      std::make_unique<ui::ParamsWindowToggle>(*window_, state_.display, state_.devices, std::move(services));
+}
+
+void Client::draw_accessory_icon(QPainter& painter) const {
+  if (!accessory_icon_) return;
+  const QImage picture = accessory_icon_->picture();
+  if (!picture.isNull())
+    ui::StretchImage(painter, picture, accessory::kAccessoryIconLeft, accessory::kAccessoryIconTop,
+                     accessory::kAccessoryIconSize, accessory::kAccessoryIconSize);
+}
+
 std::optional<QImage> Client::member_picture(std::uint16_t member) {
   const web::LockedResponse response = web_.download_web_file(web::WebFolder::Users, member, kSmallPictureKind);
   if (response.result == 0) return std::nullopt;
@@ -281,6 +326,7 @@ int Client::run(QApplication& app) {
   set_led(state_.lights.TcpLed, LedColor::Yellow);
   // The companion's socket exists before its receiver starts listening on it.
   companion_.open();
+  create_tool_windows();
   if (window_) {
     network_window_ = std::make_unique<ui::NetworkWindowToggle>(
         *window_, state_.channel, members_, [this](std::uint16_t member) { return member_picture(member); });
@@ -294,6 +340,20 @@ int Client::run(QApplication& app) {
   wire_commands();
   workers_ = std::make_unique<WorkerThreads>();
   start_network_workers();
+  accessory_icon_ = std::make_unique<accessory::AccessoryIcon>(web_, [this](const QImage&) {
+    // Drawn by the window thread, which owns the window, from the kept picture.
+    QMetaObject::invokeMethod(
+        &context_,
+        [this] {
+          if (window_)
+            window_->draw(QRect(accessory::kAccessoryIconLeft, accessory::kAccessoryIconTop,
+                                accessory::kAccessoryIconSize, accessory::kAccessoryIconSize),
+                          [this](QPainter& painter) { draw_accessory_icon(painter); });
+        },
+        Qt::QueuedConnection);
+  });
+  if (window_) window_->set_frame_overlay([this](QPainter& painter) { draw_accessory_icon(painter); });
+  accessory_icon_->show_accessory_state(accessory::AccessoryState::NoAccessory);
   state_.display.ReceivedFormat.store(StreamFormat::None, std::memory_order_relaxed);
   start_audio_worker();
 
@@ -310,6 +370,9 @@ int Client::run(QApplication& app) {
   supervisor_->start();
   state_.display.ForceRefetch.store(false, std::memory_order_relaxed);
   companion_.speak(std::u16string_view(kCompanionGreeting));
+  accessory_ = std::make_unique<accessory::AccessoryMonitor>(
+      state_, [this](accessory::AccessoryState shown) { accessory_icon_->show_accessory_state(shown); });
+  accessory_->start();
   start_render_worker();
 
   const int exit_code = loop_.run(app);
@@ -319,6 +382,7 @@ int Client::run(QApplication& app) {
   if (animation_) animation_->stop();
   supervisor_->stop();
   state_.run.AudioRunning.store(AudioRunState::Stopped, std::memory_order_relaxed);
+  accessory_->stop();
   workers_->stop_all();
   speech_decoder_.destroy();
   if (state_.devices.SavedMicLevelKnown.load(std::memory_order_relaxed))
@@ -327,6 +391,8 @@ int Client::run(QApplication& app) {
   network_window_.reset();
   canvas_window_.reset();
   group_window_.reset();
+  params_window_.reset();
+  input_device_window_.reset();
   animation_.reset();
   window_ = nullptr;
   window_owner_.reset();

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <memory>
 
+#include "accessory/accessory_icon.h"
+#include "accessory/accessory_monitor.h"
 #include "app/message_loop.h"
 #include "app/startup_images.h"
 #include "audio/level_meter.h"
@@ -31,6 +33,8 @@ namespace ui {
 class CanvasWindowToggle;
 class GifAnimationPlayer;
 class GroupListWindowToggle;
+class InputDeviceWindowToggle;
+class ParamsWindowToggle;
 class NetworkWindowToggle;
 }  // namespace ui
 
@@ -72,6 +76,8 @@ class Client {
   void show_speaker_picture(const QImage& picture);
   void show_speaker_card(const web::SpeakerCard& card);
   void upload_shared_picture(int group_index);
+  void create_tool_windows();
+  void draw_accessory_icon(QPainter& painter) const;
 
   platform::InstanceLock instance_;
   SessionState state_;
@@ -97,8 +103,12 @@ class Client {
   std::unique_ptr<ui::NetworkWindowToggle> network_window_;
   std::unique_ptr<ui::CanvasWindowToggle> canvas_window_;
   std::unique_ptr<ui::GroupListWindowToggle> group_window_;
+  std::unique_ptr<ui::InputDeviceWindowToggle> input_device_window_;
+  std::unique_ptr<ui::ParamsWindowToggle> params_window_;
   std::unique_ptr<ui::GifAnimationPlayer> animation_;
   std::unique_ptr<WorkerThreads> workers_;
+  std::unique_ptr<accessory::AccessoryIcon> accessory_icon_;
+  std::unique_ptr<accessory::AccessoryMonitor> accessory_;
   // Calls queued for the main thread and the termination request die with it;
   // declared last, so it goes first.
   QObject context_;

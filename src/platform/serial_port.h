@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace marvok::platform {
+
+// One serial port of the system: the hardware identifier its adapter is
+// known by and the name the port is opened by.
+struct SerialPortEntry {
+  // "USB\VID_0403&PID_6015" for a USB adapter (vendor and product as four
+  // upper-case hex digits); the driver's name, or nothing, for other ports.
+  std::string hardware_id;
+  // The device's name under /dev ("ttyUSB0"); empty when it has none.
+  std::string port_name;
+};
+
+// The serial ports the kernel lists under `class_folder`, sorted by name.
+// Nothing when the folder cannot be read.
+std::optional<std::vector<SerialPortEntry>> list_serial_ports(
+    const std::filesystem::path& class_folder = "/sys/class/tty");
+
+// The device file a port name stands for: "/dev/ttyUSB0", "/dev/pts/3".
+std::string serial_device_path(const std::string& port_name);
+
+// How long a read may wait: at most `interval_ms` between two bytes, and
+// `total_constant_ms` + `total_multiplier_ms` for every byte asked for in all.
+struct SerialReadTimeouts {
+  int interval_ms = 0;
+  int total_multiplier_ms = 0;
+  int total_constant_ms = 0;
+};
+
+// A serial port opened for this process alone at 9600 bit/s, 8 data bits, no
+// parity, one stop bit, in raw mode; the driver's other settings are kept.
+class SerialPort {
+ public:
+  SerialPort() = default;
+  SerialPort(SerialPort&& other) noexcept;
+  SerialPort& operator=(SerialPort&& other) noexcept;
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+  ~SerialPort() { close(); }
+
+  // Nothing when the device cannot be opened, another program holds it, or
+  // it takes no line settings.
+  static std::optional<SerialPort> open(const std::string& device_path, SerialReadTimeouts timeouts);
+
+  bool valid() const { return fd_ >= 0; }
+
+  // Writes every byte; false when the port is gone or takes nothing for a second.
+  bool write(std::span<const std::uint8_t> bytes) const;
+  // Reads up to `buffer.size()` bytes within the read time-outs: the count
+  // read (0 when nothing came), or nothing when the read failed or the line
+  // hung up.
+  std::optional<std::size_t> read(std::span<std::uint8_t> buffer) const;
+
+  void close();
+
+ private:
+  SerialPort(int fd, SerialReadTimeouts timeouts) : fd_(fd), timeouts_(timeouts) {}
+  int fd_ = -1;
+  SerialReadTimeouts timeouts_;
+};
+
+}  // namespace marvok::platform
