@@ -70,7 +70,7 @@ const QString kInactivityNotice = QStringLiteral(
 
 }  // namespace
 
-Client::Client()
+Client::Client(accessory::SerialAccess serial)
     : web_(platform::WebServiceAddress{deployment::kWebHost, static_cast<std::uint16_t>(deployment::kWebPort),
                                        deployment::kWebCaFile},
            state_.lights.HttpsLed),
@@ -78,7 +78,8 @@ Client::Client()
                web::SpeakerDisplay{[this](const QImage& picture) { show_speaker_picture(picture); },
                                    [this](const web::SpeakerCard& card) { show_speaker_card(card); }}),
       exchange_(web_),
-      window_getter_([this] { return window_; }) {}
+      window_getter_([this] { return window_; }),
+      serial_(std::move(serial)) {}
 
 Client::~Client() {
   accessory_.reset();
@@ -371,7 +372,7 @@ int Client::run(QApplication& app) {
   state_.display.ForceRefetch.store(false, std::memory_order_relaxed);
   companion_.speak(std::u16string_view(kCompanionGreeting));
   accessory_ = std::make_unique<accessory::AccessoryMonitor>(
-      state_, [this](accessory::AccessoryState shown) { accessory_icon_->show_accessory_state(shown); });
+      state_, [this](accessory::AccessoryState shown) { accessory_icon_->show_accessory_state(shown); }, serial_);
   accessory_->start();
   start_render_worker();
 

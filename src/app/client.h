@@ -46,7 +46,9 @@ inline constexpr int kExitAlreadyRunning = 1;
 // threads. `main` builds one; tests build a fresh one for each run.
 class Client {
  public:
-  Client();
+  // `serial` is where the accessory is looked for: the system's serial ports
+  // unless a test gives pseudo-terminals.
+  explicit Client(accessory::SerialAccess serial = {});
   ~Client();
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
@@ -108,6 +110,7 @@ class Client {
   std::unique_ptr<ui::GifAnimationPlayer> animation_;
   std::unique_ptr<WorkerThreads> workers_;
   std::unique_ptr<accessory::AccessoryIcon> accessory_icon_;
+  accessory::SerialAccess serial_;
   std::unique_ptr<accessory::AccessoryMonitor> accessory_;
   // Calls queued for the main thread and the termination request die with it;
   // declared last, so it goes first.

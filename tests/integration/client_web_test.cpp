@@ -2,6 +2,8 @@
 // own process on the port and with the authority the client was built for.
 // Runs in a private network, so the port is free.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
@@ -10,14 +12,18 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <array>
+#include <atomic>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "app/client.h"
 #include "app/deployment.h"
 #include "platform/volume_serial.h"
 #include "state/machine_id.h"
 #include "support/box_watcher.h"
+#include "support/pseudo_terminal.h"
 #include "ui/main_window.h"
 
 namespace marvok {
@@ -85,7 +91,11 @@ class ClientWithWebService : public ::testing::Test {
   QString certificates_;
   QString machine_id_;
   QProcess service_;
-  Client client_;
+  // The serial ports the client finds: none unless a test plugs an accessory in.
+  std::vector<platform::SerialPortEntry> serial_ports_;
+  testing::PseudoTerminal accessory_;
+  Client client_{
+      accessory::SerialAccess{[this] { return std::optional(serial_ports_); }, accessory::open_accessory_port}};
   QObject guard_;
   testing::BoxWatcher boxes_;
 };
@@ -125,6 +135,51 @@ TEST_F(ClientWithWebService, AnAccountWithoutParametersIsToldOnce) {
   EXPECT_EQ(boxes_.seen(), expected);
   EXPECT_EQ(client_.state().identity.MemberId.load(), 7);
   EXPECT_EQ(client_.state().display.BackgroundColor.load(), 0u);
+}
+
+TEST_F(ClientWithWebService, TheAccessoryKeysTheTransmitterUntilItIsPulledOut) {
+  ASSERT_EQ(web({"member", "set", "7", "--machine", machine_id_}), 0);
+  start_service();
+  serial_ports_ = {{"USB\\VID_0403&PID_6001", accessory_.port_name()}};
+  // The button is held: every probe comes straight back, until the adapter is pulled out.
+  std::atomic<bool> pull{false};
+  std::jthread button([&](std::stop_token stop) {
+    std::array<char, 64> bytes{};
+    while (!stop.stop_requested()) {
+      if (pull) {
+        accessory_.unplug();
+        return;
+      }
+      pollfd readable{accessory_.far_end(), POLLIN, 0};
+      if (::poll(&readable, 1, 20) <= 0) continue;
+      const ssize_t count = ::read(accessory_.far_end(), bytes.data(), bytes.size());
+      if (count > 0 && ::write(accessory_.far_end(), bytes.data(), static_cast<std::size_t>(count)) < 0) return;
+    }
+  });
+  const auto wait_until = [](const std::function<bool()>& done) {
+    for (int step = 0; step < 100 && !done(); ++step) run_events_for(50);
+    return done();
+  };
+  // The tread of the accessory's icon, at (314, 500) in the window.
+  const auto icon_colour = [this] { return client_.main_window()->surface().pixelColor(328, 511); };
+  bool keyed = false, released = false;
+  QColor held_icon, pulled_icon;
+  EXPECT_EQ(run([&] {
+              keyed = wait_until([&] { return client_.state().talk.is_talking(); });
+              client_.state().SecondsLeft = 100;
+              EXPECT_TRUE(wait_until([&] { return client_.state().SecondsLeft.load() == kCountdownSeconds; }));
+              EXPECT_TRUE(wait_until([&] { return icon_colour() == QColor(210, 30, 30); }));
+              held_icon = icon_colour();
+              pull = true;
+              released = wait_until([&] { return !client_.state().talk.is_talking(); });
+              EXPECT_TRUE(wait_until([&] { return icon_colour() == QColor(20, 20, 20); }));
+              pulled_icon = icon_colour();
+            }),
+            kExitNormal);
+  EXPECT_TRUE(keyed);
+  EXPECT_TRUE(released) << "pulling the adapter out while held releases the transmitter";
+  EXPECT_EQ(held_icon, QColor(210, 30, 30));
+  EXPECT_EQ(pulled_icon, QColor(20, 20, 20));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fcntl.h>
 #include <pty.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -18,6 +19,9 @@ class PseudoTerminal {
     // The near end stays open here too, so the far end works while no port is open.
     if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) == 0 && ::ptsname_r(master_, path, sizeof path) == 0)
       port_name_ = std::string(path).substr(5);  // without "/dev/"
+    // A process the test starts must not keep the far end open: unplugging would then hang up nothing.
+    for (const int end : {master_, slave_})
+      if (end >= 0) ::fcntl(end, F_SETFD, FD_CLOEXEC);
   }
   PseudoTerminal(const PseudoTerminal&) = delete;
   PseudoTerminal& operator=(const PseudoTerminal&) = delete;
