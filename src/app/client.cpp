@@ -355,6 +355,10 @@ int Client::run(QApplication& app) {
   });
   if (window_) window_->set_frame_overlay([this](QPainter& painter) { draw_accessory_icon(painter); });
   accessory_icon_->show_accessory_state(accessory::AccessoryState::NoAccessory);
+  // Its first picture belongs to the window's background, painted with the frame.
+  if (window_)
+    window_->request_repaint(QRect(accessory::kAccessoryIconLeft, accessory::kAccessoryIconTop,
+                                   accessory::kAccessoryIconSize, accessory::kAccessoryIconSize));
   state_.display.ReceivedFormat.store(StreamFormat::None, std::memory_order_relaxed);
   start_audio_worker();
 

@@ -47,10 +47,11 @@ bool grow_step(const QPointer<ParamsWindow>& window, QPoint position, QSize size
   return window && !window->closing();
 }
 
-// Without a desktop session no icon theme is named and every lookup fails:
-// then the first of the usual themes that is installed serves.
+// Without a desktop session no icon theme is named, or only "hicolor", which
+// has no device icons: then the first of the usual full themes installed serves.
 void name_an_installed_theme() {
-  if (!QIcon::themeName().isEmpty()) return;
+  const QString current = QIcon::themeName();
+  if (!current.isEmpty() && current != QLatin1String("hicolor")) return;
   for (const char* theme : {"Adwaita", "hicolor"})
     for (const QString& root : QIcon::themeSearchPaths())
       if (QFileInfo::exists(QDir(root).filePath(QString::fromLatin1(theme) + QStringLiteral("/index.theme")))) {
