@@ -12,13 +12,11 @@ namespace marvok::accessory {
 namespace {
 
 std::string png_of(QColor colour) {
-  QImage picture(40, 40, QImage::Format_RGB32);
+  QImage picture(4, 4, QImage::Format_RGB32);
   picture.fill(colour);
   QByteArray bytes;
   QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  picture.save(&buffer, "PNG");
-  return bytes.toStdString();
+  return buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG") ? bytes.toStdString() : "";
 }
 
 TEST(AccessoryIconTest, FetchesEachChangeOnceAndKeepsThePictureWhenAFetchFails) {
@@ -27,16 +25,15 @@ TEST(AccessoryIconTest, FetchesEachChangeOnceAndKeepsThePictureWhenAFetchFails) 
   std::mutex mutex;  // shared with the server's thread
   std::map<std::string, int> fetches;
   Answer answer = Answer::Png;
-  for (const auto& [path, colour] :
-       {std::pair{"/usb/usb_black.png", Qt::black}, std::pair{"/usb/usb_green.png", Qt::green},
-        std::pair{"/usb/usb_red.png", Qt::red}})
-    server.get(path, [&, name = std::string(path), png = png_of(colour)](const httplib::Request&,
-                                                                         httplib::Response& response) {
-      const std::scoped_lock lock(mutex);
-      ++fetches[name];
-      if (answer == Answer::NotFound) response.status = 404;
-      response.set_content(answer == Answer::NotPng ? "GIF89a........" : png, "image/png");
-    });
+  for (const auto& [name, colour] :
+       {std::pair{"black", Qt::black}, std::pair{"green", Qt::green}, std::pair{"red", Qt::red}})
+    server.get("/usb/usb_" + std::string(name) + ".png",
+               [&, name = std::string(name), png = png_of(colour)](const httplib::Request&, httplib::Response& out) {
+                 const std::scoped_lock lock(mutex);
+                 ++fetches[name];
+                 if (answer == Answer::NotFound) out.status = 404;
+                 out.set_content(answer == Answer::NotPng ? "GIF89a" : png, "image/png");
+               });
   LedCell light;
   web::WebClient web(server.address(), light);
   std::vector<QRgb> drawn;
@@ -48,33 +45,33 @@ TEST(AccessoryIconTest, FetchesEachChangeOnceAndKeepsThePictureWhenAFetchFails) 
   const struct {
     AccessoryState state;
     Answer answer;
-    const char* path;
+    const char* name;
     int fetches;
     std::optional<QRgb> picture;
-    std::vector<QRgb> drawn;
+    std::size_t draws;  // each of the picture then kept
   } steps[] = {
       // The first picture is only kept: the window shows it when it next paints.
-      {NoAccessory, Answer::Png, "/usb/usb_black.png", 1, black, {}},
-      {NoAccessory, Answer::Png, "/usb/usb_black.png", 1, black, {}},
-      {Released, Answer::Png, "/usb/usb_green.png", 1, green, {green}},
-      {Pressed, Answer::NotFound, "/usb/usb_red.png", 1, green, {green}},
-      {Pressed, Answer::Png, "/usb/usb_red.png", 1, green, {green}},
-      {Released, Answer::Png, "/usb/usb_green.png", 2, green, {green, green}},
-      {NoAccessory, Answer::NotPng, "/usb/usb_black.png", 2, std::nullopt, {green, green}},
+      {NoAccessory, Answer::Png, "black", 1, black, 0},
+      {NoAccessory, Answer::Png, "black", 1, black, 0},
+      {Released, Answer::Png, "green", 1, green, 1},
+      {Pressed, Answer::NotFound, "red", 1, green, 1},
+      {Pressed, Answer::Png, "red", 1, green, 1},
+      {Released, Answer::Png, "green", 2, green, 2},
+      {NoAccessory, Answer::NotPng, "black", 2, std::nullopt, 2},
   };
   for (std::size_t i = 0; i < std::size(steps); ++i) {
     SCOPED_TRACE(i);
     const auto& step = steps[i];
-    std::unique_lock lock(mutex);
-    answer = step.answer;
-    lock.unlock();
+    {
+      const std::scoped_lock lock(mutex);
+      answer = step.answer;
+    }
     icon.show_accessory_state(step.state);
-    lock.lock();
-    EXPECT_EQ(fetches[step.path], step.fetches);
-    lock.unlock();
     const QImage picture = icon.picture();
     EXPECT_EQ(picture.isNull() ? std::nullopt : std::optional(picture.pixel(0, 0)), step.picture);
-    EXPECT_EQ(drawn, step.drawn);
+    EXPECT_EQ(drawn, std::vector<QRgb>(step.draws, green));
+    const std::scoped_lock lock(mutex);
+    EXPECT_EQ(fetches[step.name], step.fetches);
   }
 }
 

@@ -24,49 +24,40 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using marvok::testing::PseudoTerminal;
 
-// The accessory on a pseudo-terminal's far end: it echoes while its button
-// is held, answers noise or nothing while it is not, and notes each probe.
-class FakeAccessory {
- public:
-  enum class Button { Released, Pressed, Noisy };
-
-  explicit FakeAccessory(PseudoTerminal& terminal) : terminal_(terminal), thread_([this] { serve(); }) {}
+// The accessory on a pseudo-terminal's far end until it is unplugged: it
+// echoes while its button is held, and notes when each probe arrives.
+struct FakeAccessory {
+  explicit FakeAccessory(PseudoTerminal& far_end) : terminal(far_end) {}
   ~FakeAccessory() { unplug(); }
-  // Pulled out from under whatever the button is doing.
   void unplug() {
-    unplugging_ = true;
-    if (thread_.joinable()) thread_.join();
+    unplugging = true;
+    if (thread.joinable()) thread.join();
   }
-  void set(Button button) { button_ = button; }
-  std::vector<Clock::time_point> probes() const {
-    const std::scoped_lock lock(mutex_);
-    return probes_;
+  std::vector<Clock::time_point> probes() {
+    const std::scoped_lock lock(mutex);
+    return arrivals;
   }
 
- private:
-  void serve() {
+  PseudoTerminal& terminal;
+  std::atomic<TalkValue> button{TalkValue::Released};
+  std::atomic<bool> unplugging{false};
+  std::mutex mutex;
+  std::vector<Clock::time_point> arrivals;
+  std::thread thread{[this] {
     std::array<std::uint8_t, 64> bytes{};
-    for (std::size_t received = 0; !unplugging_;) {
-      pollfd watch{terminal_.far_end(), POLLIN, 0};
+    for (std::size_t received = 0; !unplugging;) {
+      pollfd watch{terminal.far_end(), POLLIN, 0};
       const ssize_t count = ::poll(&watch, 1, 10) == 1 ? ::read(watch.fd, bytes.data(), bytes.size()) : 0;
       if (count <= 0) continue;
       if (received % ProbePattern.size() == 0) {
-        const std::scoped_lock lock(mutex_);
-        probes_.push_back(Clock::now());
+        const std::scoped_lock lock(mutex);
+        arrivals.push_back(Clock::now());
       }
       received += static_cast<std::size_t>(count);
-      if (button_ == Button::Pressed) (void)::write(watch.fd, bytes.data(), static_cast<std::size_t>(count));
-      if (button_ == Button::Noisy) (void)::write(watch.fd, "ABCDEFGH", 8);
+      if (button == TalkValue::Pressed) (void)::write(watch.fd, bytes.data(), static_cast<std::size_t>(count));
     }
-    terminal_.unplug();
-  }
-
-  PseudoTerminal& terminal_;
-  std::atomic<Button> button_{Button::Released};
-  std::atomic<bool> unplugging_{false};
-  mutable std::mutex mutex_;
-  std::vector<Clock::time_point> probes_;
-  std::thread thread_;
+    terminal.unplug();
+  }};
 };
 
 bool wait_for(const std::function<bool()>& condition) {
@@ -75,66 +66,57 @@ bool wait_for(const std::function<bool()>& condition) {
   return true;
 }
 
-// The median time between the probes that arrived from `since` to `until`.
+// The mean time between the probes that arrived from `since` to `until`.
 std::chrono::milliseconds cycle_between(const std::vector<Clock::time_point>& probes, Clock::time_point since,
                                         Clock::time_point until) {
-  std::vector<Clock::duration> gaps;
-  for (std::size_t i = 1; i < probes.size(); ++i)
-    if (probes[i - 1] >= since && probes[i] <= until) gaps.push_back(probes[i] - probes[i - 1]);
-  if (gaps.empty()) return {};
-  std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
-  return std::chrono::duration_cast<std::chrono::milliseconds>(gaps[gaps.size() / 2]);
+  const auto first = std::lower_bound(probes.begin(), probes.end(), since);
+  const auto end = std::upper_bound(first, probes.end(), until);
+  if (end - first < 2) return {};
+  return std::chrono::duration_cast<std::chrono::milliseconds>((*(end - 1) - *first) / (end - first - 1));
 }
 
-// A monitor over the ports a test lists (set before it starts), opening them for real.
-class AccessoryMonitorTest : public ::testing::Test {
- protected:
-  // The states in the order shown, each change once.
+// A monitor over the listed ports, started at once, counting its searches
+// and noting each change of the state it shows.
+struct Watched {
+  explicit Watched(std::vector<platform::SerialPortEntry> listed) : ports(std::move(listed)) { monitor.start(); }
   std::vector<AccessoryState> changes() {
     const std::scoped_lock lock(mutex);
-    std::vector<AccessoryState> all = states;
-    all.erase(std::unique(all.begin(), all.end()), all.end());
-    return all;
-  }
-  SerialAccess listed_ports() {
-    SerialAccess serial;
-    serial.list_ports = [this] {
-      ++searches;
-      return std::optional(ports);
-    };
-    return serial;
+    return shown;
   }
 
-  SessionState state;
   std::vector<platform::SerialPortEntry> ports;
+  SessionState state;
   std::atomic<int> searches = 0;
   std::mutex mutex;
-  std::vector<AccessoryState> states;
+  std::vector<AccessoryState> shown;
   AccessoryMonitor monitor{state,
-                           [this](AccessoryState shown) {
+                           [this](AccessoryState now) {
                              const std::scoped_lock lock(mutex);
-                             states.push_back(shown);
+                             if (shown.empty() || shown.back() != now) shown.push_back(now);
                            },
-                           listed_ports()};
+                           {[this] {
+                             ++searches;
+                             return std::optional(ports);
+                           }}};
 };
 
-TEST_F(AccessoryMonitorTest, FollowsTheButtonAndReleasesItWhenTheAdapterIsPulled) {
+TEST(AccessoryMonitorTest, FollowsTheButtonAndReleasesItWhenTheAdapterIsPulled) {
   PseudoTerminal terminal;
-  PseudoTerminal other;
+  PseudoTerminal silent;
   FakeAccessory accessory(terminal);
-  FakeAccessory bystander(other);
-  ports = {{"USB\\vid_0403&pid_6015", other.port_name()},
-           {"USB\\VID_0403&PID_6015", ""},
-           {"USB\\VID_0403&PID_6015", terminal.port_name()},
-           {"USB\\VID_10C4&PID_EA60", other.port_name()}};
-  const auto pedal_is = [this](TalkValue value) { return [this, value] { return state.talk.pedal() == value; }; };
-  monitor.start();
-  ASSERT_TRUE(wait_for([&] { return !changes().empty(); }));
+  // Only the first adapter listed with a port name is served: the silent line would never show a press.
+  Watched watched({{"USB\\vid_0403&pid_6015", silent.port_name()},
+                   {"USB\\VID_0403&PID_6015", ""},
+                   {"USB\\VID_0403&PID_6015", terminal.port_name()},
+                   {"USB\\VID_10C4&PID_EA60", silent.port_name()}});
+  SessionState& state = watched.state;
+  const auto pedal_becomes = [&](TalkValue value) { return wait_for([&] { return state.talk.pedal() == value; }); };
+  ASSERT_TRUE(wait_for([&] { return !watched.changes().empty(); }));
   const auto released_at = Clock::now();
   std::this_thread::sleep_for(2s);
 
-  accessory.set(FakeAccessory::Button::Pressed);
-  ASSERT_TRUE(wait_for(pedal_is(TalkValue::Pressed)));
+  accessory.button = TalkValue::Pressed;
+  ASSERT_TRUE(pedal_becomes(TalkValue::Pressed));
   const auto pressed_at = Clock::now();
   state.SecondsLeft = 7;
   EXPECT_TRUE(wait_for([&] { return state.SecondsLeft.load() == kCountdownSeconds; })) << "at every cycle";
@@ -149,44 +131,35 @@ TEST_F(AccessoryMonitorTest, FollowsTheButtonAndReleasesItWhenTheAdapterIsPulled
   EXPECT_GE(pressed_cycle, 200ms);
   EXPECT_LT(pressed_cycle, released_cycle);
 
-  accessory.set(FakeAccessory::Button::Noisy);
-  ASSERT_TRUE(wait_for(pedal_is(TalkValue::Released)));
-  accessory.set(FakeAccessory::Button::Pressed);
-  ASSERT_TRUE(wait_for(pedal_is(TalkValue::Pressed)));
+  accessory.button = TalkValue::Released;
+  ASSERT_TRUE(pedal_becomes(TalkValue::Released));
+  accessory.button = TalkValue::Pressed;
+  ASSERT_TRUE(pedal_becomes(TalkValue::Pressed));
   accessory.unplug();
-  ASSERT_TRUE(wait_for([&] { return changes().back() == AccessoryState::NoAccessory; }));
+  ASSERT_TRUE(wait_for([&] { return watched.changes().back() == AccessoryState::NoAccessory; }));
   EXPECT_EQ(state.talk.pedal(), TalkValue::Released) << "a pulled adapter must not keep the client transmitting";
   using enum AccessoryState;
-  EXPECT_EQ(changes(), (std::vector{Released, Pressed, Released, Pressed, NoAccessory}));
-  EXPECT_TRUE(bystander.probes().empty()) << "only the first adapter listed with a port name is served";
+  EXPECT_EQ(watched.changes(), (std::vector{Released, Pressed, Released, Pressed, NoAccessory}));
 
   const auto stopping = Clock::now();
-  monitor.stop();
+  watched.monitor.stop();
   EXPECT_LT(Clock::now() - stopping, 300ms) << "the pause notices a stop within 100 ms";
 }
 
-TEST_F(AccessoryMonitorTest, APortHeldByAnotherProgramIsSearchedForAgainAfterOnePollPeriod) {
+TEST(AccessoryMonitorTest, SearchesAgainAfterOnePollPeriodWhileAnotherProgramHoldsThePort) {
   PseudoTerminal terminal;
   std::optional<platform::SerialPort> holder = open_accessory_port(terminal.port_name());
   ASSERT_TRUE(holder);
-  ports = {{"USB\\VID_067B&PID_2303", terminal.port_name()}};
-  monitor.start();
+  Watched held({{"USB\\VID_067B&PID_2303", terminal.port_name()}});
+  Watched without_adapter({platform::SerialPortEntry{"serial8250", "ttyS0"}});
   std::this_thread::sleep_for(1100ms);
-  // Without the two-second pause, but without spinning either.
-  EXPECT_GE(searches, 4);
-  EXPECT_LE(searches, 7);
-  EXPECT_TRUE(changes().empty());
+  // Without the two-second pause that follows a search finding no adapter, but without spinning either.
+  EXPECT_GE(held.searches, 4);
+  EXPECT_LE(held.searches, 7);
+  EXPECT_EQ(without_adapter.searches, 1);
+  EXPECT_TRUE(held.changes().empty());
   holder.reset();
-  EXPECT_TRUE(wait_for([&] { return changes() == std::vector{AccessoryState::Released}; }));
-  monitor.stop();
-}
-
-TEST_F(AccessoryMonitorTest, WithoutAnAdapterItSearchesEveryTwoSeconds) {
-  ports = {{"serial8250", "ttyS0"}};
-  monitor.start();
-  std::this_thread::sleep_for(500ms);
-  EXPECT_EQ(searches, 1);
-  EXPECT_TRUE(changes().empty());
+  EXPECT_TRUE(wait_for([&] { return held.changes() == std::vector{AccessoryState::Released}; }));
 }
 
 }  // namespace
