@@ -63,6 +63,8 @@ const QString kAnotherInstanceText = QStringLiteral(
 const QString kParamsNotFoundText =
     QStringLiteral("Aucun paramètre n'a été trouvé sur votre compte\nles paramètres par défaut seront utilisés.");
 constexpr int kSmallPictureKind = 1;
+constexpr QRect kAccessoryIconArea(accessory::kAccessoryIconLeft, accessory::kAccessoryIconTop,
+                                   accessory::kAccessoryIconSize, accessory::kAccessoryIconSize);
 
 const QString kInactivityNotice = QStringLiteral(
     "Le délais d'utilisation sans activité est terminé\nLe superviseur va maintenant fermer\n"
@@ -244,8 +246,8 @@ void Client::draw_accessory_icon(QPainter& painter) const {
   if (!accessory_icon_) return;
   const QImage picture = accessory_icon_->picture();
   if (!picture.isNull())
-    ui::StretchImage(painter, picture, accessory::kAccessoryIconLeft, accessory::kAccessoryIconTop,
-                     accessory::kAccessoryIconSize, accessory::kAccessoryIconSize);
+    ui::StretchImage(painter, picture, kAccessoryIconArea.x(), kAccessoryIconArea.y(), kAccessoryIconArea.width(),
+                     kAccessoryIconArea.height());
 }
 
 std::optional<QImage> Client::member_picture(std::uint16_t member) {
@@ -346,19 +348,14 @@ int Client::run(QApplication& app) {
     QMetaObject::invokeMethod(
         &context_,
         [this] {
-          if (window_)
-            window_->draw(QRect(accessory::kAccessoryIconLeft, accessory::kAccessoryIconTop,
-                                accessory::kAccessoryIconSize, accessory::kAccessoryIconSize),
-                          [this](QPainter& painter) { draw_accessory_icon(painter); });
+          if (window_) window_->draw(kAccessoryIconArea, [this](QPainter& painter) { draw_accessory_icon(painter); });
         },
         Qt::QueuedConnection);
   });
   if (window_) window_->set_frame_overlay([this](QPainter& painter) { draw_accessory_icon(painter); });
   accessory_icon_->show_accessory_state(accessory::AccessoryState::NoAccessory);
   // Its first picture belongs to the window's background, painted with the frame.
-  if (window_)
-    window_->request_repaint(QRect(accessory::kAccessoryIconLeft, accessory::kAccessoryIconTop,
-                                   accessory::kAccessoryIconSize, accessory::kAccessoryIconSize));
+  if (window_) window_->request_repaint(kAccessoryIconArea);
   state_.display.ReceivedFormat.store(StreamFormat::None, std::memory_order_relaxed);
   start_audio_worker();
 
