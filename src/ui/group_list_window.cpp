@@ -13,6 +13,7 @@
 
 #include "relay/member_table.h"
 #include "ui/text_drawing.h"
+#include "ui/window_growth.h"
 
 namespace marvok::ui {
 
@@ -34,24 +35,6 @@ constexpr int kSecondMs = 1000;
 // The widening stops at 646 and adds 20, so the window ends 666 wide.
 constexpr int kGrownWidthBeforeFrame = 646;
 constexpr int kFrameAllowance = 20;
-
-// Lets the application run for `pause`, so the member can still use the main
-// window while this one grows.
-void pause_with_events(std::chrono::milliseconds pause) {
-  QEventLoop loop;
-  QTimer::singleShot(pause, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
-// One step of the opening growth. False once the window has gone meanwhile:
-// closed by a second toggle, by its close box or with the main window.
-bool grow_step(const QPointer<GroupListWindow>& window, QPoint position, QSize size, std::chrono::milliseconds pause) {
-  window->move(position);
-  window->resize(size);
-  window->repaint();
-  pause_with_events(pause);
-  return window && !window->closing();
-}
 
 QFont segoe_font(int pixels) {
   QFont font(QStringLiteral("Segoe UI"));

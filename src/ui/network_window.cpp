@@ -10,6 +10,7 @@
 
 #include "relay/member_table.h"
 #include "state/session_state.h"
+#include "ui/window_growth.h"
 
 namespace marvok::ui {
 
@@ -24,24 +25,6 @@ constexpr int kColumnStep = 71;
 constexpr int kRowStep = 88;
 constexpr int kLastColumnX = 290;
 constexpr int kSecondMs = 1000;
-
-// Lets the application run for `pause`, so the member can still use the main
-// window while this one grows.
-void pause_with_events(std::chrono::milliseconds pause) {
-  QEventLoop loop;
-  QTimer::singleShot(pause, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
-// One step of the opening growth. False once the window has gone meanwhile:
-// closed by a second toggle, by its close box or with the main window.
-bool grow_step(const QPointer<NetworkWindow>& window, QPoint position, QSize size, std::chrono::milliseconds pause) {
-  window->move(position);
-  window->resize(size);
-  window->repaint();
-  pause_with_events(pause);
-  return window && !window->closing();
-}
 
 }  // namespace
 

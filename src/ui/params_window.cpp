@@ -17,6 +17,7 @@
 #include "state/session_state.h"
 #include "ui/colorref.h"
 #include "ui/drawing_helpers.h"
+#include "ui/window_growth.h"
 #include "web/xml_record.h"
 
 namespace marvok::ui {
@@ -28,24 +29,6 @@ constexpr int kIconSize = 64;
 constexpr int kGrowthStep = 10;
 constexpr int kFirstStageEnd = 200;
 constexpr int kSecondStageEnd = 450;
-
-// Lets the application run for `pause`, so the member can still use the main
-// window while this one grows.
-void pause_with_events(std::chrono::milliseconds pause) {
-  QEventLoop loop;
-  QTimer::singleShot(pause, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
-// One step of the opening growth. False once the window has gone meanwhile:
-// closed by a second toggle, by its close box or with the main window.
-bool grow_step(const QPointer<ParamsWindow>& window, QPoint position, QSize size, std::chrono::milliseconds pause) {
-  window->move(position);
-  window->resize(size);
-  window->repaint();
-  pause_with_events(pause);
-  return window && !window->closing();
-}
 
 // Without a desktop session no icon theme is named, or only "hicolor", which
 // has no device icons: then the first of the usual full themes installed serves.
