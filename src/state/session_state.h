@@ -19,7 +19,9 @@ inline constexpr char16_t kWelcomeText[] = u"Bienvenue sur le réseau Marvok de 
 inline constexpr std::uint16_t kPlaceholderMemberId = 0;
 
 inline constexpr std::int32_t kFirstChannelPort = 30000;
-inline constexpr std::int32_t kCountdownSeconds = 4500;
+// The inactivity count's full length. It is defined alone in its own file so
+// that a test build of the client can link a shorter one in its place.
+extern const std::int32_t kCountdownSeconds;
 inline constexpr int kInputDeviceSlots = 15;
 
 // The member number as it travels in relay datagrams: both bytes, written together.
