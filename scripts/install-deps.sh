@@ -13,7 +13,12 @@ packages=(
   fonts-liberation
   espeak-ng libespeak-ng-dev sox
 )
-if [[ "${1:-}" == "--with-fuzzing" ]]; then packages+=(clang libclang-rt-14-dev); fi
+case "${1:-}" in
+  --with-fuzzing) packages+=(clang libclang-rt-14-dev) ;;
+  # The Debian package: dpkg-shlibdeps finds its library dependencies, lintian
+  # and desktop-file-validate check it.
+  --with-packaging) packages+=(dpkg-dev lintian desktop-file-utils) ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
