@@ -29,7 +29,7 @@ cmake -S . -B "$build" -G Ninja \
   "-DCMAKE_EXE_LINKER_FLAGS=$linker_flags" >/dev/null
 # Without the tests, the default target is what the package holds: the
 # programs, their libraries, the resources and the documents.
-flock /tmp/marvok-build.lock cmake --build "$build"
+cmake --build "$build"
 (cd "$build" && cpack -G DEB >/dev/null)
 
 version=$(sed -n 's/^project(marvok VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
