@@ -26,8 +26,10 @@ std::unique_ptr<SpeechSynthesizer> SpeechSynthesizer::open(const std::string& vo
     error = "the speech engine is already in use";
     return nullptr;
   }
-  // Without DONT_EXIT the engine ends the whole process when its data is missing.
-  const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, kPieceMs, nullptr, espeakINITIALIZE_DONT_EXIT);
+  // The engine is loaded once and kept for the life of the process: after a
+  // terminate, a second load hangs in its next terminate. Without DONT_EXIT
+  // the engine ends the whole process when its data is missing.
+  static const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, kPieceMs, nullptr, espeakINITIALIZE_DONT_EXIT);
   if (rate <= 0) {
     error = "eSpeak NG could not load its data (is espeak-ng-data installed?)";
     engine_in_use = false;
@@ -35,7 +37,6 @@ std::unique_ptr<SpeechSynthesizer> SpeechSynthesizer::open(const std::string& vo
   }
   if (espeak_SetVoiceByName(voice.c_str()) != EE_OK) {
     error = "eSpeak NG has no voice \"" + voice + "\"";
-    espeak_Terminate();
     engine_in_use = false;
     return nullptr;
   }
@@ -43,10 +44,7 @@ std::unique_ptr<SpeechSynthesizer> SpeechSynthesizer::open(const std::string& vo
   return std::unique_ptr<SpeechSynthesizer>(new SpeechSynthesizer(rate));
 }
 
-SpeechSynthesizer::~SpeechSynthesizer() {
-  espeak_Terminate();
-  engine_in_use = false;
-}
+SpeechSynthesizer::~SpeechSynthesizer() { engine_in_use = false; }
 
 bool SpeechSynthesizer::speak(std::string_view utf8_text, const SampleSink& sink) {
   const std::string text(utf8_text);  // the engine wants a terminated string

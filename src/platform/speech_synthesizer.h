@@ -11,7 +11,7 @@ namespace marvok::platform {
 
 // French speech from eSpeak NG, made as 16-bit mono samples. The engine keeps
 // process-wide state, so one synthesizer may exist at a time and it must be
-// used from one thread.
+// used from one thread; the engine stays loaded after the first.
 class SpeechSynthesizer {
  public:
   // Receives each piece of speech as it is made; false stops the sentence.
