@@ -20,10 +20,13 @@
 
 #include "app/client.h"
 #include "app/deployment.h"
+#include "platform/udp_socket.h"
 #include "platform/volume_serial.h"
+#include "relay/channels.h"
 #include "state/machine_id.h"
 #include "support/box_watcher.h"
 #include "support/pseudo_terminal.h"
+#include "support/sound_probe.h"
 #include "ui/main_window.h"
 
 namespace marvok {
@@ -180,6 +183,148 @@ TEST_F(ClientWithWebService, TheAccessoryKeysTheTransmitterUntilItIsPulledOut) {
   EXPECT_TRUE(released) << "pulling the adapter out while held releases the transmitter";
   EXPECT_EQ(held_icon, QColor(210, 30, 30));
   EXPECT_EQ(pulled_icon, QColor(20, 20, 20));
+}
+
+// The whole local network: the client in this process, the web service, the
+// relay and the demo member as processes, and a scripted speech companion.
+class ClientOnLocalNetwork : public ClientWithWebService {
+ protected:
+  static constexpr int kDemoMember = 9;
+  static constexpr int kOwnMember = 7;
+
+  void SetUp() override {
+    ClientWithWebService::SetUp();
+    if (IsSkipped()) return;
+    QImage picture(60, 80, QImage::Format_RGB32);
+    picture.fill(QColor(0, 0, 220));
+    ASSERT_TRUE(picture.save(data_.filePath("demo.png")));
+    ASSERT_EQ(web({"member", "set", QString::number(kOwnMember), "--machine", machine_id_, "--name", "André"}), 0);
+    ASSERT_EQ(web({"member", "set", QString::number(kDemoMember), "--machine", "7000000000000007", "--name", "Démo",
+                   "--picture", data_.filePath("demo.png")}),
+              0);
+    start_service();
+    relay_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    relay_.start(QStringLiteral(MARVOK_RELAY_EXECUTABLE), {"--address", "127.0.0.1"});
+    ASSERT_TRUE(relay_.waitForStarted(5000));
+    std::optional<platform::UdpSocket> companion = platform::UdpSocket::open_bound({0x7F000001, 5555});
+    ASSERT_TRUE(companion) << "the scripted companion's port";
+    companion_ = std::move(*companion);
+  }
+
+  void TearDown() override {
+    for (QProcess* process : {&demo_, &relay_}) {
+      if (process->state() == QProcess::NotRunning) continue;
+      process->terminate();
+      process->waitForFinished(5000);
+    }
+    ClientWithWebService::TearDown();
+  }
+
+  void start_demo(QStringList arguments) {
+    arguments << "--machine"
+              << "7000000000000007";
+    demo_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    demo_.start(QStringLiteral(MARVOK_DEMO_EXECUTABLE), arguments);
+    ASSERT_TRUE(demo_.waitForStarted(5000));
+  }
+
+  // What the demo member printed so far, read on the window thread.
+  QString demo_output() {
+    demo_says_ += QString::fromUtf8(demo_.readAllStandardOutput());
+    return demo_says_;
+  }
+
+  // Asks `done` until it says yes, at most `ms` long; it is asked once more
+  // only after events have run, so it may consume what it looks at.
+  static bool wait_until(const std::function<bool()>& done, int ms = 10000) {
+    for (int step = 0; step < ms / 50; ++step) {
+      if (done()) return true;
+      run_events_for(50);
+    }
+    return done();
+  }
+
+  QProcess relay_, demo_;
+  QString demo_says_;
+  platform::UdpSocket companion_;
+};
+
+// Tone in, tone out: over the 10 ms windows that hold sound, the signal
+// crosses zero at twice the frequency sent, within a few percent. Windows of
+// silence (the sound's ends, a late block) are left out.
+void expect_tone(const std::vector<std::int16_t>& samples, double frequency_hz) {
+  constexpr std::size_t kWindow = 80;
+  std::size_t crossings = 0, loud_windows = 0;
+  for (std::size_t start = 0; start + kWindow <= samples.size(); start += kWindow) {
+    const std::vector<std::int16_t> window(samples.begin() + static_cast<std::ptrdiff_t>(start),
+                                           samples.begin() + static_cast<std::ptrdiff_t>(start + kWindow));
+    if (testing::peak(window) < 1000) continue;
+    ++loud_windows;
+    for (std::size_t i = 1; i < window.size(); ++i) crossings += (window[i - 1] < 0) != (window[i] < 0);
+  }
+  ASSERT_GT(loud_windows, 100u) << "less than a second of sound";
+  const double rate = static_cast<double>(crossings) * 8000.0 / static_cast<double>(loud_windows * kWindow);
+  EXPECT_NEAR(rate, 2 * frequency_hz, 0.05 * frequency_hz);
+}
+
+TEST_F(ClientOnLocalNetwork, HearsShowsAndListsTheDemoMemberThenChangesChannel) {
+  const QString tone = data_.filePath("tone.wav");
+  testing::write_tone_wave(tone.toStdString(), 600.0, std::chrono::seconds(4));
+  start_demo({"--sound", tone});
+  std::vector<std::int16_t> heard;
+  QImage while_speaking;
+  std::array<std::int32_t, 2> listed_first{};
+  EXPECT_EQ(run([&] {
+              ASSERT_TRUE(wait_until([&] { return demo_output().contains("speaking"); }, 20000))
+                  << demo_says_.toStdString();
+              std::jthread ear([&] { heard = testing::record("spk.monitor", std::chrono::milliseconds(3000)); });
+              EXPECT_TRUE(wait_until([&] { return client_.state().channel.SpeakerId.load() == kDemoMember; }));
+              run_events_for(2000);  // the speaker poll fetches the picture and card
+              while_speaking = client_.main_window()->surface();
+              const relay::MemberTable& members = client_.members();
+              EXPECT_TRUE(wait_until([&] { return members.ChannelMemberCounts[0].load() == 2; }));
+              listed_first = {members.ChannelMembers[0][0].load(), members.ChannelMembers[0][1].load()};
+              relay::select_channel(client_.state().channel, 1);
+              // The relay lists only the channel the client is in: channel 1 now holds the client alone.
+              EXPECT_TRUE(wait_until([&] {
+                return members.ChannelMemberCounts[1].load() == 1 && members.ChannelMembers[1][0].load() == kOwnMember;
+              }));
+              EXPECT_TRUE(wait_until([&] { return client_.state().channel.ChannelMemberCount.load() == 1; }));
+            }),
+            kExitNormal);
+  expect_tone(heard, 600.0);
+  std::sort(listed_first.begin(), listed_first.end());
+  EXPECT_EQ(listed_first, (std::array<std::int32_t, 2>{kOwnMember, kDemoMember}));
+  ASSERT_FALSE(while_speaking.isNull());
+  EXPECT_EQ(while_speaking.pixelColor(40, 400), QColor(0, 0, 220)) << "the demo member's picture";
+}
+
+TEST_F(ClientOnLocalNetwork, MicrophoneToneKeyedByTheCompanionReachesTheDemoMember) {
+  const QString record = data_.filePath("heard.wav");
+  start_demo({"--record", record, "--pause", "3600"});
+  testing::ToneFeeder microphone("mic", 1000.0);
+  ASSERT_TRUE(microphone.running());
+  EXPECT_EQ(run([&] {
+              // The client greets the companion at start-up; the companion answers where the greeting came from.
+              std::array<std::uint8_t, 1024> greeting{};
+              platform::Endpoint client_link{};
+              ASSERT_TRUE(wait_until([&] {
+                const auto received = companion_.receive(greeting);
+                if (received) client_link = received->from;
+                return received.has_value();
+              }));
+              ASSERT_TRUE(wait_until([&] { return demo_output().contains("member"); }));
+              companion_.send_to(std::array<std::uint8_t, 1>{'T'}, client_link);
+              EXPECT_TRUE(wait_until([&] { return client_.state().talk.is_talking(); }));
+              run_events_for(3000);
+              companion_.send_to(std::array<std::uint8_t, 1>{'R'}, client_link);
+              EXPECT_TRUE(wait_until([&] { return !client_.state().talk.is_talking(); }));
+            }),
+            kExitNormal);
+  demo_.terminate();
+  ASSERT_TRUE(demo_.waitForFinished(5000));
+  const std::vector<std::int16_t> left = testing::read_wave_left_channel(record.toStdString());
+  expect_tone(left, 1000.0);
 }
 
 }  // namespace

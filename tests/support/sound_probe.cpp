@@ -5,6 +5,10 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "state/wave_file.h"
 
 namespace marvok::testing {
 
@@ -69,6 +73,39 @@ std::int16_t peak(const std::vector<std::int16_t>& samples) {
   int loudest = 0;
   for (std::int16_t s : samples) loudest = std::max(loudest, std::abs(static_cast<int>(s)));
   return static_cast<std::int16_t>(std::min(loudest, 32767));
+}
+
+}  // namespace marvok::testing
+
+namespace marvok::testing {
+
+void write_tone_wave(const std::string& path, double frequency_hz, std::chrono::milliseconds duration) {
+  const auto frames = static_cast<std::uint32_t>(8 * duration.count());
+  std::vector<std::uint8_t> file;
+  const auto put = [&file](std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) file.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  };
+  const auto tag = [&file](const char* text) { file.insert(file.end(), text, text + 4); };
+  tag("RIFF"), put(36 + 2 * frames, 4), tag("WAVE");
+  tag("fmt "), put(16, 4), put(1, 2), put(1, 2), put(8000, 4), put(16000, 4), put(2, 2), put(16, 2);
+  tag("data"), put(2 * frames, 4);
+  for (std::uint32_t n = 0; n < frames; ++n)
+    put(static_cast<std::uint16_t>(static_cast<std::int16_t>(16000 * std::sin(2 * M_PI * frequency_hz * n / 8000.0))),
+        2);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+}
+
+std::vector<std::int16_t> read_wave_left_channel(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::optional<WaveSound> sound = parse_wave_file(file);
+  if (!sound || sound->bits_per_sample != 16 || sound->channels == 0) return {};
+  std::vector<std::int16_t> left;
+  const std::size_t frame_bytes = 2u * sound->channels;
+  for (std::size_t at = 0; at + frame_bytes <= sound->samples.size(); at += frame_bytes)
+    left.push_back(static_cast<std::int16_t>(sound->samples[at] | (sound->samples[at + 1] << 8)));
+  return left;
 }
 
 }  // namespace marvok::testing

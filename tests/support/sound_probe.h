@@ -29,4 +29,9 @@ std::vector<std::int16_t> record(const std::string& source, std::chrono::millise
 double zero_crossing_rate(const std::vector<std::int16_t>& samples, int rate);
 std::int16_t peak(const std::vector<std::int16_t>& samples);
 
+// A mono 16-bit wave file at 8000 frames per second holding a sine.
+void write_tone_wave(const std::string& path, double frequency_hz, std::chrono::milliseconds duration);
+// The first channel of a 16-bit wave file; empty when it cannot be read.
+std::vector<std::int16_t> read_wave_left_channel(const std::string& path);
+
 }  // namespace marvok::testing
