@@ -17,13 +17,15 @@ cmake --build --preset default --target marvok talksrv marvok-relay marvok-web m
 source scripts/services.sh
 build=$PWD/build/default
 web_dir=$build/web-service
-demo_machine=7000000007
+demo_machine=7000000000000007  # the demo member's own machine identifier
 client=
 stop_all() {
   trap - INT TERM
   if [[ -n "$client" ]]; then
-    kill -INT "$client" 2>/dev/null || true
-    wait "$client" 2>/dev/null || true
+    # The client closes in order on SIGTERM; the display and sound server it
+    # uses are stopped only once it has gone.
+    kill -TERM "$client" 2>/dev/null || true
+    wait_for 10 bash -c "! kill -0 $client" || kill -KILL "$client" 2>/dev/null || true
   fi
   stop_services
 }
@@ -71,12 +73,18 @@ else
   started_note "the relay server marvok-relay on 127.0.0.1, channels on ports 30000-30010 and 31000-31010"
 fi
 
-if listening -u 5555; then
-  echo "A speech companion already listens on port 5555"
-else
-  run_logged talksrv "$build/src/talksrv"
-  started_note "the speech companion talksrv (hold Pause, or its window's button, to talk)"
-fi
+start_companion() {
+  if listening -u 5555; then
+    echo "A speech companion already listens on port 5555"
+  else
+    run_logged talksrv "$build/src/talksrv"
+    started_note "the speech companion talksrv (hold Pause, or its window's button, to talk)"
+  fi
+}
+# On a virtual display the companion starts after the demo member's first
+# sentence, so that the sound heard is the client's alone.
+((headless)) || start_companion
+watch=$headless
 
 if pgrep -x marvok >/dev/null; then
   echo "A client already runs here: it is left as it is"
@@ -91,9 +99,9 @@ fi
 demo_log=$MARVOK_SERVICE_DIR/demo.log
 if pgrep -x marvok-demo >/dev/null; then
   echo "A demo member already runs here"
-  headless=0  # its speech cannot be watched from here
+  watch=0  # its speech cannot be watched from here
 else
-  run_logged demo "$build/servers/demo/marvok-demo" --machine "$demo_machine"
+  run_logged demo "$build/servers/demo/marvok-demo"
   started_note "the demo member marvok-demo on channel 0"
 fi
 
@@ -133,8 +141,9 @@ report_first_sentence() {
   echo "  the window while the demo member spoke: $shot"
 }
 
-if ((headless)) && [[ -n "$client" ]]; then
-  report_first_sentence || true
+if ((headless)); then
+  if ((watch)) && [[ -n "$client" ]]; then report_first_sentence || true; fi
+  start_companion
 fi
 echo "Press Ctrl-C to stop what was started."
 if [[ -n "$client" ]]; then
