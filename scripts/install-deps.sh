@@ -11,7 +11,7 @@ packages=(
   libgtest-dev
   xvfb xauth xdotool imagemagick x11-utils
   fonts-liberation
-  espeak-ng libespeak-ng-dev sox
+  espeak-ng libespeak-ng-dev sox libx11-dev dbus-daemon
 )
 case "${1:-}" in
   --with-fuzzing) packages+=(clang libclang-rt-14-dev) ;;
