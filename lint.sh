@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
 # Checks which source folders include which, checks formatting and runs
-# clang-tidy over the project's own sources. Needs a configured build
-# (./test.sh or cmake --preset default) for the compile commands. Exits
-# non-zero on any finding.
+# clang-tidy over the project's own sources. Exits non-zero on any finding.
+#   ./lint.sh                      clang-tidy over every unit
+#   ./lint.sh --changed-since REF  clang-tidy over the units changed since REF,
+#                                  and those whose header changed
+# The compile commands come from build/default, or from the configured build
+# named by MARVOK_LINT_BUILD (CI uses the sanitizer build ./test.sh made).
 set -euo pipefail
 cd "$(dirname "$0")"
+
+since=""
+if [[ ${1:-} == --changed-since ]]; then
+  since=${2:?"--changed-since needs a commit"}
+fi
 
 # Reported first, but the other checks still run.
 include_order=0
 scripts/check-include-order.sh || include_order=1
 
-build=build/default
+build=${MARVOK_LINT_BUILD:-build/default}
 [[ -f $build/compile_commands.json ]] || cmake --preset default >/dev/null
 
 mapfile -t sources < <(git ls-files '*.cpp' '*.h')
@@ -18,7 +26,13 @@ echo "clang-format: ${#sources[@]} files"
 clang-format --dry-run --Werror "${sources[@]}"
 
 mapfile -t units < <(git ls-files 'src/*.cpp' 'servers/*.cpp' 'tests/*.cpp' 'resources/*.cpp' | grep -v '^tests/fuzz/')
+if [[ -n $since ]]; then
+  # A changed header is checked through the unit of the same name.
+  mapfile -t changed < <(git diff --name-only "$since" HEAD -- '*.cpp' '*.h' | sed 's/\.h$/.cpp/' | sort -u)
+  mapfile -t units < <(comm -12 <(printf '%s\n' "${units[@]}" | sort) <(printf '%s\n' "${changed[@]}"))
+fi
 echo "clang-tidy: ${#units[@]} files"
+((${#units[@]} > 0)) || exit "$include_order"
 # Generated headers (moc, deployment values) must exist before tidy reads the units.
 cmake --build "$build" >/dev/null
 printf '%s\n' "${units[@]}" | xargs -P "$(nproc)" -n 4 clang-tidy -p "$build" --quiet 2>/dev/null
