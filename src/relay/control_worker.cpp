@@ -1,17 +1,11 @@
 #include "relay/control_worker.h"
 
+#include <algorithm>
 #include <chrono>
 
-#include "platform/worker_threads.h"
 #include "state/session_state.h"
 
 namespace marvok::relay {
-
-namespace {
-
-using std::chrono::milliseconds;
-
-}  // namespace
 
 void ControlWorker::send_list_request(int voice_port) {
   session_.ControlSocket.send_to(std::span(buffer_.data(), write_list_request(buffer_)),
@@ -61,22 +55,54 @@ void ControlWorker::store_member_list(const MemberList& list) {
                                                                     std::memory_order_relaxed);
 }
 
-void run_control_worker(std::stop_token stop, const RelaySession& session, ControlWorker& worker) {
+namespace {
+
+using std::chrono::milliseconds;
+
+// The longest the worker waits on the socket before looking at its stop token.
+constexpr milliseconds kStopCheckPeriod{100};
+
+// What the relay said during one turn.
+struct TurnAnswers {
+  bool answered = false;
+  bool notice = false;
+};
+
+enum class ListenEnd { Deadline, FirstAnswer };
+
+// Reads and handles every datagram that arrives until `deadline` (or until the
+// relay first answers): a flood of junk then never fills the socket's queue
+// and pushes a notice or a list out of it. False when stopped.
+bool listen_until(std::stop_token stop, const RelaySession& session, ControlWorker& worker,
+                  std::chrono::steady_clock::time_point deadline, ListenEnd end, TurnAnswers& answers) {
   Buffer buffer{};
+  for (;;) {
+    if (stop.stop_requested()) return false;
+    if (end == ListenEnd::FirstAnswer && answers.answered) return true;
+    const auto left = std::chrono::ceil<milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left <= milliseconds(0)) return true;
+    if (session.ControlSocket.wait_readable(std::min(left, kStopCheckPeriod)) != platform::UdpSocket::Wait::Readable)
+      continue;
+    const std::optional<platform::UdpSocket::Received> received = session.ControlSocket.receive(buffer);
+    if (!received || !session.from_relay(received->from)) continue;
+    answers.answered = true;
+    if (worker.handle_datagram(std::span(buffer.data(), received->size)) == ControlWorker::Reply::Notice)
+      answers.notice = true;
+  }
+}
+
+}  // namespace
+
+void run_control_worker(std::stop_token stop, const RelaySession& session, ControlWorker& worker) {
+  using Clock = std::chrono::steady_clock;
   while (!stop.stop_requested()) {
     worker.send_turn();
-    if (!sleep_unless_stopped(stop, milliseconds(200))) return;
-
-    std::optional<platform::UdpSocket::Received> received;
-    if (session.ControlSocket.wait_readable(milliseconds(500)) == platform::UdpSocket::Wait::Readable)
-      received = session.ControlSocket.receive(buffer);
-    if (!received || !session.from_relay(received->from)) {
-      worker.handle_no_answer();
-      if (!sleep_unless_stopped(stop, milliseconds(500))) return;
-      continue;
-    }
-    const ControlWorker::Reply reply = worker.handle_datagram(std::span(buffer.data(), received->size));
-    if (!sleep_unless_stopped(stop, milliseconds(reply == ControlWorker::Reply::Notice ? 700 : 500))) return;
+    TurnAnswers answers;
+    if (!listen_until(stop, session, worker, Clock::now() + milliseconds(200), ListenEnd::Deadline, answers)) return;
+    if (!listen_until(stop, session, worker, Clock::now() + milliseconds(500), ListenEnd::FirstAnswer, answers)) return;
+    if (!answers.answered) worker.handle_no_answer();
+    const milliseconds rest(answers.notice ? 700 : 500);
+    if (!listen_until(stop, session, worker, Clock::now() + rest, ListenEnd::Deadline, answers)) return;
   }
 }
 

@@ -50,8 +50,9 @@ class ControlWorker {
   bool list_turn_ = true;
 };
 
-// Runs the turns until stopped: send, wait 200 ms, wait at most 500 ms for one
-// datagram and handle it, then 500 ms more (700 ms after a notice).
+// Runs the turns until stopped: send, wait 200 ms, wait at most 500 ms for the
+// relay's answer, then 500 ms more (700 ms after a notice). Whatever arrives
+// meanwhile is handled as it comes, every datagram of it.
 void run_control_worker(std::stop_token stop, const RelaySession& session, ControlWorker& worker);
 
 }  // namespace marvok::relay

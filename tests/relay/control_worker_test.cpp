@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "platform/worker_threads.h"
 #include "relay/channels.h"
 #include "state/session_state.h"
 
@@ -12,8 +18,8 @@ class RecordedNotices final : public SupervisorNotices {
  public:
   void version_too_old() override { ++too_old; }
   void supervisor_closes() override { ++closes; }
-  int too_old = 0;
-  int closes = 0;
+  std::atomic<int> too_old = 0;
+  std::atomic<int> closes = 0;
 };
 
 class ControlWorkerTest : public ::testing::Test {
@@ -98,6 +104,37 @@ TEST_F(ControlWorkerTest, OtherDatagramsAreIgnoredWithTheLightGreen) {
   const std::uint8_t other[] = {'Q', 1, 2, 3};
   EXPECT_EQ(worker_.handle_datagram(other), ControlWorker::Reply::Nothing);
   EXPECT_EQ(state_.lights.SvcLed.load(), LedColor::Green);
+}
+
+// 10,000 junk datagrams from the relay's address in 2.5 s, more than the
+// socket's queue holds between two turns: the list in their midst and the
+// closing notice after them must still be obeyed.
+TEST_F(ControlWorkerTest, AFloodFromTheRelayHidesNeitherAListNorTheNoticeAfterIt) {
+  using namespace std::chrono_literals;
+  constexpr std::uint32_t kLoopback = 0x7F000001;
+  session_.relay_address = kLoopback;
+  session_.ControlSocket = *platform::UdpSocket::open_ephemeral();
+  const platform::Endpoint client{kLoopback, session_.ControlSocket.local_endpoint()->port};
+  auto relay = platform::UdpSocket::open_bound({kLoopback, 0});
+  ASSERT_TRUE(relay);
+  WorkerThreads workers;
+  workers.start([this](std::stop_token stop) { run_control_worker(stop, session_, worker_); });
+
+  const std::vector<std::uint8_t> junk(300, 'Z');
+  Buffer buffer{};
+  const std::vector<std::uint16_t> listed = {7, 8, 9};
+  for (int sent = 0; sent < 10'000; ++sent) {
+    if (sent == 5'000) relay->send_to(std::span(buffer.data(), write_member_list(buffer, 2, listed)), client);
+    relay->send_to(junk, client);
+    if (sent % 40 == 39) std::this_thread::sleep_for(10ms);
+  }
+  relay->send_to(std::span(buffer.data(), write_notice(buffer, kNoticeSupervisorCloses)), client);
+
+  const auto deadline = std::chrono::steady_clock::now() + 3s;
+  while (notices_.closes == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+  workers.stop_all();
+  EXPECT_EQ(notices_.closes, 1);
+  EXPECT_EQ(members_.ChannelMemberCounts[2].load(), 3);
 }
 
 }  // namespace
