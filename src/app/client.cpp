@@ -149,7 +149,8 @@ void Client::start_network_workers() {
   workers_->start([this](std::stop_token stop) { run_heartbeat_worker(stop, state_.lights.TcpLed); });
   workers_->start([this](std::stop_token stop) { relay::run_presence_worker(stop, relay_, state_); });
   workers_->start([this](std::stop_token stop) {
-    const OpusPlayback playback{speech_decoder_, decoded_speech_, level_meters_};
+    LineRateLimit error_lines(kOpusErrorLinesPerPeriod, kOpusErrorLinePeriod);
+    const OpusPlayback playback{speech_decoder_, decoded_speech_, level_meters_, error_lines};
     relay::VoiceReceiver receiver(state_, playback_queue_, [&playback](std::span<const std::uint8_t> packet) {
       return play_opus_packet(packet, playback);
     });

@@ -29,10 +29,18 @@ const char* opus_error_line(int code) {
 }
 
 int decode_opus_packet(OpusSpeechDecoder& decoder, std::span<const std::uint8_t> packet, std::span<std::int16_t> area,
-                       int capacity) {
+                       int capacity, LineRateLimit& error_lines) {
   if (!decoder.exists()) return -1;
   const int result = decoder.decode(packet, area.first(static_cast<std::size_t>(capacity) * 2));
   if (result >= 0) return result;
+  const LineRateLimit::Admission admission = error_lines.admit(LineRateLimit::Clock::now());
+  if (!admission.print) return result;
+  if (admission.held_back > 0)
+    std::printf(
+        "(%d erreurs de d\xe9"
+        "codage Opus non affich\xe9"
+        "es)\n",
+        admission.held_back);
   if (const char* line = opus_error_line(result))
     std::fputs(line, stdout);
   else
@@ -55,7 +63,7 @@ void upsample_by_six(std::span<const std::int16_t> samples, std::vector<std::int
 
 int play_opus_packet(std::span<const std::uint8_t> packet, const OpusPlayback& playback) {
   std::array<std::int16_t, 2 * kMaxDecodedFrames> decoded{};
-  const int frames = decode_opus_packet(playback.decoder, packet, decoded, kMaxDecodedFrames);
+  const int frames = decode_opus_packet(playback.decoder, packet, decoded, kMaxDecodedFrames, playback.error_lines);
   if (frames <= 0) return frames;
 
   // Reused between packets of the receiving thread: nothing is allocated per packet.

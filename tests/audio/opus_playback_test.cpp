@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <opus/opus.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "audio/level_meter.h"
 
@@ -43,7 +45,8 @@ TEST(OpusPlaybackTest, TwentyMillisecondPacketAddsTwentyMillisecondsAt48kHz) {
   ASSERT_TRUE(decoder.create());
   RenderRing ring;
   LevelMeterState meters;
-  EXPECT_EQ(play_opus_packet(tone_packet(160), {decoder, ring, meters}), 160);
+  LineRateLimit error_lines(kOpusErrorLinesPerPeriod, kOpusErrorLinePeriod);
+  EXPECT_EQ(play_opus_packet(tone_packet(160), {decoder, ring, meters, error_lines}), 160);
   EXPECT_EQ(ring.available(), 1920u);
   EXPECT_GT(meters.LeftNeedleLevel.load(), 0);
   std::vector<float> played(1920);
@@ -59,8 +62,9 @@ TEST(OpusPlaybackTest, PacketLongerThanTheAreaIsRefusedAndTold) {
   ASSERT_TRUE(decoder.create());
   RenderRing ring;
   LevelMeterState meters;
+  LineRateLimit error_lines(kOpusErrorLinesPerPeriod, kOpusErrorLinePeriod);
   testing::internal::CaptureStdout();
-  EXPECT_EQ(play_opus_packet(tone_packet(320), {decoder, ring, meters}), -2);  // 40 ms
+  EXPECT_EQ(play_opus_packet(tone_packet(320), {decoder, ring, meters, error_lines}), -2);  // 40 ms
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Erreur : myRingBuffer trop petit\n");
   EXPECT_EQ(ring.available(), 0u);
 }
@@ -69,16 +73,30 @@ TEST(OpusPlaybackTest, CorruptPacketIsToldAndMissingDecoderIsSilent) {
   OpusSpeechDecoder decoder;
   RenderRing ring;
   LevelMeterState meters;
+  LineRateLimit error_lines(kOpusErrorLinesPerPeriod, kOpusErrorLinePeriod);
   const std::vector<std::uint8_t> corrupt = {0xFF, 0xFF, 0xFF, 0xFF};
   testing::internal::CaptureStdout();
-  EXPECT_EQ(play_opus_packet(corrupt, {decoder, ring, meters}), -1);  // no decoder yet
+  EXPECT_EQ(play_opus_packet(corrupt, {decoder, ring, meters, error_lines}), -1);  // no decoder yet
   ASSERT_TRUE(decoder.create());
-  EXPECT_LT(play_opus_packet(corrupt, {decoder, ring, meters}), 0);
+  EXPECT_LT(play_opus_packet(corrupt, {decoder, ring, meters, error_lines}), 0);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Erreur : paquet Opus invalide/corrompu\n");
   EXPECT_STREQ(opus_error_line(-6),
                "Erreur : \xe9tat du d\xe9"
                "codeur invalide\n");
   EXPECT_EQ(opus_error_line(-99), nullptr);
+}
+
+TEST(OpusPlaybackTest, AFloodOfCorruptPacketsPrintsABoundedNumberOfLines) {
+  OpusSpeechDecoder decoder;
+  ASSERT_TRUE(decoder.create());
+  RenderRing ring;
+  LevelMeterState meters;
+  LineRateLimit error_lines(kOpusErrorLinesPerPeriod, kOpusErrorLinePeriod);
+  const std::vector<std::uint8_t> corrupt = {0xFF, 0xFF, 0xFF, 0xFF};
+  testing::internal::CaptureStdout();
+  for (int i = 0; i < 1000; ++i) play_opus_packet(corrupt, {decoder, ring, meters, error_lines});
+  const std::string printed = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), kOpusErrorLinesPerPeriod);
 }
 
 TEST(RenderRingTest, ReaderGetsWhatWasWrittenThenSilence) {

@@ -161,8 +161,9 @@ class RelayNetworkTest : public ::testing::Test {
   VoiceBlockQueue queue_;
   OpusSpeechDecoder decoder_;
   RenderRing ring_;
+  LineRateLimit error_lines_{kOpusErrorLinesPerPeriod, kOpusErrorLinePeriod};
   VoiceReceiver receiver_{state_, queue_, [this](std::span<const std::uint8_t> packet) {
-                            return play_opus_packet(packet, {decoder_, ring_, meters_});
+                            return play_opus_packet(packet, {decoder_, ring_, meters_, error_lines_});
                           }};
   MemberTable members_;
   RecordedNotices notices_;
