@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <utility>
 
 namespace marvok::platform {
@@ -92,6 +94,42 @@ std::optional<UdpSocket::Received> UdpSocket::receive(std::span<std::uint8_t> bu
   const ssize_t size = ::recvmsg(fd_, &message, MSG_DONTWAIT);
   if (size <= 0 || (oversize == Oversize::Drop && (message.msg_flags & MSG_TRUNC))) return std::nullopt;
   return Received{static_cast<std::size_t>(size), Endpoint{ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)}};
+}
+
+std::size_t UdpSocket::receive_many(std::span<std::uint8_t> area, std::size_t slot_bytes,
+                                    std::span<Received> slots) const {
+  constexpr std::size_t kMostAtOnce = 64;
+  const std::size_t count = std::min({slots.size(), kMostAtOnce, slot_bytes == 0 ? 0 : area.size() / slot_bytes});
+  if (fd_ < 0 || count == 0) return 0;
+  std::array<sockaddr_in, kMostAtOnce> from{};
+  std::array<iovec, kMostAtOnce> parts{};
+  std::array<mmsghdr, kMostAtOnce> messages{};
+  for (std::size_t i = 0; i < count; ++i) {
+    parts[i] = {area.data() + i * slot_bytes, slot_bytes};
+    messages[i].msg_hdr.msg_name = &from[i];
+    messages[i].msg_hdr.msg_namelen = sizeof from[i];
+    messages[i].msg_hdr.msg_iov = &parts[i];
+    messages[i].msg_hdr.msg_iovlen = 1;
+  }
+  const int read = ::recvmmsg(fd_, messages.data(), static_cast<unsigned>(count), MSG_DONTWAIT, nullptr);
+  if (read <= 0) return 0;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(read); ++i) {
+    const bool whole = (messages[i].msg_hdr.msg_flags & MSG_TRUNC) == 0;
+    slots[i] =
+        Received{whole ? messages[i].msg_len : 0, Endpoint{ntohl(from[i].sin_addr.s_addr), ntohs(from[i].sin_port)}};
+  }
+  return static_cast<std::size_t>(read);
+}
+
+int UdpSocket::enlarge_receive_queue(int bytes) const {
+  if (fd_ < 0) return 0;
+  // The forced size needs CAP_NET_ADMIN; without it the request is capped at net.core.rmem_max.
+  if (::setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0)
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+  int given = 0;
+  socklen_t length = sizeof given;
+  if (::getsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &given, &length) != 0) return 0;
+  return given;
 }
 
 void UdpSocket::close() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -58,6 +59,14 @@ class UdpSocket {
   // nothing was waiting, the datagram is empty or it is larger than `buffer`
   // and is to be dropped; a cut one keeps what fits and loses the rest.
   std::optional<Received> receive(std::span<std::uint8_t> buffer, Oversize oversize = Oversize::Drop) const;
+  // Reads up to `slots.size()` waiting datagrams in one call without blocking,
+  // datagram i into `area` at i * `slot_bytes`. Returns how many were read (0
+  // when nothing was waiting or the read failed); an empty one, or one larger
+  // than its slot, is read and dropped and reported with size 0.
+  std::size_t receive_many(std::span<std::uint8_t> area, std::size_t slot_bytes, std::span<Received> slots) const;
+  // Asks for a receive queue of `bytes`, beyond the system's ceiling where the
+  // process may; returns the size the system gives, 0 on failure.
+  int enlarge_receive_queue(int bytes) const;
 
   void close();
 

@@ -20,6 +20,8 @@ int relay_setup(RelaySession& session, std::uint32_t relay_address, LightsState&
     return -1;
   }
   session.VoiceSocket = std::move(*voice);
+  // Room for bursts while the receiving thread waits for a processor.
+  session.VoiceSocket.enlarge_receive_queue(kVoiceReceiveQueueBytes);
   session.VoiceSocket.send_to(std::span(buffer.data(), write_voice_hello(buffer)), first_voice_port);
   set_led(lights.UdpLed, LedColor::Yellow);
 

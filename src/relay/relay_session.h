@@ -22,6 +22,10 @@ struct RelaySession {
   bool from_relay(const platform::Endpoint& sender) const { return sender.address == relay_address; }
 };
 
+// The voice socket's receive queue: about 20 ms of 1 KB speech datagrams
+// arriving at 100,000 a second, where the system allows that much.
+inline constexpr int kVoiceReceiveQueueBytes = 4 << 20;
+
 // Opens both sockets and sends a hello on each to the relay's first voice
 // port, showing each socket's state on its light. Returns 0, or -1 when a
 // socket cannot be opened (a failed voice socket leaves the control socket

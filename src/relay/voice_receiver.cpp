@@ -1,6 +1,8 @@
 #include "relay/voice_receiver.h"
 
+#include <array>
 #include <chrono>
+#include <vector>
 
 #include "platform/worker_threads.h"
 #include "state/session_state.h"
@@ -84,7 +86,12 @@ void VoiceReceiver::blink_udp_light() {
 
 void run_voice_receiver(std::stop_token stop, const RelaySession& session, VoiceReceiver& receiver) {
   receiver.start();
-  Buffer buffer{};
+  // Datagrams are taken in batches: one system call, and one wake-up, for
+  // all that waited, so a burst drains before the socket's queue overflows.
+  constexpr std::size_t kBatch = 32;
+  constexpr std::size_t kSlot = kMaxDatagramSize;
+  std::vector<std::uint8_t> area(kBatch * kSlot);
+  std::array<platform::UdpSocket::Received, kBatch> received{};
   while (!stop.stop_requested()) {
     if (session.VoiceSocket.wait_readable(kReceiveWait) != platform::UdpSocket::Wait::Readable) {
       receiver.handle_silence();
@@ -92,15 +99,26 @@ void run_voice_receiver(std::stop_token stop, const RelaySession& session, Voice
       if (!session.VoiceSocket.valid() && !sleep_unless_stopped(stop, kReceiveWait)) return;
       continue;
     }
-    auto received = session.VoiceSocket.receive(buffer);
-    if (!received) {
+    std::size_t count = session.VoiceSocket.receive_many(area, kSlot, received);
+    if (count == 0) {
       receiver.handle_silence();
       continue;
     }
-    // Take every datagram already waiting before waiting again: one wait per burst.
+    // A datagram that cannot be read (empty, or larger than a buffer) counts
+    // as a silent wait unless it follows one that could be.
+    bool after_readable = false;
     do {
-      if (session.from_relay(received->from)) receiver.handle_datagram(std::span(buffer.data(), received->size));
-    } while (!stop.stop_requested() && (received = session.VoiceSocket.receive(buffer)));
+      for (std::size_t i = 0; i < count && !stop.stop_requested(); ++i) {
+        if (received[i].size == 0) {
+          if (!after_readable) receiver.handle_silence();
+          after_readable = false;
+          continue;
+        }
+        after_readable = true;
+        if (session.from_relay(received[i].from))
+          receiver.handle_datagram(std::span(area.data() + i * kSlot, received[i].size));
+      }
+    } while (!stop.stop_requested() && (count = session.VoiceSocket.receive_many(area, kSlot, received)) > 0);
   }
 }
 

@@ -212,5 +212,41 @@ TEST_F(RelaySocketsTest, ReceiverTakesSpeechOnlyFromTheRelayAddress) {
   EXPECT_EQ(queue.write_index(), 6);
 }
 
+// A burst already waiting when the receiver starts, longer than one read
+// takes at a time, with datagrams that cannot be read among it: every
+// speech datagram is taken in, in order.
+TEST_F(RelaySocketsTest, ReceiverTakesAWholeBurstPastUnreadableDatagrams) {
+  ScriptedRelay relay({30000});
+  ASSERT_EQ(relay_setup(session_, kLoopback, state_.lights), 0);
+  const Endpoint client{kLoopback, session_.VoiceSocket.local_endpoint()->port};
+  const UdpSocket& from_relay = relay.at(30000);
+  Buffer buffer{};
+  const std::array<std::uint8_t, kVoiceBlockSize> block{};
+  const std::vector<std::uint8_t> oversize(kMaxDatagramSize + 1, 'P');
+  constexpr int kSpeech = 100;
+  for (int sequence = 1; sequence <= kSpeech; ++sequence) {
+    const auto speaker = static_cast<std::uint16_t>(sequence);
+    from_relay.send_to(
+        std::span(buffer.data(),
+                  write_forwarded_pcm(buffer, VoiceKind::PcmA, static_cast<std::uint8_t>(sequence), speaker, block)),
+        client);
+    if (sequence % 30 == 0) from_relay.send_to(oversize, client);
+    if (sequence % 45 == 0) from_relay.send_to(std::span<const std::uint8_t>(), client);
+  }
+
+  VoiceBlockQueue queue;
+  VoiceReceiver receiver(state_, queue, [](std::span<const std::uint8_t>) { return 0; });
+  WorkerThreads workers;
+  workers.start([&](std::stop_token stop) { run_voice_receiver(stop, session_, receiver); });
+  const auto until = std::chrono::steady_clock::now() + 2s;
+  while (receiver.accepted_count() < kSpeech && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(5ms);
+  const int error_level = state_.lights.ErrorLevel.load();  // before the stop's silent wait sets it
+  workers.stop_all();
+  EXPECT_EQ(receiver.accepted_count(), static_cast<std::uint64_t>(kSpeech));
+  EXPECT_EQ(state_.channel.SpeakerId.load(), kSpeech);
+  EXPECT_EQ(error_level, 0);  // nothing lost, nothing out of order
+}
+
 }  // namespace
 }  // namespace marvok::relay
