@@ -40,7 +40,7 @@ void VoiceReceiver::handle_datagram(Bytes datagram) {
   if (voice->sequence != static_cast<std::uint8_t>(last_sequence_ + 1)) ++lost_count_;  // one per gap
   state_.lights.ErrorLevel.store(lost_count_, std::memory_order_relaxed);
   last_sequence_ = voice->sequence;
-  ++accepted_count_;
+  accepted_count_.fetch_add(1, std::memory_order_relaxed);
 
   bool played = true;
   play_audio(*voice, played);

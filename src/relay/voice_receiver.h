@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -31,8 +32,8 @@ class VoiceReceiver {
   // Half a second without a datagram.
   void handle_silence();
 
-  // Speech datagrams taken in, duplicates left out; for diagnostics.
-  std::uint64_t accepted_count() const { return accepted_count_; }
+  // Speech datagrams taken in, duplicates left out; for diagnostics, from any thread.
+  std::uint64_t accepted_count() const { return accepted_count_.load(std::memory_order_relaxed); }
 
  private:
   void play_audio(const IncomingVoice& voice, bool& played);
@@ -45,7 +46,7 @@ class VoiceReceiver {
   std::uint8_t lost_count_ = 0;
   std::uint8_t last_sequence_ = 0;
   int blink_counter_ = 0;
-  std::uint64_t accepted_count_ = 0;
+  std::atomic<std::uint64_t> accepted_count_ = 0;
 };
 
 // Receives and handles the relay's speech until stopped, waiting at most
