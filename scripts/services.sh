@@ -5,9 +5,14 @@
 #   start_sound_server   sets PULSE_SERVER to a private server with a "Speaker"
 #                        sink (spk), a "MicFeed" sink (mic) and the default
 #                        microphone "USB Headset Mic" made from mic's monitor
+#   stop_sound_server    ends that server, as a crash or a restart does;
+#                        start_sound_server starts it again at the same address
 #   stop_services        ends everything started here
+#   serve_sound_server   for a test: answers each "start" line with the
+#                        server's address once started, each "stop" with "stopped"
 
 MARVOK_SERVICE_PIDS=()
+MARVOK_SOUND_PIDS=()
 MARVOK_SERVICE_DIR=$(mktemp -d /tmp/marvok-services.XXXXXX)
 chmod 700 "$MARVOK_SERVICE_DIR"
 if [[ -z "${XDG_RUNTIME_DIR:-}" || ! -d "${XDG_RUNTIME_DIR:-}" ]]; then
@@ -17,6 +22,7 @@ fi
 
 stop_services() {
   local pid
+  stop_sound_server
   for pid in "${MARVOK_SERVICE_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${MARVOK_SERVICE_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
   MARVOK_SERVICE_PIDS=()
@@ -48,8 +54,8 @@ start_sound_server() {
     -L "module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
     -L "module-null-sink sink_name=spk sink_properties=device.description=Speaker" \
     -L "module-null-sink sink_name=mic sink_properties=device.description=MicFeed" \
-    </dev/null >"$dir/pulseaudio.log" 2>&1 &
-  MARVOK_SERVICE_PIDS+=($!)
+    </dev/null >>"$dir/pulseaudio.log" 2>&1 &
+  MARVOK_SOUND_PIDS+=($!)
   wait_for 20 pactl info || { echo "PulseAudio did not start" >&2; cat "$dir/pulseaudio.log" >&2; return 1; }
   pactl load-module module-remap-source master=mic.monitor source_name=headsetmic \
     "source_properties='device.description=\"USB Headset Mic\" device.icon_name=audio-headset'" >/dev/null
@@ -59,7 +65,25 @@ start_sound_server() {
   local sink
   for sink in spk mic; do
     pacat --playback -d "$sink" --latency-msec=20 --rate=8000 --channels=2 --format=s16le /dev/zero &
-    MARVOK_SERVICE_PIDS+=($!)
+    MARVOK_SOUND_PIDS+=($!)
   done
   sleep 2
+}
+
+stop_sound_server() {
+  local pid
+  for pid in "${MARVOK_SOUND_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${MARVOK_SOUND_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  MARVOK_SOUND_PIDS=()
+}
+
+serve_sound_server() {
+  trap stop_services EXIT
+  local command
+  while read -r command; do
+    case $command in
+      start) start_sound_server >&2 && echo "$PULSE_SERVER" || echo failed ;;
+      stop) stop_sound_server && echo stopped ;;
+    esac
+  done
 }

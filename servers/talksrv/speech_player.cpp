@@ -19,7 +19,12 @@ SpeechPlayer::SpeechPlayer() = default;
 SpeechPlayer::~SpeechPlayer() = default;
 
 bool SpeechPlayer::prepare(int frames_per_second) {
-  if (stream_ && frames_per_second == frames_per_second_) return true;
+  // A stream the server dropped while nothing was spoken would lose the first
+  // text after a restart: asking its latency finds it dead without playing.
+  int error = 0;
+  if (stream_ && frames_per_second == frames_per_second_ &&
+      pa_simple_get_latency(stream_.get(), &error) != static_cast<pa_usec_t>(-1))
+    return true;
   stream_.reset();
   const pa_sample_spec format{PA_SAMPLE_S16LE, static_cast<std::uint32_t>(frames_per_second), 1};
   const auto latency_bytes = static_cast<std::uint32_t>(frames_per_second * kLatencyMs / 1000 * 2);
@@ -28,7 +33,6 @@ bool SpeechPlayer::prepare(int frames_per_second) {
   // of that, so the end of a short text is not held back waiting for more.
   const pa_buffer_attr attributes{static_cast<std::uint32_t>(-1), latency_bytes, latency_bytes / 4, latency_bytes / 4,
                                   static_cast<std::uint32_t>(-1)};
-  int error = 0;
   stream_.reset(pa_simple_new(nullptr, "talksrv", PA_STREAM_PLAYBACK, nullptr, "synthèse vocale", &format, nullptr,
                               &attributes, &error));
   if (!stream_) {

@@ -178,9 +178,8 @@ void Client::start_audio_worker() {
 
 void Client::start_render_worker() {
   workers_->start([this](std::stop_token stop) {
-    // Without an output the decoded speech is simply not heard.
-    if (const auto device = platform::open_render_device(kRenderBufferMs))
-      run_render_stage(stop, *device, decoded_speech_);
+    run_render_worker(
+        stop, [] { return platform::open_render_device(kRenderBufferMs); }, decoded_speech_);
   });
 }
 

@@ -1,5 +1,6 @@
 #include "audio/audio_worker.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -20,8 +21,8 @@ constexpr int kOutputBuffers = 2;
 constexpr int kCaptureBuffers = 3;
 // A device that stops returning buffers must not hold the worker for ever.
 constexpr milliseconds kLongestDrain{2000};
-// Before opening again a device that was lost.
-constexpr milliseconds kReopenPause{500};
+// How often a pause before opening a device again looks whether the client ends.
+constexpr milliseconds kEndCheckPeriod{50};
 
 // How many of the two output buffers are not queued on the device. The
 // device's completion signal and the stage both change it, under the lock.
@@ -60,17 +61,30 @@ bool AudioWorker::keep_running(std::stop_token stop) const {
   return !stop.stop_requested() && state_.run.AudioRunning.load(std::memory_order_relaxed) == AudioRunState::Running;
 }
 
+bool AudioWorker::pause_unless_ending(std::stop_token stop, milliseconds pause) const {
+  const auto until = std::chrono::steady_clock::now() + pause;
+  while (keep_running(stop)) {
+    const auto left = std::chrono::ceil<milliseconds>(until - std::chrono::steady_clock::now());
+    if (left <= milliseconds::zero()) return true;
+    sleep_unless_stopped(stop, std::min(left, kEndCheckPeriod));
+  }
+  return false;
+}
+
 void AudioWorker::run(std::stop_token stop) {
   state_.run.AudioRunning.store(AudioRunState::Running, std::memory_order_relaxed);
   for (;;) {
-    const StageEnd end = run_playback_stage(stop);
+    StageEnd end = run_playback_stage(stop);
     // Leaving because the client ends: the microphone is not opened again.
+    if (end == StageEnd::Talk && keep_running(stop)) end = run_transmission(stop);
     if (end == StageEnd::OpenFailed || !keep_running(stop)) break;
-    if (end == StageEnd::DeviceLost) {
-      if (!sleep_unless_stopped(stop, kReopenPause)) break;
+    if (end != StageEnd::DeviceLost) {
+      reopen_pause_.reset();
       continue;
     }
-    if (!run_transmission(stop) || !keep_running(stop)) break;
+    // The sound server is restarting or gone: whichever device the member
+    // needs is opened again once it answers, tried less often while it stays away.
+    if (!pause_unless_ending(stop, reopen_pause_.next())) break;
   }
   state_.run.AudioRunning.store(AudioRunState::Ended, std::memory_order_relaxed);
 }
@@ -80,9 +94,11 @@ AudioWorker::StageEnd AudioWorker::run_playback_stage(std::stop_token stop) {
   platform::DeviceError error;
   auto device = devices_.open_output([&free_buffers] { free_buffers.give_back(); }, error);
   if (!device) {
+    if (output_opened_) return StageEnd::DeviceLost;
     on_failure_(VoiceDevice::Playback, error.code);
     return StageEnd::OpenFailed;
   }
+  output_opened_ = true;
 
   std::array<std::uint8_t, kOutputBufferBytes> buffer{};
   auto& ring = state_.lights.NetworkRing;
@@ -119,12 +135,15 @@ AudioWorker::StageEnd AudioWorker::run_playback_stage(std::stop_token stop) {
   return state_.talk.is_talking() ? StageEnd::Talk : StageEnd::Stopped;
 }
 
-bool AudioWorker::run_transmission(std::stop_token stop) {
+AudioWorker::StageEnd AudioWorker::run_transmission(std::stop_token stop) {
   platform::DeviceError error;
   auto device = devices_.open_capture(state_.devices.SelectedInputDevice.load(std::memory_order_relaxed), error);
   if (!device) {
+    // A press while the sound server restarts waits for it; a microphone the
+    // working server refuses will not come.
+    if (error.server == platform::ServerReach::Unreachable) return StageEnd::DeviceLost;
     on_failure_(VoiceDevice::Capture, error.code);
-    return false;
+    return StageEnd::OpenFailed;
   }
 
   using Area = std::array<std::uint8_t, platform::kCaptureBufferBytes>;
@@ -134,12 +153,20 @@ bool AudioWorker::run_transmission(std::stop_token stop) {
   set_led(state_.lights.TxRxLed, LedColor::Red);
 
   int CaptureIndex = 0;
+  // A block is due every 31 ms: a microphone silent for much longer went
+  // with the sound server.
+  auto last_block = std::chrono::steady_clock::now();
+  bool device_lost = false;
   while (state_.talk.is_talking() && keep_running(stop)) {
     if (device->is_done(CaptureIndex)) {
       Area& area = (*areas)[static_cast<std::size_t>(CaptureIndex)];
       send_voice_block_(area);
       device->add_buffer(CaptureIndex, area);
       CaptureIndex = (CaptureIndex + 1) % kCaptureBuffers;
+      last_block = std::chrono::steady_clock::now();
+    } else if (std::chrono::steady_clock::now() - last_block > kLongestDrain) {
+      device_lost = true;
+      break;
     }
     sleep_unless_stopped(stop, kPollPeriod);
   }
@@ -148,7 +175,7 @@ bool AudioWorker::run_transmission(std::stop_token stop) {
   device->stop_and_reset();
   device.reset();
   set_led(state_.lights.TxRxLed, LedColor::Blue);
-  return true;
+  return device_lost ? StageEnd::DeviceLost : StageEnd::Stopped;
 }
 
 }  // namespace marvok

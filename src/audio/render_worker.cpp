@@ -29,4 +29,15 @@ void run_render_stage(std::stop_token stop, platform::RenderDevice& device, Rend
   }
 }
 
+void run_render_worker(std::stop_token stop, const RenderDeviceOpener& open_device, RenderRing& ring,
+                       ReopenPause pause) {
+  for (;;) {
+    if (const auto device = open_device()) {
+      pause.reset();
+      run_render_stage(stop, *device, ring);
+    }
+    if (!sleep_unless_stopped(stop, pause.next())) return;
+  }
+}
+
 }  // namespace marvok

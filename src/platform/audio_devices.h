@@ -17,9 +17,14 @@ using marvok::kVoiceFramesPerSecond;
 inline constexpr std::size_t kCaptureBufferBytes = kVoiceBlockBytes;
 inline constexpr std::size_t kOutputBufferBytes = 4 * kVoiceBlockBytes;
 
+// Whether the sound server answered at all. One that cannot be reached may
+// be restarting, which says nothing about the device itself.
+enum class ServerReach { Reached, Unreachable };
+
 // Why a device could not be opened: a code shown to the member, never 0.
 struct DeviceError {
   int code = 0;
+  ServerReach server = ServerReach::Reached;
 };
 
 // Records the microphone into buffers of 1000 bytes. The device fills the

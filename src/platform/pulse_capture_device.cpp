@@ -31,7 +31,8 @@ std::optional<std::string> find_source(PulseConnection& connection, int device, 
       },
       &names));
   if (!connection.finish(listing, kPulseOpenTimeout)) {
-    error_code = connection.error_code();
+    // On a connection that still stands, only a server too slow to answer fails a listing.
+    error_code = connection.connected() ? PA_ERR_TIMEOUT : connection.error_code();
     return std::nullopt;
   }
   if (static_cast<std::size_t>(device) >= names.size()) {
@@ -71,6 +72,8 @@ class PulseCaptureDevice final : public CaptureDevice {
     }
     return wait_until_ready(*connection_, *stream_, error_code);
   }
+
+  ServerReach server_reach_after(int error_code) const { return server_reach(connection_.get(), error_code); }
 
   void add_buffer(int slot, std::span<std::uint8_t, kCaptureBufferBytes> area) override {
     if (!valid(slot)) return;
@@ -186,21 +189,23 @@ std::unique_ptr<CaptureDevice> open_capture_device(int device, DeviceError& erro
   int code = PA_ERR_UNKNOWN;
   std::unique_ptr<PulseConnection> connection = PulseConnection::open(code);
   if (!connection) {
-    error.code = code;
+    error = {code, ServerReach::Unreachable};
     return nullptr;
   }
   std::optional<std::string> source;
   if (device >= 0) {
-    const PulseConnection::Lock lock(*connection);
-    source = find_source(*connection, device, code);
+    {
+      const PulseConnection::Lock lock(*connection);
+      source = find_source(*connection, device, code);
+    }
     if (!source) {
-      error.code = code;
+      error = {code, server_reach(connection.get(), code)};
       return nullptr;
     }
   }
   auto capture = std::make_unique<PulseCaptureDevice>(std::move(connection));
   if (!capture->connect(source ? source->c_str() : nullptr, code)) {
-    error.code = code;
+    error = {code, capture->server_reach_after(code)};
     return nullptr;
   }
   return capture;

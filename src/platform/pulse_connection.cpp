@@ -146,6 +146,12 @@ bool wait_until_ready(PulseConnection& connection, const PulseStream& stream, in
   return false;
 }
 
+ServerReach server_reach(const PulseConnection* connection, int error_code) {
+  if (!connection || error_code == PA_ERR_TIMEOUT) return ServerReach::Unreachable;
+  const PulseConnection::Lock lock(*connection);
+  return connection->connected() ? ServerReach::Reached : ServerReach::Unreachable;
+}
+
 pa_buffer_attr playback_buffering(std::uint32_t target_bytes, std::uint32_t prebuf, std::uint32_t minreq) {
   pa_buffer_attr buffering{};
   buffering.maxlength = kPulseServerChooses;

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/audio_devices.h"
+
 namespace marvok::platform {
 
 // How long opening a device may take before it counts as failed.
@@ -51,6 +53,8 @@ class PulseConnection {
   PulseConnection& operator=(const PulseConnection&) = delete;
 
   pa_context* context() const { return context_.get(); }
+  // False once the server has gone away or dropped the connection.
+  bool connected() const { return pa_context_get_state(context_.get()) == PA_CONTEXT_READY; }
   pa_threaded_mainloop* loop() const { return loop_.get(); }
 
   // With the lock held, waits until `done` holds or the time-out passes.
@@ -108,6 +112,12 @@ std::unique_ptr<PulseStream> new_pulse_stream(PulseConnection& connection, const
 // With the lock held, waits for a stream that is connecting to become ready;
 // false, with a nonzero error code, when it fails or takes too long.
 bool wait_until_ready(PulseConnection& connection, const PulseStream& stream, int& error_code);
+
+// Why a device failed to open with `error_code` on `connection` (null when
+// not even the connection opened): a server that is gone or does not answer
+// in time is out of reach, anything else refused the device. Call without
+// the lock held.
+ServerReach server_reach(const PulseConnection* connection, int error_code);
 
 // In a stream's buffering, the value that leaves a field to the server.
 inline constexpr std::uint32_t kPulseServerChooses = static_cast<std::uint32_t>(-1);

@@ -55,6 +55,8 @@ class PulseOutputDevice final : public OutputDevice {
     return true;
   }
 
+  ServerReach server_reach_after(int error_code) const { return server_reach(connection_.get(), error_code); }
+
   bool write(std::span<const std::uint8_t, kOutputBufferBytes> buffer) override {
     const PulseConnection::Lock lock(*connection_);
     if (!stream_->ready()) return false;
@@ -128,12 +130,12 @@ std::unique_ptr<OutputDevice> open_output_device(std::function<void()> on_buffer
   int code = PA_ERR_UNKNOWN;
   std::unique_ptr<PulseConnection> connection = PulseConnection::open(code);
   if (!connection) {
-    error.code = code;
+    error = {code, ServerReach::Unreachable};
     return nullptr;
   }
   auto output = std::make_unique<PulseOutputDevice>(std::move(connection), std::move(on_buffer_done));
   if (!output->connect(code)) {
-    error.code = code;
+    error = {code, output->server_reach_after(code)};
     return nullptr;
   }
   return output;

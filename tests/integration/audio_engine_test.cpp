@@ -1,10 +1,19 @@
 // The half-duplex audio worker on the test sound server's null devices: a
 // tone fed to the microphone comes out as blocks in order, queued blocks are
-// heard on the speaker, and a talk press turns playback into capture.
+// heard on the speaker, a talk press turns playback into capture, and both
+// come back after the sound server restarts.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
+#include <optional>
+#include <string>
 
 #include "audio/audio_worker.h"
 #include "platform/master_volume.h"
@@ -30,6 +39,15 @@ std::array<std::uint8_t, kVoiceBlockBytes> tone_block(double frequency_hz, long&
     block[i + 1] = block[i + 3] = static_cast<std::uint8_t>(bits >> 8);
   }
   return block;
+}
+
+// From the first loud sample to the last: the tone, without the silence around it.
+std::vector<std::int16_t> loud_part(const std::vector<std::int16_t>& heard) {
+  std::vector<std::int16_t> loud;
+  for (std::int16_t s : heard)
+    if (!loud.empty() || std::abs(s) > 3000) loud.push_back(s);
+  while (!loud.empty() && std::abs(loud.back()) < 3000) loud.pop_back();
+  return loud;
 }
 
 class AudioEngineTest : public ::testing::Test {
@@ -140,11 +158,7 @@ TEST_F(AudioEngineTest, QueuedBlocksAreHeardOnTheSpeaker) {
   const auto heard = testing::record("spk.monitor", 1500ms);
   ASSERT_FALSE(heard.empty());
   EXPECT_GT(testing::peak(heard), 6000);
-  // The loud part is the tone.
-  std::vector<std::int16_t> loud;
-  for (std::int16_t s : heard)
-    if (!loud.empty() || std::abs(s) > 3000) loud.push_back(s);
-  while (!loud.empty() && std::abs(loud.back()) < 3000) loud.pop_back();
+  const auto loud = loud_part(heard);
   ASSERT_GT(loud.size(), 2000u);
   EXPECT_NEAR(testing::zero_crossing_rate(loud, 8000), 880.0, 90.0);
   EXPECT_TRUE(failures_.empty());
@@ -166,6 +180,114 @@ TEST_F(AudioEngineTest, TalkPressStopsPlaybackAndWhatArrivesMeanwhileIsHeardAfte
   state_.talk.set_key(TalkValue::Released);
   const auto heard = testing::record("spk.monitor", 1200ms);
   EXPECT_GT(testing::peak(heard), 6000);
+  EXPECT_TRUE(failures_.empty());
+}
+
+extern "C" char** environ;
+
+// A sound server of this test's own, set up by the run's script with the same
+// devices, which the test stops and starts again at the same address.
+class RestartableSoundServer {
+ public:
+  RestartableSoundServer() {
+    int commands[2];
+    int replies[2];
+    if (::pipe2(commands, O_CLOEXEC) != 0 || ::pipe2(replies, O_CLOEXEC) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, commands[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, replies[1], STDOUT_FILENO);
+    std::string script = std::string("source ") + MARVOK_SERVICES_SCRIPT + " && serve_sound_server";
+    std::array<char*, 4> argv = {const_cast<char*>("bash"), const_cast<char*>("-c"), script.data(), nullptr};
+    if (posix_spawnp(&pid_, "bash", &actions, nullptr, argv.data(), environ) != 0) pid_ = 0;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(commands[0]);
+    ::close(replies[1]);
+    commands_ = ::fdopen(commands[1], "w");
+    replies_ = ::fdopen(replies[0], "r");
+    address_ = ask("start");
+  }
+  ~RestartableSoundServer() {
+    if (commands_) std::fclose(commands_);  // the script stops everything at the end of its input
+    if (pid_) ::waitpid(pid_, nullptr, 0);
+    if (replies_) std::fclose(replies_);
+  }
+  RestartableSoundServer(const RestartableSoundServer&) = delete;
+  RestartableSoundServer& operator=(const RestartableSoundServer&) = delete;
+
+  const std::string& address() const { return address_; }
+  bool stop() { return ask("stop") == "stopped"; }
+  bool start() { return ask("start") == address_; }
+
+ private:
+  std::string ask(const char* command) {
+    std::array<char, 512> line{};
+    if (!commands_ || !replies_ || std::fprintf(commands_, "%s\n", command) < 0 || std::fflush(commands_) != 0 ||
+        !std::fgets(line.data(), static_cast<int>(line.size()), replies_))
+      return {};
+    std::string reply = line.data();
+    if (reply.ends_with('\n')) reply.pop_back();
+    return reply;
+  }
+
+  pid_t pid_ = 0;
+  std::FILE* commands_ = nullptr;
+  std::FILE* replies_ = nullptr;
+  std::string address_;
+};
+
+// The worker on a server of its own, which the member's PC restarts.
+class SoundServerRestartTest : public AudioEngineTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.address().starts_with("unix:"));
+    if (const char* current = std::getenv("PULSE_SERVER")) saved_address_ = current;
+    ::setenv("PULSE_SERVER", server_.address().c_str(), 1);
+    AudioEngineTest::SetUp();
+  }
+  void TearDown() override {
+    AudioEngineTest::TearDown();
+    if (saved_address_)
+      ::setenv("PULSE_SERVER", saved_address_->c_str(), 1);
+    else
+      ::unsetenv("PULSE_SERVER");
+  }
+
+  RestartableSoundServer server_;
+  std::optional<std::string> saved_address_;
+};
+
+TEST_F(SoundServerRestartTest, ListeningAndTalkingComeBackAfterARestart) {
+  start_worker();
+  std::this_thread::sleep_for(500ms);
+  ASSERT_TRUE(server_.stop());
+  // The output is found lost within 2 s; a talk press meanwhile has nothing to record.
+  std::this_thread::sleep_for(2500ms);
+  state_.talk.set_key(TalkValue::Pressed);
+  std::this_thread::sleep_for(1000ms);
+  EXPECT_TRUE(failures_.empty());
+  EXPECT_EQ(state_.run.AudioRunning.load(), AudioRunState::Running);
+  EXPECT_EQ(sent_count(), 0u);
+
+  ASSERT_TRUE(server_.start());
+  {
+    ToneFeeder tone("mic", 1000.0);
+    ASSERT_TRUE(tone.running());
+    // The next try comes within 2 s, then a second of speech.
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    while (sent_count() < 40 && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(20ms);
+  }
+  state_.talk.set_key(TalkValue::Released);
+  ASSERT_GE(sent_count(), 40u) << "talking did not come back";
+  auto left = sent_left_channel();
+  left.erase(left.begin(), left.end() - 32 * 250);  // the last second, well into the tone
+  EXPECT_NEAR(testing::zero_crossing_rate(left, 8000), 2000.0, 100.0);
+
+  long n = 0;
+  for (int i = 0; i < 12; ++i) queue_.queue_voice_block(tone_block(440.0, n), Attenuation::None);
+  const auto heard = testing::record("spk.monitor", 1500ms);
+  EXPECT_GT(testing::peak(heard), 6000) << "listening did not come back";
+  EXPECT_NEAR(testing::zero_crossing_rate(loud_part(heard), 8000), 880.0, 90.0);
   EXPECT_TRUE(failures_.empty());
 }
 
