@@ -90,7 +90,8 @@ void Relay::on_presence(int channel, const Endpoint& from, const relay::Presence
   Client& client = clients_.at(slot);
   client.last_presence = now;
   if (client.is_member() && client.member != presence.member)
-    log_.write("member %u now reports itself as member %u", client.member, presence.member);
+    log_.write(LogEvent::MemberNumberChange, "member %u now reports itself as member %u", client.member,
+               presence.member);
   client.member = presence.member;
   if (client.channel != channel) tie_to_channel(slot, channel);
   if (presence.variant == relay::PresenceVariant::Version) {
@@ -164,10 +165,11 @@ void Relay::tie_to_channel(SlotId slot, int channel) {
   std::string voice;
   std::string control;
   if (previous == kNoChannel)
-    log_.write("member %u joined channel %d (voice %s, control %s)", client.member, channel,
+    log_.write(LogEvent::Join, "member %u joined channel %d (voice %s, control %s)", client.member, channel,
                endpoint_text(client.voice, voice), endpoint_text(client.control, control));
   else
-    log_.write("member %u moved from channel %d to channel %d", client.member, previous, channel);
+    log_.write(LogEvent::ChannelMove, "member %u moved from channel %d to channel %d", client.member, previous,
+               channel);
 }
 
 void Relay::on_control_known(SlotId slot) {
@@ -181,8 +183,9 @@ void Relay::check_version(SlotId slot) {
   if (!(*client.version < *config_.min_version) || !client.control) return;
   if (!send_notice(slot, relay::kNoticeVersionTooOld)) return;
   client.version_notice_sent = true;
-  log_.write("notice %u to member %u: version %s is older than %s", relay::kNoticeVersionTooOld, client.member,
-             format_client_version(*client.version).data(), format_client_version(*config_.min_version).data());
+  log_.write(LogEvent::Notice, "notice %u to member %u: version %s is older than %s", relay::kNoticeVersionTooOld,
+             client.member, format_client_version(*client.version).data(),
+             format_client_version(*config_.min_version).data());
 }
 
 bool Relay::send_notice(SlotId slot, std::uint8_t code) {
@@ -201,7 +204,8 @@ int Relay::close_member(std::uint16_t member) {
     if (send_notice(slot, relay::kNoticeSupervisorCloses))
       ++sent;
     else
-      log_.write("member %u has no known control socket; notice %u not sent", member, relay::kNoticeSupervisorCloses);
+      log_.write(LogEvent::UnsentNotice, "member %u has no known control socket; notice %u not sent", member,
+                 relay::kNoticeSupervisorCloses);
   }
   log_.write("notice %u to member %u: sent to %d client(s)", relay::kNoticeSupervisorCloses, member, sent);
   return sent;
@@ -238,7 +242,8 @@ void Relay::print_clients(std::FILE* out) const {
 
 void Relay::forget(SlotId slot, const char* reason) {
   const Client& client = clients_.at(slot);
-  if (client.is_member()) log_.write("member %u left channel %d (%s)", client.member, client.channel, reason);
+  if (client.is_member())
+    log_.write(LogEvent::Departure, "member %u left channel %d (%s)", client.member, client.channel, reason);
   reframers_[slot].release();
   clients_.remove(slot);
 }
@@ -288,6 +293,7 @@ void Relay::send(const platform::UdpSocket& socket, std::size_t size, const Endp
 void Relay::on_tick(Clock::time_point now) {
   forget_silent_clients(now);
   release_quiet_encoders(now);
+  log_.flush_left_out();
   if (now >= next_summary_) {
     write_summary();
     next_summary_ = now + kSummaryInterval;
