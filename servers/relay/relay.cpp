@@ -16,6 +16,12 @@ constexpr auto kSummaryInterval = std::chrono::seconds(10);
 constexpr auto kSpeechGap = std::chrono::milliseconds(100);
 // A speaker quiet this long gives back its Opus encoder.
 constexpr auto kEncoderIdleTime = std::chrono::seconds(5);
+// Clients come back within a presence period of a restart; a pairing not
+// claimed by then belongs to a client that is gone.
+constexpr auto kRecallTime = std::chrono::seconds(30);
+// Pairings change with joins; writing them at most this often keeps a
+// flood of hellos from turning into a flood of file writes.
+constexpr auto kPairingSaveInterval = std::chrono::seconds(1);
 
 const char* endpoint_text(const std::optional<Endpoint>& endpoint, std::string& storage) {
   storage = endpoint ? platform::format_endpoint(*endpoint) : "-";
@@ -29,7 +35,13 @@ Relay::Relay(const RelayConfig& config, const RelaySockets& sockets, RelayLog& l
       sockets_(sockets),
       log_(log),
       reframers_(std::make_unique<OpusReframer[]>(ClientTable::kCapacity)),
-      next_summary_(now + kSummaryInterval) {}
+      next_summary_(now + kSummaryInterval),
+      remembered_(ClientTable::kCapacity),
+      forget_remembered_at_(now + kRecallTime) {
+  if (config_.pairing_file.empty()) return;
+  remembered_.load(config_.pairing_file);
+  log_.write("%zu control socket(s) remembered from %s", remembered_.remaining().size(), config_.pairing_file.c_str());
+}
 
 // ---- datagrams in ------------------------------------------------------------
 
@@ -69,6 +81,8 @@ void Relay::on_voice_hello(const Endpoint& from, Clock::time_point now) {
   // A client says hello only when it starts, so a known voice socket means
   // the client started again on the same port.
   if (const SlotId old = clients_.find_by_voice(from); old != kNoSlot) forget(old, "started again");
+  // A new client on an old port: its control socket is new too.
+  remembered_.take(from);
   const SlotId slot = clients_.add(from, now);
   if (slot == kNoSlot) {
     ++counters_.refused_clients;
@@ -85,6 +99,10 @@ void Relay::on_presence(int channel, const Endpoint& from, const relay::Presence
     if (slot == kNoSlot) {
       ++counters_.refused_clients;
       return;
+    }
+    if (const auto control = remembered_.take(from)) {
+      clients_.set_control(slot, *control, now);
+      pairings_changed_ = true;
     }
   }
   Client& client = clients_.at(slot);
@@ -173,6 +191,7 @@ void Relay::tie_to_channel(SlotId slot, int channel) {
 }
 
 void Relay::on_control_known(SlotId slot) {
+  pairings_changed_ = true;
   // A version notice held back for want of a control socket can go now.
   check_version(slot);
 }
@@ -242,6 +261,7 @@ void Relay::print_clients(std::FILE* out) const {
 
 void Relay::forget(SlotId slot, const char* reason) {
   const Client& client = clients_.at(slot);
+  if (client.control) pairings_changed_ = true;
   if (client.is_member())
     log_.write(LogEvent::Departure, "member %u left channel %d (%s)", client.member, client.channel, reason);
   reframers_[slot].release();
@@ -294,6 +314,14 @@ void Relay::on_tick(Clock::time_point now) {
   forget_silent_clients(now);
   release_quiet_encoders(now);
   log_.flush_left_out();
+  if (now >= forget_remembered_at_ && remembered_.has_unclaimed()) {
+    remembered_.clear();
+    pairings_changed_ = true;
+  }
+  if (pairings_changed_ && now >= next_pairing_save_) {
+    save_pairings();
+    next_pairing_save_ = now + kPairingSaveInterval;
+  }
   if (now >= next_summary_) {
     write_summary();
     next_summary_ = now + kSummaryInterval;
@@ -329,6 +357,25 @@ void Relay::write_summary() {
       static_cast<unsigned long long>(now.send_failures - then.send_failures),
       static_cast<unsigned long long>(now.refused_clients - then.refused_clients));
   summarized_ = counters_;
+}
+
+void Relay::on_stop() { save_pairings(); }
+
+void Relay::save_pairings() {
+  pairings_changed_ = false;
+  if (config_.pairing_file.empty()) return;
+  // Unclaimed pairings stay, so a second restart soon after the first loses nothing.
+  std::vector<Pairing> pairings = remembered_.remaining();
+  for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
+    const auto slot = static_cast<SlotId>(i);
+    if (clients_.in_use(slot) && clients_.at(slot).control)
+      pairings.push_back({clients_.at(slot).voice, *clients_.at(slot).control});
+  }
+  const bool saved = PairingMemory::save(config_.pairing_file, pairings);
+  if (!saved && !pairing_save_failed_)
+    log_.write("cannot write the pairing file %s; a restart will not know the control sockets",
+               config_.pairing_file.c_str());
+  pairing_save_failed_ = !saved;
 }
 
 }  // namespace marvok::relay_server

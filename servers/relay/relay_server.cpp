@@ -116,6 +116,7 @@ void RelayServer::run() {
     // Last, so commands typed before the stop still take effect.
     if (watch[kStopSlot].revents != 0) break;
   }
+  relay_->on_stop();
   log_.write("stopping");
 }
 
