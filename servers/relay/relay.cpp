@@ -16,6 +16,8 @@ constexpr auto kSummaryInterval = std::chrono::seconds(10);
 constexpr auto kSpeechGap = std::chrono::milliseconds(100);
 // A speaker quiet this long gives back its Opus encoder.
 constexpr auto kEncoderIdleTime = std::chrono::seconds(5);
+// Where the head of forwarded speech carries the receiver's sequence number.
+constexpr std::size_t kSequenceOffset = 1;
 // Clients come back within a presence period of a restart; a pairing not
 // claimed by then belongs to a client that is gone.
 constexpr auto kRecallTime = std::chrono::seconds(30);
@@ -273,13 +275,23 @@ void Relay::forget(SlotId slot, const char* reason) {
 void Relay::forward_pcm(SlotId speaker, std::span<const std::uint8_t, relay::kVoiceBlockSize> block) {
   const Client& from = clients_.at(speaker);
   const auto& socket = sockets_.voice(from.channel);
+  // Receivers differ only in the sequence number of the head.
+  const std::size_t size = relay::write_forwarded_pcm(out_, relay::VoiceKind::PcmA, 0, from.member, block);
+  const auto head = std::span(out_).first<relay::kVoiceHeaderSize>();
+  const auto body = std::span(out_.data() + relay::kVoiceHeaderSize, size - relay::kVoiceHeaderSize);
+  const auto send_batch = [this, &socket, body] {
+    const ForwardBatch::Result result = batch_.send(socket, body);
+    counters_.datagrams_out += result.sent;
+    counters_.send_failures += result.failed;
+  };
   for (const SlotId slot : clients_.members_of(from.channel)) {
     if (slot == speaker) continue;
     Client& to = clients_.at(slot);
-    const std::size_t size =
-        relay::write_forwarded_pcm(out_, relay::VoiceKind::PcmA, to.take_sequence(), from.member, block);
-    send(socket, size, to.voice);
+    head[kSequenceOffset] = to.take_sequence();
+    batch_.add(head, to.voice);
+    if (batch_.full()) send_batch();
   }
+  send_batch();
 }
 
 void Relay::forward_opus(SlotId speaker, std::span<const std::uint8_t, relay::kVoiceBlockSize> block,

@@ -7,6 +7,7 @@
 
 #include "client_table.h"
 #include "control_pairing.h"
+#include "forward_batch.h"
 #include "opus_reframer.h"
 #include "pairing_memory.h"
 #include "relay/datagrams.h"
@@ -70,6 +71,7 @@ class Relay {
   // One per client slot; holds an encoder only while its client speaks on an Opus channel.
   std::unique_ptr<OpusReframer[]> reframers_;
   relay::Buffer out_{};
+  ForwardBatch batch_;
   RelayCounters counters_;
   RelayCounters summarized_;
   Clock::time_point next_summary_;
