@@ -46,7 +46,8 @@ struct Client {
 // channel's members in the order they joined it. Allocates only when built.
 class ClientTable {
  public:
-  static constexpr std::size_t kCapacity = 1024;
+  // Room for a few thousand members; slots are numbered below EndpointIndex::kNone.
+  static constexpr std::size_t kCapacity = 4096;
 
   ClientTable();
 

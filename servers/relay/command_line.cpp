@@ -20,7 +20,8 @@ std::optional<long> parse_number(std::string_view text, long lowest, long highes
 }
 
 bool is_option(std::string_view name) {
-  return name == "--address" || name == "--min-version" || name == "--opus-channel" || name == "--client-timeout-ms";
+  return name == "--address" || name == "--min-version" || name == "--opus-channel" || name == "--client-timeout-ms" ||
+         name == "--pairing-file";
 }
 
 // Applies one known option; an error message when its value is wrong.
@@ -42,6 +43,9 @@ std::optional<std::string> apply_option(std::string_view name, std::string_view 
     const auto timeout = parse_number(value, 1, kLongestClientTimeoutMs);
     if (!timeout) return "--client-timeout-ms needs a number of milliseconds from 1 to 3600000";
     config.client_timeout = std::chrono::milliseconds(*timeout);
+  } else if (name == "--pairing-file") {
+    if (value.empty()) return "--pairing-file needs a file name";
+    config.pairing_file = value;
   }
   return std::nullopt;
 }
@@ -83,7 +87,7 @@ CommandLine parse_command_line(std::span<const std::string_view> arguments) {
 
 std::string_view usage_text() {
   return "Usage: marvok-relay --address IPV4 [--min-version X.Y.Z] [--opus-channel N]...\n"
-         "                    [--client-timeout-ms MS]\n"
+         "                    [--client-timeout-ms MS] [--pairing-file PATH]\n"
          "\n"
          "Relays the voice network's speech, member lists and notices. Binds the\n"
          "voice ports 30000-30010 and the control ports 31000-31010 on IPV4.\n"
@@ -92,6 +96,8 @@ std::string_view usage_text() {
          "  --min-version X.Y.Z      send notice 220 to clients older than this\n"
          "  --opus-channel N         forward channel N (0-10) as Opus; repeatable\n"
          "  --client-timeout-ms MS   forget a client silent this long (default 3000)\n"
+         "  --pairing-file PATH      keep the clients' control sockets here, so a\n"
+         "                           restarted relay can still send them notices\n"
          "  --help                   print this text\n"
          "\n"
          "Operator commands on standard input, one per line:\n"

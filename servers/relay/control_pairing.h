@@ -21,6 +21,9 @@ namespace marvok::relay_server {
 // socket, a router's new mapping) is found again. A known control socket
 // stays with its client. A client tied only by its voice socket still gets
 // speech and lists, but no notices.
+// After a restart clients send no hellos; the relay's pairing file, read by
+// Relay, ties a returning client's control socket at its first presence, which
+// these rules cannot do for two clients of one address in one channel.
 // Each function returns the client the control socket was tied to, or kNoSlot.
 struct ControlSighting {
   platform::Endpoint control;

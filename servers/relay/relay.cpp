@@ -16,6 +16,14 @@ constexpr auto kSummaryInterval = std::chrono::seconds(10);
 constexpr auto kSpeechGap = std::chrono::milliseconds(100);
 // A speaker quiet this long gives back its Opus encoder.
 constexpr auto kEncoderIdleTime = std::chrono::seconds(5);
+// Where the head of forwarded speech carries the receiver's sequence number.
+constexpr std::size_t kSequenceOffset = 1;
+// Clients come back within a presence period of a restart; a pairing not
+// claimed by then belongs to a client that is gone.
+constexpr auto kRecallTime = std::chrono::seconds(30);
+// Pairings change with joins; writing them at most this often keeps a
+// flood of hellos from turning into a flood of file writes.
+constexpr auto kPairingSaveInterval = std::chrono::seconds(1);
 
 const char* endpoint_text(const std::optional<Endpoint>& endpoint, std::string& storage) {
   storage = endpoint ? platform::format_endpoint(*endpoint) : "-";
@@ -29,7 +37,13 @@ Relay::Relay(const RelayConfig& config, const RelaySockets& sockets, RelayLog& l
       sockets_(sockets),
       log_(log),
       reframers_(std::make_unique<OpusReframer[]>(ClientTable::kCapacity)),
-      next_summary_(now + kSummaryInterval) {}
+      next_summary_(now + kSummaryInterval),
+      remembered_(ClientTable::kCapacity),
+      forget_remembered_at_(now + kRecallTime) {
+  if (config_.pairing_file.empty()) return;
+  remembered_.load(config_.pairing_file);
+  log_.write("%zu control socket(s) remembered from %s", remembered_.remaining().size(), config_.pairing_file.c_str());
+}
 
 // ---- datagrams in ------------------------------------------------------------
 
@@ -69,6 +83,8 @@ void Relay::on_voice_hello(const Endpoint& from, Clock::time_point now) {
   // A client says hello only when it starts, so a known voice socket means
   // the client started again on the same port.
   if (const SlotId old = clients_.find_by_voice(from); old != kNoSlot) forget(old, "started again");
+  // A new client on an old port: its control socket is new too.
+  remembered_.take(from);
   const SlotId slot = clients_.add(from, now);
   if (slot == kNoSlot) {
     ++counters_.refused_clients;
@@ -86,11 +102,16 @@ void Relay::on_presence(int channel, const Endpoint& from, const relay::Presence
       ++counters_.refused_clients;
       return;
     }
+    if (const auto control = remembered_.take(from)) {
+      clients_.set_control(slot, *control, now);
+      pairings_changed_ = true;
+    }
   }
   Client& client = clients_.at(slot);
   client.last_presence = now;
   if (client.is_member() && client.member != presence.member)
-    log_.write("member %u now reports itself as member %u", client.member, presence.member);
+    log_.write(LogEvent::MemberNumberChange, "member %u now reports itself as member %u", client.member,
+               presence.member);
   client.member = presence.member;
   if (client.channel != channel) tie_to_channel(slot, channel);
   if (presence.variant == relay::PresenceVariant::Version) {
@@ -164,13 +185,15 @@ void Relay::tie_to_channel(SlotId slot, int channel) {
   std::string voice;
   std::string control;
   if (previous == kNoChannel)
-    log_.write("member %u joined channel %d (voice %s, control %s)", client.member, channel,
+    log_.write(LogEvent::Join, "member %u joined channel %d (voice %s, control %s)", client.member, channel,
                endpoint_text(client.voice, voice), endpoint_text(client.control, control));
   else
-    log_.write("member %u moved from channel %d to channel %d", client.member, previous, channel);
+    log_.write(LogEvent::ChannelMove, "member %u moved from channel %d to channel %d", client.member, previous,
+               channel);
 }
 
 void Relay::on_control_known(SlotId slot) {
+  pairings_changed_ = true;
   // A version notice held back for want of a control socket can go now.
   check_version(slot);
 }
@@ -181,8 +204,9 @@ void Relay::check_version(SlotId slot) {
   if (!(*client.version < *config_.min_version) || !client.control) return;
   if (!send_notice(slot, relay::kNoticeVersionTooOld)) return;
   client.version_notice_sent = true;
-  log_.write("notice %u to member %u: version %s is older than %s", relay::kNoticeVersionTooOld, client.member,
-             format_client_version(*client.version).data(), format_client_version(*config_.min_version).data());
+  log_.write(LogEvent::Notice, "notice %u to member %u: version %s is older than %s", relay::kNoticeVersionTooOld,
+             client.member, format_client_version(*client.version).data(),
+             format_client_version(*config_.min_version).data());
 }
 
 bool Relay::send_notice(SlotId slot, std::uint8_t code) {
@@ -201,7 +225,8 @@ int Relay::close_member(std::uint16_t member) {
     if (send_notice(slot, relay::kNoticeSupervisorCloses))
       ++sent;
     else
-      log_.write("member %u has no known control socket; notice %u not sent", member, relay::kNoticeSupervisorCloses);
+      log_.write(LogEvent::UnsentNotice, "member %u has no known control socket; notice %u not sent", member,
+                 relay::kNoticeSupervisorCloses);
   }
   log_.write("notice %u to member %u: sent to %d client(s)", relay::kNoticeSupervisorCloses, member, sent);
   return sent;
@@ -238,7 +263,9 @@ void Relay::print_clients(std::FILE* out) const {
 
 void Relay::forget(SlotId slot, const char* reason) {
   const Client& client = clients_.at(slot);
-  if (client.is_member()) log_.write("member %u left channel %d (%s)", client.member, client.channel, reason);
+  if (client.control) pairings_changed_ = true;
+  if (client.is_member())
+    log_.write(LogEvent::Departure, "member %u left channel %d (%s)", client.member, client.channel, reason);
   reframers_[slot].release();
   clients_.remove(slot);
 }
@@ -248,13 +275,23 @@ void Relay::forget(SlotId slot, const char* reason) {
 void Relay::forward_pcm(SlotId speaker, std::span<const std::uint8_t, relay::kVoiceBlockSize> block) {
   const Client& from = clients_.at(speaker);
   const auto& socket = sockets_.voice(from.channel);
+  // Receivers differ only in the sequence number of the head.
+  const std::size_t size = relay::write_forwarded_pcm(out_, relay::VoiceKind::PcmA, 0, from.member, block);
+  const auto head = std::span(out_).first<relay::kVoiceHeaderSize>();
+  const auto body = std::span(out_.data() + relay::kVoiceHeaderSize, size - relay::kVoiceHeaderSize);
+  const auto send_batch = [this, &socket, body] {
+    const ForwardBatch::Result result = batch_.send(socket, body);
+    counters_.datagrams_out += result.sent;
+    counters_.send_failures += result.failed;
+  };
   for (const SlotId slot : clients_.members_of(from.channel)) {
     if (slot == speaker) continue;
     Client& to = clients_.at(slot);
-    const std::size_t size =
-        relay::write_forwarded_pcm(out_, relay::VoiceKind::PcmA, to.take_sequence(), from.member, block);
-    send(socket, size, to.voice);
+    head[kSequenceOffset] = to.take_sequence();
+    batch_.add(head, to.voice);
+    if (batch_.full()) send_batch();
   }
+  send_batch();
 }
 
 void Relay::forward_opus(SlotId speaker, std::span<const std::uint8_t, relay::kVoiceBlockSize> block,
@@ -288,6 +325,15 @@ void Relay::send(const platform::UdpSocket& socket, std::size_t size, const Endp
 void Relay::on_tick(Clock::time_point now) {
   forget_silent_clients(now);
   release_quiet_encoders(now);
+  log_.flush_left_out();
+  if (now >= forget_remembered_at_ && remembered_.has_unclaimed()) {
+    remembered_.clear();
+    pairings_changed_ = true;
+  }
+  if (pairings_changed_ && now >= next_pairing_save_) {
+    save_pairings();
+    next_pairing_save_ = now + kPairingSaveInterval;
+  }
   if (now >= next_summary_) {
     write_summary();
     next_summary_ = now + kSummaryInterval;
@@ -323,6 +369,25 @@ void Relay::write_summary() {
       static_cast<unsigned long long>(now.send_failures - then.send_failures),
       static_cast<unsigned long long>(now.refused_clients - then.refused_clients));
   summarized_ = counters_;
+}
+
+void Relay::on_stop() { save_pairings(); }
+
+void Relay::save_pairings() {
+  pairings_changed_ = false;
+  if (config_.pairing_file.empty()) return;
+  // Unclaimed pairings stay, so a second restart soon after the first loses nothing.
+  std::vector<Pairing> pairings = remembered_.remaining();
+  for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
+    const auto slot = static_cast<SlotId>(i);
+    if (clients_.in_use(slot) && clients_.at(slot).control)
+      pairings.push_back({clients_.at(slot).voice, *clients_.at(slot).control});
+  }
+  const bool saved = PairingMemory::save(config_.pairing_file, pairings);
+  if (!saved && !pairing_save_failed_)
+    log_.write("cannot write the pairing file %s; a restart will not know the control sockets",
+               config_.pairing_file.c_str());
+  pairing_save_failed_ = !saved;
 }
 
 }  // namespace marvok::relay_server

@@ -7,7 +7,9 @@
 
 #include "client_table.h"
 #include "control_pairing.h"
+#include "forward_batch.h"
 #include "opus_reframer.h"
+#include "pairing_memory.h"
 #include "relay/datagrams.h"
 #include "relay_config.h"
 #include "relay_counters.h"
@@ -27,6 +29,8 @@ class Relay {
   // Forgets silent clients, frees the encoders of quiet speakers and writes
   // the periodic summary. Call it a few times a second.
   void on_tick(Clock::time_point now);
+  // Keeps the pairings for the next run.
+  void on_stop();
 
   // Notice 240 to every client of the member; returns how many got it.
   int close_member(std::uint16_t member);
@@ -58,6 +62,7 @@ class Relay {
   void forget_silent_clients(Clock::time_point now);
   void release_quiet_encoders(Clock::time_point now);
   void write_summary();
+  void save_pairings();
 
   const RelayConfig& config_;
   const RelaySockets& sockets_;
@@ -66,9 +71,15 @@ class Relay {
   // One per client slot; holds an encoder only while its client speaks on an Opus channel.
   std::unique_ptr<OpusReframer[]> reframers_;
   relay::Buffer out_{};
+  ForwardBatch batch_;
   RelayCounters counters_;
   RelayCounters summarized_;
   Clock::time_point next_summary_;
+  PairingMemory remembered_;
+  Clock::time_point forget_remembered_at_;
+  bool pairings_changed_ = false;
+  bool pairing_save_failed_ = false;
+  Clock::time_point next_pairing_save_;
 };
 
 }  // namespace marvok::relay_server

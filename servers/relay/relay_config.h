@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <string>
 
 #include "client_version.h"
 #include "relay/datagrams.h"
@@ -18,6 +19,9 @@ struct RelayConfig {
   // Channels whose speech is forwarded as Opus instead of raw PCM.
   std::bitset<relay::kChannelCount> opus_channels;
   std::chrono::milliseconds client_timeout{3000};
+  // Where the control socket of each client is kept for the next run; empty
+  // keeps nothing.
+  std::string pairing_file;
   // Operator commands, one per line; -1 for none. The relay never closes it.
   int command_fd = -1;
   std::FILE* command_output = stdout;

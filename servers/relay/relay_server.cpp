@@ -15,8 +15,6 @@ namespace marvok::relay_server {
 namespace {
 
 constexpr auto kTickInterval = std::chrono::milliseconds(100);
-// Datagrams read from one port before the others get their turn.
-constexpr int kBatchPerPort = 64;
 
 constexpr std::size_t kVoiceSlot = 0;
 constexpr std::size_t kControlSlot = relay::kChannelCount;
@@ -116,6 +114,7 @@ void RelayServer::run() {
     // Last, so commands typed before the stop still take effect.
     if (watch[kStopSlot].revents != 0) break;
   }
+  relay_->on_stop();
   log_.write("stopping");
 }
 
@@ -123,15 +122,15 @@ void RelayServer::serve_port(const pollfd& watched, const platform::UdpSocket& s
                              Clock::time_point now) {
   if ((watched.revents & POLLERR) != 0) clear_pending_error(socket.descriptor());
   if ((watched.revents & POLLIN) == 0) return;
-  for (int i = 0; i < kBatchPerPort; ++i) {
-    const auto received = socket.receive(in_);
-    // Nothing left, or a datagram too large for any client was dropped.
-    if (!received) return;
-    const relay::Bytes datagram(in_.data(), received->size);
+  // One batch, so no port starves the others.
+  const std::size_t count = in_.receive(socket);
+  for (std::size_t slot = 0; slot < count; ++slot) {
+    const relay::Bytes datagram = in_.datagram(slot);
+    if (datagram.empty()) continue;
     if (voice_port)
-      relay_->on_voice_port(channel, received->from, datagram, now);
+      relay_->on_voice_port(channel, in_.from(slot), datagram, now);
     else
-      relay_->on_control_port(channel, received->from, datagram, now);
+      relay_->on_control_port(channel, in_.from(slot), datagram, now);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "command_reader.h"
+#include "receive_batch.h"
 #include "relay.h"
 #include "relay_config.h"
 #include "relay_counters.h"
@@ -36,7 +37,7 @@ class RelayServer {
   const RelayCounters& counters() const;
 
  private:
-  // Reads what waits on one port, up to a batch so no port starves the others.
+  // Reads what waits on one port, up to a batch.
   void serve_port(const pollfd& watched, const platform::UdpSocket& socket, int channel, bool voice_port,
                   Clock::time_point now);
   void read_commands();
@@ -48,7 +49,7 @@ class RelayServer {
   std::optional<RelaySockets> sockets_;
   std::optional<Relay> relay_;
   std::array<int, 2> stop_pipe_{-1, -1};
-  relay::Buffer in_{};
+  ReceiveBatch in_;
 };
 
 }  // namespace marvok::relay_server

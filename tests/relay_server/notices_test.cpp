@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <thread>
@@ -157,6 +158,35 @@ TEST(RelayNotices, AControlSocketOnANewPortReplacesOnlyAStaleOne) {
   keep_present(8);
   client.send_alive(5);
   EXPECT_TRUE(closes_eventually(relay, client));
+}
+
+TEST(RelayNotices, ARestartedRelayReachesTwoClientsOfOneAddressInOneChannelAtOnce) {
+  RelayConfig config = test_config();
+  config.pairing_file = ::testing::TempDir() + "relay_pairings." + std::to_string(::getpid());
+  TestClient first(70);
+  TestClient second(71);
+  {
+    RunningRelay relay(config);
+    first.join(4);
+    second.join(4);
+  }
+  RunningRelay restarted(config);
+  // No hellos this time: presence, and the alives and list requests of two
+  // control sockets that nothing tells apart.
+  first.send_presence(4);
+  second.send_presence(4);
+  first.send_alive(4);
+  second.send_alive(4);
+  ASSERT_TRUE(first.wait_until_listed(4, 71));
+  ASSERT_TRUE(second.ask_members(4));
+
+  restarted.command("close 70");
+  EXPECT_EQ(notice_in(first.receive_control()), relay::kNoticeSupervisorCloses);
+  EXPECT_FALSE(second.receive_control(200ms));
+  restarted.command("close 71");
+  EXPECT_EQ(notice_in(second.receive_control()), relay::kNoticeSupervisorCloses);
+  EXPECT_FALSE(first.receive_control(200ms));
+  std::remove(config.pairing_file.c_str());
 }
 
 }  // namespace
