@@ -14,7 +14,9 @@ namespace marvok::companion {
 std::optional<TalkValue> reported_key(std::uint8_t first_byte);
 
 // Takes the companion's reports and moves the talk key accordingly until
-// stopped. Reports from any sender count.
+// stopped. Reports from any sender count. A key pressed by a "T" whose
+// sender's socket has since closed (the companion died before its "R") is
+// released within two seconds.
 void run_companion_receiver(std::stop_token stop, const CompanionLink& link, TalkState& talk);
 
 }  // namespace marvok::companion

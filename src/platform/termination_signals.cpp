@@ -20,20 +20,25 @@ void forward_signal(int) {
 
 }  // namespace
 
-void on_termination_request(QObject& context, std::function<void()> on_request) {
+void catch_termination_signals() {
   // One pair for the life of the process: the signal handler may write at any time.
-  if (signal_pipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signal_pipe) != 0) return;
+  if (signal_pipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signal_pipe) != 0) return;
+  struct sigaction action {};
+  action.sa_handler = forward_signal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal_number, &action, nullptr);
+}
+
+void on_termination_request(QObject& context, std::function<void()> on_request) {
+  catch_termination_signals();
+  if (signal_pipe[0] < 0) return;
   auto* notifier = new QSocketNotifier(signal_pipe[0], QSocketNotifier::Read, &context);
   QObject::connect(notifier, &QSocketNotifier::activated, notifier, [on_request = std::move(on_request)] {
     char byte = 0;
     [[maybe_unused]] const ssize_t got = ::read(signal_pipe[0], &byte, 1);
     on_request();
   });
-  struct sigaction action {};
-  action.sa_handler = forward_signal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal_number, &action, nullptr);
 }
 
 }  // namespace marvok::platform

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <fstream>
 #include <utility>
 
 namespace marvok::platform {
@@ -36,6 +38,24 @@ std::string format_endpoint(const Endpoint& endpoint) {
   char text[INET_ADDRSTRLEN] = {};
   ::inet_ntop(AF_INET, &address, text, sizeof text);
   return std::string(text) + ":" + std::to_string(endpoint.port);
+}
+
+PortUse udp_port_use(std::uint16_t port) {
+  std::ifstream table("/proc/net/udp");
+  std::string line;
+  if (!std::getline(table, line)) return PortUse::Unknown;  // the column titles
+  while (std::getline(table, line)) {
+    // "   7: 0100007F:15B3 00000000:0000 07 ...": the slot, then the local
+    // address and its port, both in hexadecimal.
+    const std::size_t slot_end = line.find(':');
+    const std::size_t port_start = line.find(':', slot_end + 1);
+    if (slot_end == std::string::npos || port_start == std::string::npos || port_start + 5 > line.size()) continue;
+    const char* first = line.data() + port_start + 1;
+    unsigned bound = 0;
+    const auto [end, error] = std::from_chars(first, first + 4, bound, 16);
+    if (error == std::errc() && end == first + 4 && bound == port) return PortUse::Bound;
+  }
+  return PortUse::Free;
 }
 
 UdpSocket::UdpSocket(UdpSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}

@@ -22,6 +22,11 @@ struct Endpoint {
 std::optional<std::uint32_t> parse_ipv4(std::string_view text);
 std::string format_endpoint(const Endpoint& endpoint);
 
+// Whether a UDP/IPv4 socket of this network namespace is bound to a port,
+// from the system's socket table.
+enum class PortUse { Bound, Free, Unknown };
+PortUse udp_port_use(std::uint16_t port);
+
 // A UDP/IPv4 socket. Sends may come from several threads at once; one thread
 // waits and receives.
 class UdpSocket {

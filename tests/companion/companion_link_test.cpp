@@ -139,6 +139,23 @@ TEST_F(CompanionLinkTest, ReportsMoveTheTalkKey) {
   }
 }
 
+// A companion killed after its "T" never sends the "R": the transmitter is
+// released once its socket has gone, and kept keyed while it lives.
+TEST_F(CompanionLinkTest, AKeyPressedByACompanionThatDiedIsReleased) {
+  TalkState talk;
+  std::jthread receiver([&](std::stop_token stop) { run_companion_receiver(stop, link_, talk); });
+  auto keying = std::make_optional<ScriptedCompanion>();
+  keying->report(bytes_of("T"), *link_.socket().local_endpoint());
+  ASSERT_TRUE(eventually([&] { return talk.key() == TalkValue::Pressed; }));
+  std::this_thread::sleep_for(2500ms);
+  EXPECT_EQ(talk.key(), TalkValue::Pressed);
+
+  keying.reset();
+  const auto died = std::chrono::steady_clock::now();
+  EXPECT_TRUE(eventually([&] { return talk.key() == TalkValue::Released; }));
+  EXPECT_LT(std::chrono::steady_clock::now() - died, 2s);
+}
+
 TEST_F(CompanionLinkTest, InertLinkSendsNothingAndItsReceiverStops) {
   const CompanionLink inert = make_link();
   inert.speak(std::string_view("bonjour"));

@@ -1,11 +1,13 @@
 // The client's relay threads against the real marvok-relay, with a scripted
 // second member, on a private loopback network: both members are listed,
 // each hears the other, the member moves channel, and the supervisor's
-// notice reaches the client.
+// notice reaches the client. Then the relay goes missing, answers late or
+// sends junk: the client's threads carry on and recover by themselves.
 #include <gtest/gtest.h>
 
 #include <QProcess>
 #include <chrono>
+#include <random>
 #include <thread>
 
 #include "audio/opus_playback.h"
@@ -121,13 +123,7 @@ class RecordedNotices final : public SupervisorNotices {
 class RelayNetworkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    relay_.setProgram(QStringLiteral(MARVOK_RELAY_EXECUTABLE));
-    relay_.setArguments(relay_arguments());
-    relay_.setProcessChannelMode(QProcess::ForwardedChannels);
-    relay_.start();
-    ASSERT_TRUE(relay_.waitForStarted(5000));
-    std::this_thread::sleep_for(300ms);  // let it bind its ports
-
+    if (relay_from_the_start()) start_relay();
     state_.channel.ChannelPort = kFirstVoicePort;
     state_.identity.set_member_id(kClientMember);
     std::snprintf(state_.identity.MachineId.data(), state_.identity.MachineId.size(), "%s", "0000000000000007");
@@ -139,11 +135,47 @@ class RelayNetworkTest : public ::testing::Test {
   }
 
   virtual QStringList relay_arguments() const { return {"--address", "127.0.0.1", "--min-version", "0.7.8"}; }
+  virtual bool relay_from_the_start() const { return true; }
+
+  void start_relay() {
+    relay_.setProgram(QStringLiteral(MARVOK_RELAY_EXECUTABLE));
+    relay_.setArguments(relay_arguments());
+    relay_.setProcessChannelMode(QProcess::ForwardedChannels);
+    relay_.start();
+    ASSERT_TRUE(relay_.waitForStarted(5000));
+    std::this_thread::sleep_for(300ms);  // let it bind its ports
+  }
 
   void TearDown() override {
     workers_.stop_all();
+    if (relay_.state() == QProcess::NotRunning) return;
     relay_.terminate();
     relay_.waitForFinished(5000);
+  }
+
+  // Both members are listed in channel 0 (by lists received from now on),
+  // the client hears `sample` from the peer and the peer hears the client.
+  void expect_members_hear_each_other(PeerMember& peer, std::uint8_t first_sequence, std::int16_t sample) {
+    members_.ChannelMemberCounts[0] = 0;
+    ASSERT_TRUE(eventually([&] { return client_lists(0, kPeerMember) && client_lists(0, kClientMember); }));
+    EXPECT_EQ(state_.channel.ChannelMemberCount.load(), 2);
+
+    state_.channel.SpeakerId = 0;
+    queue_.reset();
+    for (int s = 0; s < 3; ++s) peer.say(static_cast<std::uint8_t>(first_sequence + s), sample);
+    ASSERT_TRUE(eventually([this] { return state_.channel.SpeakerId.load() == kPeerMember; }));
+    EXPECT_TRUE(eventually([&] { return queue_.write_index() == 8; }));
+    const auto queued = queue_.snapshot();
+    EXPECT_EQ(static_cast<std::int16_t>(queued[5 * kVoiceBlockBytes] | queued[5 * kVoiceBlockBytes + 1] << 8), sample);
+
+    VoiceSender sender(session_, state_, meters_);
+    sender.send_voice_block(block_of(static_cast<std::int16_t>(-sample)));
+    Buffer buffer{};
+    const auto heard = peer.hear(buffer);
+    ASSERT_TRUE(heard);
+    EXPECT_EQ(heard->speaker, kClientMember);
+    ASSERT_TRUE(heard->pcm);
+    EXPECT_EQ(static_cast<std::int16_t>((*heard->pcm)[0] | (*heard->pcm)[1] << 8), -sample);
   }
 
   bool client_lists(int channel, std::uint16_t member) {
@@ -173,26 +205,8 @@ class RelayNetworkTest : public ::testing::Test {
 
 TEST_F(RelayNetworkTest, MembersAreListedAndHearEachOther) {
   PeerMember peer;
-  ASSERT_TRUE(eventually([&] { return client_lists(0, kPeerMember) && client_lists(0, kClientMember); }));
-  EXPECT_EQ(state_.channel.ChannelMemberCount.load(), 2);
-
-  // The peer talks: the client hears it, from the peer, in its queue.
-  for (std::uint8_t s = 1; s <= 3; ++s) peer.say(s, 1234);
-  ASSERT_TRUE(eventually([this] { return state_.channel.SpeakerId.load() == kPeerMember; }));
-  EXPECT_TRUE(eventually([&] { return queue_.write_index() == 8; }));
-  const auto queued = queue_.snapshot();
-  EXPECT_EQ(static_cast<std::int16_t>(queued[5 * kVoiceBlockBytes] | queued[5 * kVoiceBlockBytes + 1] << 8), 1234);
+  expect_members_hear_each_other(peer, 1, 1234);
   EXPECT_EQ(state_.lights.ErrorLevel.load(), 0);
-
-  // The client talks: the peer hears a full block from the client.
-  VoiceSender sender(session_, state_, meters_);
-  sender.send_voice_block(block_of(-555));
-  Buffer buffer{};
-  const auto heard = peer.hear(buffer);
-  ASSERT_TRUE(heard);
-  EXPECT_EQ(heard->speaker, kClientMember);
-  ASSERT_TRUE(heard->pcm);
-  EXPECT_EQ(static_cast<std::int16_t>((*heard->pcm)[0] | (*heard->pcm)[1] << 8), -555);
 }
 
 TEST_F(RelayNetworkTest, ChangingChannelMovesTheMember) {
@@ -235,6 +249,129 @@ TEST_F(OpusRelayNetworkTest, OpusSpeechIsDecodedIntoTheRenderRing) {
   EXPECT_TRUE(eventually([this] { return ring_.available() >= 9 * 1920; }));  // at least 9 packets of 20 ms
   EXPECT_EQ(state_.channel.SpeakerId.load(), kPeerMember);
   EXPECT_EQ(queue_.write_index(), 5);  // nothing went to the PCM queue
+}
+
+// The relay is missing when the client starts, comes later, then dies
+// (SIGKILL) and comes back: the client, never restarted, is found again.
+class RelayOutageTest : public RelayNetworkTest {
+ protected:
+  bool relay_from_the_start() const override { return false; }
+};
+
+TEST_F(RelayOutageTest, ListsAndSpeechComeBackAfterALateStartAndAKill) {
+  EXPECT_TRUE(eventually([this] { return state_.lights.SvcLed.load() == LedColor::Red; }));
+  std::uint8_t sequence = 1;
+  for (const char* outage : {"started late", "killed and started again"}) {
+    SCOPED_TRACE(outage);
+    if (relay_.state() != QProcess::NotRunning) {
+      relay_.kill();
+      ASSERT_TRUE(relay_.waitForFinished(5000));
+      EXPECT_TRUE(eventually([this] { return state_.lights.SvcLed.load() == LedColor::Red; }));
+    }
+    ASSERT_NO_FATAL_FAILURE(start_relay());
+    PeerMember peer;
+    expect_members_hear_each_other(peer, sequence, 2000);
+    sequence += 3;
+  }
+}
+
+// A relay played by the test on channel 0's ports: it answers each list
+// request `answer_delay` late, listing the client and the peer, and sends
+// junk or speech to the client's sockets when told.
+class ScriptedRelay {
+ public:
+  explicit ScriptedRelay(std::chrono::milliseconds answer_delay)
+      : voice_(*UdpSocket::open_bound({kLoopback, kFirstVoicePort})),
+        control_(*UdpSocket::open_bound({kLoopback, kFirstControlPort})),
+        thread_([this, answer_delay](std::stop_token stop) { serve(stop, answer_delay); }) {}
+
+  bool found_the_client() const { return voice_port_ != 0 && control_port_ != 0; }
+
+  // Datagrams of every size up to past the client's buffer, most starting
+  // like something the client reads, the rest of their bytes random.
+  void send_junk(int count) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<std::size_t> length(0, 1100);
+    constexpr std::uint8_t kFirstBytes[] = {'A', 'B', 'O', 'L', 'N', 0, 0xFF};
+    std::vector<std::uint8_t> junk;
+    for (int i = 0; i < count; ++i) {
+      junk.resize(i % 50 == 0 ? 4000 : length(random));
+      for (std::uint8_t& b : junk) b = static_cast<std::uint8_t>(byte(random));
+      if (!junk.empty()) junk[0] = kFirstBytes[static_cast<std::size_t>(i) % std::size(kFirstBytes)];
+      voice_.send_to(junk, {kLoopback, voice_port_});
+      control_.send_to(junk, {kLoopback, control_port_});
+      if (i % 100 == 99) std::this_thread::sleep_for(5ms);
+    }
+  }
+
+  void forward_speech(std::uint8_t sequence, std::int16_t sample) {
+    Buffer buffer{};
+    const auto block = block_of(sample);
+    const std::size_t size = write_forwarded_pcm(buffer, VoiceKind::PcmA, sequence, kPeerMember,
+                                                 std::span<const std::uint8_t, kVoiceBlockSize>(block));
+    voice_.send_to(std::span(buffer.data(), size), {kLoopback, voice_port_});
+  }
+
+ private:
+  void serve(std::stop_token stop, std::chrono::milliseconds answer_delay) {
+    Buffer buffer{};
+    while (!stop.stop_requested()) {
+      if (voice_.wait_readable(10ms) == UdpSocket::Wait::Readable)
+        if (const auto received = voice_.receive(buffer)) voice_port_ = received->from.port;
+      if (control_.wait_readable(10ms) != UdpSocket::Wait::Readable) continue;
+      const auto received = control_.receive(buffer);
+      if (!received || received->size == 0 || buffer[0] != 'L') continue;
+      control_port_ = received->from.port;
+      if (!sleep_unless_stopped(stop, answer_delay)) return;
+      const std::uint16_t listed[] = {kClientMember, kPeerMember};
+      control_.send_to(std::span(buffer.data(), write_member_list(buffer, 0, listed)), received->from);
+    }
+  }
+
+  UdpSocket voice_;
+  UdpSocket control_;
+  std::atomic<std::uint16_t> voice_port_{0};
+  std::atomic<std::uint16_t> control_port_{0};
+  std::jthread thread_;
+};
+
+class MisbehavingRelayTest : public RelayNetworkTest {
+ protected:
+  bool relay_from_the_start() const override { return false; }
+};
+
+// A relay that answers after the client gave up waiting shows a red control
+// light, junk shows on the voice light; the lists still count and the
+// speech after them is queued.
+TEST_F(MisbehavingRelayTest, LightsShowItAndRealSpeechIsStillPlayedAfterwards) {
+  const struct {
+    const char* name;
+    std::chrono::milliseconds answer_delay;
+    int junk_datagrams;
+    LedCell LightsState::*light;
+    LedColor shown;
+  } cases[] = {
+      {"answers late", 1200ms, 0, &LightsState::SvcLed, LedColor::Red},
+      {"sends junk", 0ms, 3000, &LightsState::TstLed, LedColor::Yellow},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedRelay relay(c.answer_delay);
+    ASSERT_TRUE(eventually([&] { return relay.found_the_client(); }));
+    relay.send_junk(c.junk_datagrams);
+    EXPECT_TRUE(eventually([&] { return (state_.lights.*c.light).load() == c.shown; }));
+    members_.ChannelMemberCounts[0] = 0;
+    EXPECT_TRUE(eventually([&] { return client_lists(0, kPeerMember) && client_lists(0, kClientMember); }));
+
+    state_.channel.SpeakerId = 0;
+    queue_.reset();
+    for (std::uint8_t s = 101; s <= 104; ++s) relay.forward_speech(s, 4321);
+    ASSERT_TRUE(eventually([this] { return state_.channel.SpeakerId.load() == kPeerMember; }));
+    EXPECT_TRUE(eventually([&] { return queue_.write_index() >= 8; }));
+    const auto queued = queue_.snapshot();
+    EXPECT_EQ(static_cast<std::int16_t>(queued[6 * kVoiceBlockBytes] | queued[6 * kVoiceBlockBytes + 1] << 8), 4321);
+  }
 }
 
 }  // namespace

@@ -53,13 +53,18 @@ class CertificateFolder {
   TestCertificates certificates_;
 };
 
-// A TCP socket bound to 127.0.0.1 and a port the system chooses.
+// A TCP socket bound to 127.0.0.1 and `port`, or a port the system chooses
+// when it is 0; `port` is then the port bound.
 int bound_loopback_socket(std::uint16_t& port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) throw std::system_error(errno, std::generic_category(), "socket");
+  // The port may have served a test a moment ago.
+  const int reuse = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
   socklen_t length = sizeof address;
   if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
@@ -110,7 +115,7 @@ const TestCertificates& untrusted_certificates() {
   return folder.certificates();
 }
 
-TestHttpsServer::TestHttpsServer(const TestCertificates& certificates)
+TestHttpsServer::TestHttpsServer(const TestCertificates& certificates, std::uint16_t port)
     : server_(certificates.certificate_file.c_str(), certificates.key_file.c_str()) {
   // The server writes to connections that clients drop on purpose.
   ::signal(SIGPIPE, SIG_IGN);
@@ -123,9 +128,10 @@ TestHttpsServer::TestHttpsServer(const TestCertificates& certificates)
   server_.set_pre_routing_handler(set_aside_multipart_type);
   server_.Get(".*", dispatch);
   server_.Post(".*", dispatch);
-  const int port = server_.bind_to_any_port("127.0.0.1");
-  if (port <= 0) throw std::runtime_error("the test HTTPS server could not bind");
-  port_ = static_cast<std::uint16_t>(port);
+  const int bound = port == 0 ? server_.bind_to_any_port("127.0.0.1")
+                              : (server_.bind_to_port("127.0.0.1", port) ? static_cast<int>(port) : -1);
+  if (bound <= 0) throw std::runtime_error("the test HTTPS server could not bind");
+  port_ = static_cast<std::uint16_t>(bound);
   thread_ = std::thread([this] { server_.listen_after_bind(); });
   // stop() does nothing until the server runs.
   while (!server_.is_running()) std::this_thread::yield();
@@ -168,7 +174,7 @@ void TestHttpsServer::dispatch(const httplib::Request& request, httplib::Respons
   }
 }
 
-SilentServer::SilentServer() {
+SilentServer::SilentServer(std::uint16_t port) : port_(port) {
   socket_ = bound_loopback_socket(port_);
   if (::listen(socket_, 16) != 0) {
     const int error = errno;
@@ -179,7 +185,7 @@ SilentServer::SilentServer() {
 
 SilentServer::~SilentServer() { ::close(socket_); }
 
-RefusingPort::RefusingPort() { socket_ = bound_loopback_socket(port_); }
+RefusingPort::RefusingPort(std::uint16_t port) : port_(port) { socket_ = bound_loopback_socket(port_); }
 
 RefusingPort::~RefusingPort() { ::close(socket_); }
 

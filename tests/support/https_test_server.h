@@ -29,14 +29,15 @@ const TestCertificates& trusted_certificates();
 // certificate must be refused.
 const TestCertificates& untrusted_certificates();
 
-// An HTTPS server on 127.0.0.1 and a port of its own, serving on a thread of
-// the test process until destroyed. Handlers may be added at any time; a path
-// without one answers 404.
+// An HTTPS server on 127.0.0.1 and a port of its own (or `port`, to stand in
+// for a service that was there before), serving on a thread of the test
+// process until destroyed. Handlers may be added at any time; a path without
+// one answers 404.
 class TestHttpsServer {
  public:
   using Handler = httplib::Server::Handler;
 
-  explicit TestHttpsServer(const TestCertificates& certificates = trusted_certificates());
+  explicit TestHttpsServer(const TestCertificates& certificates = trusted_certificates(), std::uint16_t port = 0);
   TestHttpsServer(const TestHttpsServer&) = delete;
   TestHttpsServer& operator=(const TestHttpsServer&) = delete;
   ~TestHttpsServer();
@@ -66,10 +67,10 @@ class TestHttpsServer {
 
 // A TCP port of 127.0.0.1 that the system accepts connections on but that
 // nobody ever reads from or writes to: a service that says nothing, not even
-// its half of the TLS handshake.
+// its half of the TLS handshake. On `port`, or one the system chooses.
 class SilentServer {
  public:
-  SilentServer();
+  explicit SilentServer(std::uint16_t port = 0);
   SilentServer(const SilentServer&) = delete;
   SilentServer& operator=(const SilentServer&) = delete;
   ~SilentServer();
@@ -81,10 +82,11 @@ class SilentServer {
 };
 
 // A TCP port of 127.0.0.1 held but not listened on: connections are refused,
-// and no other program can take the port while the test runs.
+// and no other program can take the port while the test runs. On `port`, or
+// one the system chooses.
 class RefusingPort {
  public:
-  RefusingPort();
+  explicit RefusingPort(std::uint16_t port = 0);
   RefusingPort(const RefusingPort&) = delete;
   RefusingPort& operator=(const RefusingPort&) = delete;
   ~RefusingPort();

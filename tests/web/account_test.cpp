@@ -5,8 +5,12 @@
 #include <QBuffer>
 #include <QImage>
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/https_test_server.h"
@@ -37,24 +41,30 @@ std::string identification_reply(const std::string& number, const std::string& n
 class AccountTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    serve("/Tr8mQe2xVk.php", identification_reply("00042", "Andr\xE9"), "application/octet-stream");
-    serve("/users/42/client.xml", "<CLIENT><PRENOM>Ana</PRENOM><VILLE>Lyon</VILLE><PHRASE>Salut</PHRASE></CLIENT>",
-          "text/xml");
-    serve("/users/42/params.xml", "<PARAMS><BACKGROUND>ff8000</BACKGROUND></PARAMS>", "text/xml");
-    serve("/users/images.php", png_of({40, 50}, Qt::red), "image/png");
+    serve_member(server);
     state.identity.MachineId = {'1', '2', '3', '4'};
   }
 
-  void serve(const std::string& path, const std::string& body, const char* type) {
+  void serve_member(TestHttpsServer& on) {
+    serve("/Tr8mQe2xVk.php", identification_reply("00042", "Andr\xE9"), "application/octet-stream", on);
+    serve("/users/42/client.xml", "<CLIENT><PRENOM>Ana</PRENOM><VILLE>Lyon</VILLE><PHRASE>Salut</PHRASE></CLIENT>",
+          "text/xml", on);
+    serve("/users/42/params.xml", "<PARAMS><BACKGROUND>ff8000</BACKGROUND></PARAMS>", "text/xml", on);
+    serve("/users/images.php", png_of({40, 50}, Qt::red), "image/png", on);
+  }
+
+  void serve(const std::string& path, const std::string& body, const char* type) { serve(path, body, type, server); }
+  void serve(const std::string& path, const std::string& body, const char* type, TestHttpsServer& on) {
     std::atomic<int>& count = hits[path];  // made here: the server's thread only counts
-    server.get(path, [&count, body, type](const httplib::Request&, httplib::Response& response) {
+    on.get(path, [&count, body, type](const httplib::Request&, httplib::Response& response) {
       ++count;
       response.set_content(body, type);
     });
   }
 
-  Account account() {
-    return Account(web, state,
+  Account account() { return account_on(web); }
+  Account account_on(WebClient& client) {
+    return Account(client, state,
                    SpeakerDisplay{[this](const QImage& picture) { pictures.push_back(picture); },
                                   [this](const SpeakerCard& card) { cards.push_back(card); }});
   }
@@ -134,6 +144,80 @@ TEST_F(AccountTest, PostsTheChosenColour) {
   const auto request = server.last_request();
   ASSERT_TRUE(request);
   EXPECT_EQ(request->body, std::string("\x01\0\0\0\x0A\0\0\0\x14\0\0\0\x1E\0\0\0\0\x02\0\0", 20));
+}
+
+// The service missing, silent, holding its answers, failing or an impostor:
+// start-up and the speaker poll each wait out at most one time-out, show
+// nothing, and once the real service is back on the same port the next
+// speaker's picture and card are shown.
+TEST_F(AccountTest, AFaultyServiceHoldsNoCallBeyondOneTimeOutAndIsUsedAgainOnceBack) {
+  using namespace std::chrono_literals;
+  using marvok::testing::RefusingPort;
+  using marvok::testing::SilentServer;
+  constexpr platform::HttpsTimeouts kQuick{500ms, 2s};
+  constexpr auto kOneTimeOut = 3s;  // two time-outs in a row would take 4 s
+  std::atomic<bool> give_up = false;
+  const auto answering = [](TestHttpsServer::Handler handler, const marvok::testing::TestCertificates& certificates =
+                                                                  marvok::testing::trusted_certificates()) {
+    auto service = std::make_shared<TestHttpsServer>(certificates);
+    for (const char* path : {"/Tr8mQe2xVk.php", "/users/42/client.xml", "/users/43/client.xml", "/users/42/params.xml",
+                             "/users/images.php"})
+      service->get(path, handler);
+    return service;
+  };
+  const auto holding = [&](const httplib::Request&, httplib::Response& response) {
+    for (int wait = 0; wait < 1000 && !give_up; ++wait) std::this_thread::sleep_for(10ms);
+    response.status = 200;
+  };
+  const auto failing = [](const httplib::Request&, httplib::Response& response) { response.status = 500; };
+  const auto port_of = [](const auto& service) { return std::pair{std::shared_ptr<void>(service), service->port()}; };
+
+  const struct {
+    const char* name;
+    std::function<std::pair<std::shared_ptr<void>, std::uint16_t>()> start;
+    OwnParamsOutcome outcome;
+  } cases[] = {
+      {"absent", [&] { return port_of(std::make_shared<RefusingPort>()); }, OwnParamsOutcome::Unreachable},
+      {"silent", [&] { return port_of(std::make_shared<SilentServer>()); }, OwnParamsOutcome::Unreachable},
+      {"never answers", [&] { return port_of(answering(holding)); }, OwnParamsOutcome::Unreachable},
+      {"answers 500", [&] { return port_of(answering(failing)); }, OwnParamsOutcome::NotFound},
+      {"untrusted certificate", [&] { return port_of(answering(failing, marvok::testing::untrusted_certificates())); },
+       OwnParamsOutcome::Unreachable},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    pictures.clear();
+    cards.clear();
+    state.identity.set_member_id(kPlaceholderMemberId);
+    state.channel.SpeakerId = 0;
+    give_up = false;
+    auto [faulty, port] = c.start();
+    platform::WebServiceAddress address = server.address();
+    address.port = port;
+    WebClient client(address, state.lights.HttpsLed, kQuick);
+    Account member = account_on(client);
+
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(member.run_startup_fetches(), c.outcome);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, kOneTimeOut);
+    EXPECT_EQ(state.identity.MemberId.load(), kPlaceholderMemberId);
+    state.channel.SpeakerId = 43;
+    started = std::chrono::steady_clock::now();
+    member.poll_speaker();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, kOneTimeOut);
+    EXPECT_TRUE(pictures.empty());
+    EXPECT_TRUE(cards.empty());
+
+    give_up = true;
+    faulty.reset();
+    TestHttpsServer back(marvok::testing::trusted_certificates(), port);
+    serve_member(back);
+    state.channel.SpeakerId = 42;
+    member.poll_speaker();
+    EXPECT_EQ(pictures.size(), 1u);
+    ASSERT_EQ(cards.size(), 1u);
+    EXPECT_EQ(cards[0].city, "Lyon");
+  }
 }
 
 }  // namespace
