@@ -69,7 +69,8 @@ fi
 if listening -u 30000; then
   echo "A relay server already listens on port 30000"
 else
-  run_logged relay "$build/servers/relay/marvok-relay" --address 127.0.0.1
+  # The pairing file lets a restarted relay reach every client behind one address at once.
+  run_logged relay "$build/servers/relay/marvok-relay" --address 127.0.0.1 --pairing-file "$build/relay-pairing.txt"
   started_note "the relay server marvok-relay on 127.0.0.1, channels on ports 30000-30010 and 31000-31010"
 fi
 
