@@ -1,9 +1,7 @@
 #pragma once
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "platform/udp_socket.h"
@@ -27,10 +25,8 @@ class ReceiveBatch {
   platform::Endpoint from(std::size_t slot) const;
 
  private:
-  std::vector<relay::Buffer> buffers_;
-  std::vector<sockaddr_in> from_;
-  std::vector<iovec> parts_;
-  std::vector<mmsghdr> messages_;
+  std::vector<std::uint8_t> area_;
+  std::vector<platform::UdpSocket::Received> received_;
 };
 
 }  // namespace marvok::relay_server
