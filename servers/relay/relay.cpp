@@ -24,9 +24,9 @@ const char* endpoint_text(const std::optional<Endpoint>& endpoint, std::string& 
 
 }  // namespace
 
-Relay::Relay(const RelayConfig& config, const RelaySockets& sockets, RelayLog& log, Clock::time_point now)
+Relay::Relay(const RelayConfig& config, const RelayOutput& output, RelayLog& log, Clock::time_point now)
     : config_(config),
-      sockets_(sockets),
+      output_(output),
       log_(log),
       reframers_(std::make_unique<OpusReframer[]>(ClientTable::kCapacity)),
       next_summary_(now + kSummaryInterval) {}
@@ -122,7 +122,7 @@ void Relay::on_list_request(int channel, const Endpoint& from, Clock::time_point
   std::array<std::uint16_t, relay::kMaxListedMembers> members{};
   const std::size_t count = listed_members(channel, members);
   const std::size_t size = relay::write_member_list(out_, channel, std::span(members.data(), count));
-  send(sockets_.control(channel), size, from);
+  send(RelayPort::Control, channel, size, from);
 }
 
 std::size_t Relay::listed_members(int channel, std::array<std::uint16_t, relay::kMaxListedMembers>& members) const {
@@ -189,7 +189,7 @@ bool Relay::send_notice(SlotId slot, std::uint8_t code) {
   const Client& client = clients_.at(slot);
   if (!client.control) return false;
   const std::size_t size = relay::write_notice(out_, code);
-  send(sockets_.control(client.is_member() ? client.channel : 0), size, *client.control);
+  send(RelayPort::Control, client.is_member() ? client.channel : 0, size, *client.control);
   return true;
 }
 
@@ -247,13 +247,12 @@ void Relay::forget(SlotId slot, const char* reason) {
 
 void Relay::forward_pcm(SlotId speaker, std::span<const std::uint8_t, relay::kVoiceBlockSize> block) {
   const Client& from = clients_.at(speaker);
-  const auto& socket = sockets_.voice(from.channel);
   for (const SlotId slot : clients_.members_of(from.channel)) {
     if (slot == speaker) continue;
     Client& to = clients_.at(slot);
     const std::size_t size =
         relay::write_forwarded_pcm(out_, relay::VoiceKind::PcmA, to.take_sequence(), from.member, block);
-    send(socket, size, to.voice);
+    send(RelayPort::Voice, from.channel, size, to.voice);
   }
 }
 
@@ -265,19 +264,18 @@ void Relay::forward_opus(SlotId speaker, std::span<const std::uint8_t, relay::kV
   from.last_speech = now;
   OpusReframer::Packets packets;
   const std::size_t count = reframer.push(block, packets);
-  const auto& socket = sockets_.voice(from.channel);
   for (std::size_t i = 0; i < count; ++i) {
     for (const SlotId slot : clients_.members_of(from.channel)) {
       if (slot == speaker) continue;
       Client& to = clients_.at(slot);
       const std::size_t size = relay::write_forwarded_opus(out_, to.take_sequence(), from.member, packets[i].view());
-      send(socket, size, to.voice);
+      send(RelayPort::Voice, from.channel, size, to.voice);
     }
   }
 }
 
-void Relay::send(const platform::UdpSocket& socket, std::size_t size, const Endpoint& to) {
-  if (socket.send_to(std::span(out_.data(), size), to))
+void Relay::send(RelayPort port, int channel, std::size_t size, const Endpoint& to) {
+  if (output_.send_from(port, channel, std::span(out_.data(), size), to))
     ++counters_.datagrams_out;
   else
     ++counters_.send_failures;
