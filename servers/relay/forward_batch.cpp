@@ -16,6 +16,10 @@ void ForwardBatch::add(std::span<const std::uint8_t, relay::kVoiceHeaderSize> he
   ++count_;
 }
 
+platform::Endpoint ForwardBatch::to(std::size_t i) const {
+  return {ntohl(to_[i].sin_addr.s_addr), ntohs(to_[i].sin_port)};
+}
+
 ForwardBatch::Result ForwardBatch::send(const platform::UdpSocket& socket, std::span<const std::uint8_t> block) {
   Result result;
   for (std::size_t i = 0; i < count_; ++i) {

@@ -28,6 +28,10 @@ class ForwardBatch {
   // `head` is the first kVoiceHeaderSize bytes of the datagram, `block` the rest.
   void add(std::span<const std::uint8_t, relay::kVoiceHeaderSize> head, const platform::Endpoint& to);
   bool full() const { return count_ == kSize; }
+  std::size_t size() const { return count_; }
+  std::span<const std::uint8_t, relay::kVoiceHeaderSize> head(std::size_t i) const { return heads_[i]; }
+  platform::Endpoint to(std::size_t i) const;
+  void clear() { count_ = 0; }
   // Sends what was added, each datagram its head then `block`, and empties the batch.
   Result send(const platform::UdpSocket& socket, std::span<const std::uint8_t> block);
 

@@ -32,11 +32,11 @@ const char* endpoint_text(const std::optional<Endpoint>& endpoint, std::string& 
 
 }  // namespace
 
-Relay::Relay(const RelayConfig& config, const RelaySockets& sockets, RelayLog& log, Clock::time_point now)
+Relay::Relay(const RelayConfig& config, const RelayOutput& output, RelayLog& log, Clock::time_point now)
     : config_(config),
-      sockets_(sockets),
+      output_(output),
       log_(log),
-      reframers_(std::make_unique<OpusReframer[]>(ClientTable::kCapacity)),
+      reframers_(ClientTable::kCapacity),
       next_summary_(now + kSummaryInterval),
       remembered_(ClientTable::kCapacity),
       forget_remembered_at_(now + kRecallTime) {
@@ -143,7 +143,7 @@ void Relay::on_list_request(int channel, const Endpoint& from, Clock::time_point
   std::array<std::uint16_t, relay::kMaxListedMembers> members{};
   const std::size_t count = listed_members(channel, members);
   const std::size_t size = relay::write_member_list(out_, channel, std::span(members.data(), count));
-  send(sockets_.control(channel), size, from);
+  send(RelayPort::Control, channel, size, from);
 }
 
 std::size_t Relay::listed_members(int channel, std::array<std::uint16_t, relay::kMaxListedMembers>& members) const {
@@ -213,7 +213,7 @@ bool Relay::send_notice(SlotId slot, std::uint8_t code) {
   const Client& client = clients_.at(slot);
   if (!client.control) return false;
   const std::size_t size = relay::write_notice(out_, code);
-  send(sockets_.control(client.is_member() ? client.channel : 0), size, *client.control);
+  send(RelayPort::Control, client.is_member() ? client.channel : 0, size, *client.control);
   return true;
 }
 
@@ -266,7 +266,7 @@ void Relay::forget(SlotId slot, const char* reason) {
   if (client.control) pairings_changed_ = true;
   if (client.is_member())
     log_.write(LogEvent::Departure, "member %u left channel %d (%s)", client.member, client.channel, reason);
-  reframers_[slot].release();
+  reframers_[slot].reset();
   clients_.remove(slot);
 }
 
@@ -274,13 +274,12 @@ void Relay::forget(SlotId slot, const char* reason) {
 
 void Relay::forward_pcm(SlotId speaker, std::span<const std::uint8_t, relay::kVoiceBlockSize> block) {
   const Client& from = clients_.at(speaker);
-  const auto& socket = sockets_.voice(from.channel);
   // Receivers differ only in the sequence number of the head.
   const std::size_t size = relay::write_forwarded_pcm(out_, relay::VoiceKind::PcmA, 0, from.member, block);
   const auto head = std::span(out_).first<relay::kVoiceHeaderSize>();
   const auto body = std::span(out_.data() + relay::kVoiceHeaderSize, size - relay::kVoiceHeaderSize);
-  const auto send_batch = [this, &socket, body] {
-    const ForwardBatch::Result result = batch_.send(socket, body);
+  const auto send_batch = [this, &from, body] {
+    const ForwardBatch::Result result = output_.send_voice_batch(from.channel, batch_, body);
     counters_.datagrams_out += result.sent;
     counters_.send_failures += result.failed;
   };
@@ -297,24 +296,26 @@ void Relay::forward_pcm(SlotId speaker, std::span<const std::uint8_t, relay::kVo
 void Relay::forward_opus(SlotId speaker, std::span<const std::uint8_t, relay::kVoiceBlockSize> block,
                          Clock::time_point now) {
   Client& from = clients_.at(speaker);
-  OpusReframer& reframer = reframers_[speaker];
+  // Made for a member's first speech on an Opus channel, so idle slots cost nothing.
+  auto& owned = reframers_[speaker];
+  if (!owned) owned = std::make_unique<OpusReframer>();
+  OpusReframer& reframer = *owned;
   if (now - from.last_speech > kSpeechGap) reframer.discard_pending();
   from.last_speech = now;
   OpusReframer::Packets packets;
   const std::size_t count = reframer.push(block, packets);
-  const auto& socket = sockets_.voice(from.channel);
   for (std::size_t i = 0; i < count; ++i) {
     for (const SlotId slot : clients_.members_of(from.channel)) {
       if (slot == speaker) continue;
       Client& to = clients_.at(slot);
       const std::size_t size = relay::write_forwarded_opus(out_, to.take_sequence(), from.member, packets[i].view());
-      send(socket, size, to.voice);
+      send(RelayPort::Voice, from.channel, size, to.voice);
     }
   }
 }
 
-void Relay::send(const platform::UdpSocket& socket, std::size_t size, const Endpoint& to) {
-  if (socket.send_to(std::span(out_.data(), size), to))
+void Relay::send(RelayPort port, int channel, std::size_t size, const Endpoint& to) {
+  if (output_.send_from(port, channel, std::span(out_.data(), size), to))
     ++counters_.datagrams_out;
   else
     ++counters_.send_failures;
@@ -351,8 +352,7 @@ void Relay::forget_silent_clients(Clock::time_point now) {
 void Relay::release_quiet_encoders(Clock::time_point now) {
   for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
     const auto slot = static_cast<SlotId>(i);
-    if (reframers_[slot].has_encoder() && now - clients_.at(slot).last_speech > kEncoderIdleTime)
-      reframers_[slot].release();
+    if (reframers_[slot] && now - clients_.at(slot).last_speech > kEncoderIdleTime) reframers_[slot].reset();
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "client_table.h"
 #include "control_pairing.h"
@@ -14,15 +15,16 @@
 #include "relay_config.h"
 #include "relay_counters.h"
 #include "relay_log.h"
-#include "relay_sockets.h"
+#include "relay_output.h"
 
 namespace marvok::relay_server {
 
 // What the relay does with each datagram, with the clock passed in. Sockets
-// and waiting belong to RelayServer; this class only reacts and sends.
+// and waiting belong to RelayServer; this class only reacts, and sends through
+// the output it is given.
 class Relay {
  public:
-  Relay(const RelayConfig& config, const RelaySockets& sockets, RelayLog& log, Clock::time_point now);
+  Relay(const RelayConfig& config, const RelayOutput& output, RelayLog& log, Clock::time_point now);
 
   void on_voice_port(int channel, const platform::Endpoint& from, relay::Bytes datagram, Clock::time_point now);
   void on_control_port(int channel, const platform::Endpoint& from, relay::Bytes datagram, Clock::time_point now);
@@ -57,7 +59,7 @@ class Relay {
   void forward_pcm(SlotId speaker, std::span<const std::uint8_t, relay::kVoiceBlockSize> block);
   void forward_opus(SlotId speaker, std::span<const std::uint8_t, relay::kVoiceBlockSize> block, Clock::time_point now);
   bool send_notice(SlotId slot, std::uint8_t code);
-  void send(const platform::UdpSocket& socket, std::size_t size, const platform::Endpoint& to);
+  void send(RelayPort port, int channel, std::size_t size, const platform::Endpoint& to);
   void forget(SlotId slot, const char* reason);
   void forget_silent_clients(Clock::time_point now);
   void release_quiet_encoders(Clock::time_point now);
@@ -65,11 +67,11 @@ class Relay {
   void save_pairings();
 
   const RelayConfig& config_;
-  const RelaySockets& sockets_;
+  const RelayOutput& output_;
   RelayLog& log_;
   ClientTable clients_;
   // One per client slot; holds an encoder only while its client speaks on an Opus channel.
-  std::unique_ptr<OpusReframer[]> reframers_;
+  std::vector<std::unique_ptr<OpusReframer>> reframers_;
   relay::Buffer out_{};
   ForwardBatch batch_;
   RelayCounters counters_;

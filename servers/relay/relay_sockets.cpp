@@ -43,4 +43,10 @@ std::optional<RelaySockets> RelaySockets::open(std::uint32_t address, std::strin
   return sockets;
 }
 
+bool RelaySockets::send_from(RelayPort port, int channel, std::span<const std::uint8_t> datagram,
+                             const platform::Endpoint& to) const {
+  const platform::UdpSocket& socket = port == RelayPort::Voice ? voice(channel) : control(channel);
+  return socket.send_to(datagram, to);
+}
+
 }  // namespace marvok::relay_server

@@ -7,19 +7,27 @@
 
 #include "platform/udp_socket.h"
 #include "relay/datagrams.h"
+#include "relay_output.h"
 
 namespace marvok::relay_server {
 
 // The voice and control ports of every channel, bound on one address. Sends
 // never block: a datagram that finds no room is dropped rather than delaying
 // every other receiver.
-class RelaySockets {
+class RelaySockets : public RelayOutput {
  public:
   // Nothing, with the port and the reason in `error`, when a port cannot be bound.
   static std::optional<RelaySockets> open(std::uint32_t address, std::string& error);
 
   const platform::UdpSocket& voice(int channel) const { return voice_[static_cast<std::size_t>(channel)]; }
   const platform::UdpSocket& control(int channel) const { return control_[static_cast<std::size_t>(channel)]; }
+
+  bool send_from(RelayPort port, int channel, std::span<const std::uint8_t> datagram,
+                 const platform::Endpoint& to) const override;
+  ForwardBatch::Result send_voice_batch(int channel, ForwardBatch& batch,
+                                        std::span<const std::uint8_t> block) const override {
+    return batch.send(voice(channel), block);
+  }
 
  private:
   RelaySockets() = default;

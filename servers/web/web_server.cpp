@@ -19,6 +19,44 @@ constexpr std::size_t kRequestsPerConnection = 100;
 
 }  // namespace
 
+void prepare_web_server(httplib::Server& server, MemberStore& store, RequestLog& log, const AccessoryIcons& icons) {
+  // The upload record is the largest body a client sends; longer ones are
+  // refused with 413 before they are stored anywhere.
+  server.set_payload_max_length(kUploadRecordBytes);
+  // A client that waits for the go-ahead before a body too long to accept
+  // learns at once, rather than after sending it all.
+  server.set_expect_100_continue_handler([](const httplib::Request& request, httplib::Response& response) {
+    const auto declared = request.get_header_value<std::uint64_t>("Content-Length");
+    response.status = declared > kUploadRecordBytes ? 413 : 100;
+    return response.status;
+  });
+  // Without the library's SO_REUSEPORT: a second service started on the same
+  // port must fail, not share the clients with the first one.
+  server.set_socket_options([](int socket) {
+    const int yes = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
+  server.set_keep_alive_max_count(kRequestsPerConnection);
+  // Answers are small: sent at once rather than held for the client's ack.
+  server.set_tcp_nodelay(true);
+  server.set_logger([&log](const httplib::Request& request, const httplib::Response& response) {
+    log.record(request.method, request.path, response.status, response.body.size());
+  });
+  server.set_exception_handler(
+      [&log](const httplib::Request& request, httplib::Response& response, std::exception_ptr failure) {
+        std::string reason = "unknown failure";
+        try {
+          std::rethrow_exception(failure);
+        } catch (const std::exception& exception) {
+          reason = exception.what();
+        } catch (...) {
+        }
+        log.note("marvok-web: " + request.method + " " + request.path + " failed: " + reason);
+        response.status = 500;
+      });
+  add_web_routes(server, store, icons);
+}
+
 WebServer::WebServer(MemberStore& store, RequestLog& log) : store_(store), log_(log), icons_(draw_accessory_icons()) {}
 
 WebServer::~WebServer() { stop(); }
@@ -35,41 +73,7 @@ bool WebServer::start(const ServeOptions& options, std::string& error) {
     error = "cannot use the certificate " + options.certificate + " with the key " + options.key;
     return false;
   }
-  // The upload record is the largest body a client sends; longer ones are
-  // refused with 413 before they are stored anywhere.
-  server_->set_payload_max_length(kUploadRecordBytes);
-  // A client that waits for the go-ahead before a body too long to accept
-  // learns at once, rather than after sending it all.
-  server_->set_expect_100_continue_handler([](const httplib::Request& request, httplib::Response& response) {
-    const auto declared = request.get_header_value<std::uint64_t>("Content-Length");
-    response.status = declared > kUploadRecordBytes ? 413 : 100;
-    return response.status;
-  });
-  // Without the library's SO_REUSEPORT: a second service started on the same
-  // port must fail, not share the clients with the first one.
-  server_->set_socket_options([](int socket) {
-    const int yes = 1;
-    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
-  server_->set_keep_alive_max_count(kRequestsPerConnection);
-  // Answers are small: sent at once rather than held for the client's ack.
-  server_->set_tcp_nodelay(true);
-  server_->set_logger([this](const httplib::Request& request, const httplib::Response& response) {
-    log_.record(request.method, request.path, response.status, response.body.size());
-  });
-  server_->set_exception_handler(
-      [this](const httplib::Request& request, httplib::Response& response, std::exception_ptr failure) {
-        std::string reason = "unknown failure";
-        try {
-          std::rethrow_exception(failure);
-        } catch (const std::exception& exception) {
-          reason = exception.what();
-        } catch (...) {
-        }
-        log_.note("marvok-web: " + request.method + " " + request.path + " failed: " + reason);
-        response.status = 500;
-      });
-  add_web_routes(*server_, store_, icons_);
+  prepare_web_server(*server_, store_, log_, icons_);
 
   if (options.port == 0) {
     port_ = server_->bind_to_any_port(options.address);

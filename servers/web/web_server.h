@@ -9,13 +9,18 @@
 #include "command_line.h"
 
 namespace httplib {
+class Server;
 class SSLServer;
-}
+}  // namespace httplib
 
 namespace marvok::web_server {
 
 class MemberStore;
 class RequestLog;
+
+// Everything the service does with a request, set on a server that has not
+// started listening: limits, logging, failures and the routes.
+void prepare_web_server(httplib::Server& server, MemberStore& store, RequestLog& log, const AccessoryIcons& icons);
 
 // The HTTPS service on its own threads: one accepts connections, a pool
 // answers them, each connection one request at a time.

@@ -24,7 +24,9 @@ QImage on_black(const QImage& picture) {
   QImage flat(picture.size(), QImage::Format_RGB32);
   flat.fill(Qt::black);
   QPainter painter(&flat);
-  painter.drawImage(0, 0, picture);
+  // Some GIFs decode to RGB32 with a clear alpha byte, which drawing would copy
+  // as it is: going through ARGB32 makes such pixels opaque like the rest.
+  painter.drawImage(0, 0, picture.convertToFormat(QImage::Format_ARGB32));
   return flat;
 }
 
