@@ -13,7 +13,9 @@ cmake --preset "$preset" -DMARVOK_WARNINGS_AS_ERRORS=ON >/dev/null
 selection=()
 if [[ $preset == tsan ]]; then
   cmake --build --preset "$preset" --target threaded_tests
-  selection=(-L threads)
+  # The companion's portal test runs in Qt's D-Bus thread over glib's loop,
+  # neither built for the sanitizer, whose own wake-ups it reports as races.
+  selection=(-L threads -E '^PortalShortcutsTest[.]')
 else
   cmake --build --preset "$preset"
 fi
@@ -26,5 +28,7 @@ supp=$PWD/tests/sanitizer
 export ASAN_OPTIONS=detect_leaks=1
 export LSAN_OPTIONS=suppressions=$supp/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export TSAN_OPTIONS=suppressions=$supp/tsan.supp:halt_on_error=1:exitcode=66
+# Tests start servers from threaded processes: the child only execs, so the
+# sanitizer need not end it for forking with threads running.
+export TSAN_OPTIONS=suppressions=$supp/tsan.supp:halt_on_error=1:exitcode=66:die_after_fork=0
 ctest --preset "$preset" -j2 "${selection[@]}" "$@"
