@@ -1,8 +1,7 @@
 #pragma once
 
-#include <poll.h>
-
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -16,7 +15,7 @@
 
 namespace marvok::relay_server {
 
-// The relay's event loop: one thread waits with poll() on the 22 ports, the
+// The relay's event loop: one thread waits with epoll on the 22 ports, the
 // operator's commands and a stop pipe, and hands each datagram to Relay.
 class RelayServer {
  public:
@@ -38,8 +37,10 @@ class RelayServer {
 
  private:
   // Reads what waits on one port, up to a batch.
-  void serve_port(const pollfd& watched, const platform::UdpSocket& socket, int channel, bool voice_port,
+  void serve_port(std::uint32_t events, const platform::UdpSocket& socket, int channel, bool voice_port,
                   Clock::time_point now);
+  // Adds a descriptor to the watcher; false when it cannot be watched.
+  bool watch(int fd, std::size_t slot);
   void read_commands();
   void run_command(std::string_view line);
 
@@ -49,6 +50,7 @@ class RelayServer {
   std::optional<RelaySockets> sockets_;
   std::optional<Relay> relay_;
   std::array<int, 2> stop_pipe_{-1, -1};
+  int watcher_ = -1;
   ReceiveBatch in_;
 };
 
