@@ -4,12 +4,12 @@
 
 namespace marvok::relay_server {
 
-ClientTable::ClientTable()
-    : clients_(kCapacity), in_use_(kCapacity, false), by_voice_(kCapacity), by_control_(kCapacity) {
-  free_.reserve(kCapacity);
+ClientTable::ClientTable(std::size_t capacity)
+    : clients_(capacity), in_use_(capacity, false), by_voice_(capacity), by_control_(capacity) {
+  free_.reserve(capacity);
   // Lowest slots first, so a small relay keeps its clients close together.
-  for (std::size_t slot = kCapacity; slot > 0; --slot) free_.push_back(static_cast<SlotId>(slot - 1));
-  for (auto& roster : rosters_) roster.reserve(kCapacity);
+  for (std::size_t slot = capacity; slot > 0; --slot) free_.push_back(static_cast<SlotId>(slot - 1));
+  for (auto& roster : rosters_) roster.reserve(capacity);
 }
 
 SlotId ClientTable::add(const platform::Endpoint& voice, Clock::time_point now) {

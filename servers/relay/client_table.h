@@ -46,11 +46,11 @@ struct Client {
 // channel's members in the order they joined it. Allocates only when built.
 class ClientTable {
  public:
-  // Room for a few thousand members; slots are numbered below EndpointIndex::kNone.
-  static constexpr std::size_t kCapacity = 4096;
+  // Slots are numbered below EndpointIndex::kNone, so the capacity is too.
+  explicit ClientTable(std::size_t capacity);
 
-  ClientTable();
-
+  // Slots are numbered from 0 to capacity() - 1.
+  std::size_t capacity() const { return clients_.size(); }
   SlotId find_by_voice(const platform::Endpoint& voice) const { return by_voice_.find(voice); }
   SlotId find_by_control(const platform::Endpoint& control) const { return by_control_.find(control); }
   Client& at(SlotId slot) { return clients_[slot]; }
@@ -68,7 +68,7 @@ class ClientTable {
   void note_voice_hello(SlotId slot);
 
   std::span<const SlotId> members_of(int channel) const { return rosters_[static_cast<std::size_t>(channel)]; }
-  std::size_t size() const { return kCapacity - free_.size(); }
+  std::size_t size() const { return capacity() - free_.size(); }
   std::size_t member_count() const;
 
  private:

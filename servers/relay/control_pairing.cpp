@@ -18,7 +18,7 @@ SlotId tie(ClientTable& clients, SlotId slot, const ControlSighting& sighting) {
 
 SlotId pair_control_hello(ClientTable& clients, const ControlSighting& sighting) {
   SlotId newest = kNoSlot;
-  for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
+  for (std::size_t i = 0; i < clients.capacity(); ++i) {
     const auto slot = static_cast<SlotId>(i);
     if (!clients.in_use(slot)) continue;
     const Client& client = clients.at(slot);
@@ -40,7 +40,7 @@ SlotId learn_control_from_alive(ClientTable& clients, int channel, const Control
 
 SlotId learn_control_from_list_request(ClientTable& clients, int channel, const ControlSighting& sighting) {
   SlotId found = kNoSlot;
-  for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
+  for (std::size_t i = 0; i < clients.capacity(); ++i) {
     const auto slot = static_cast<SlotId>(i);
     if (!clients.in_use(slot) || !clients.at(slot).is_member()) continue;
     if (!lacks_control_on(clients.at(slot), sighting)) continue;

@@ -36,9 +36,10 @@ Relay::Relay(const RelayConfig& config, const RelayOutput& output, RelayLog& log
     : config_(config),
       output_(output),
       log_(log),
-      reframers_(ClientTable::kCapacity),
+      clients_(config.capacity),
+      reframers_(config.capacity),
       next_summary_(now + kSummaryInterval),
-      remembered_(ClientTable::kCapacity),
+      remembered_(config.capacity),
       forget_remembered_at_(now + kRecallTime) {
   if (config_.pairing_file.empty()) return;
   remembered_.load(config_.pairing_file);
@@ -219,7 +220,7 @@ bool Relay::send_notice(SlotId slot, std::uint8_t code) {
 
 int Relay::close_member(std::uint16_t member) {
   int sent = 0;
-  for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
+  for (std::size_t i = 0; i < clients_.capacity(); ++i) {
     const auto slot = static_cast<SlotId>(i);
     if (!clients_.in_use(slot) || !clients_.at(slot).is_member() || clients_.at(slot).member != member) continue;
     if (send_notice(slot, relay::kNoticeSupervisorCloses))
@@ -234,7 +235,7 @@ int Relay::close_member(std::uint16_t member) {
 
 int Relay::close_all() {
   int sent = 0;
-  for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
+  for (std::size_t i = 0; i < clients_.capacity(); ++i) {
     const auto slot = static_cast<SlotId>(i);
     if (clients_.in_use(slot) && send_notice(slot, relay::kNoticeSupervisorCloses)) ++sent;
   }
@@ -246,7 +247,7 @@ void Relay::print_clients(std::FILE* out) const {
   std::fprintf(out, "%zu client(s)\n", clients_.size());
   std::string voice;
   std::string control;
-  for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
+  for (std::size_t i = 0; i < clients_.capacity(); ++i) {
     const auto slot = static_cast<SlotId>(i);
     if (!clients_.in_use(slot)) continue;
     const Client& client = clients_.at(slot);
@@ -342,7 +343,7 @@ void Relay::on_tick(Clock::time_point now) {
 }
 
 void Relay::forget_silent_clients(Clock::time_point now) {
-  for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
+  for (std::size_t i = 0; i < clients_.capacity(); ++i) {
     const auto slot = static_cast<SlotId>(i);
     if (clients_.in_use(slot) && now - clients_.at(slot).last_presence > config_.client_timeout)
       forget(slot, "no presence");
@@ -350,7 +351,7 @@ void Relay::forget_silent_clients(Clock::time_point now) {
 }
 
 void Relay::release_quiet_encoders(Clock::time_point now) {
-  for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
+  for (std::size_t i = 0; i < clients_.capacity(); ++i) {
     const auto slot = static_cast<SlotId>(i);
     if (reframers_[slot] && now - clients_.at(slot).last_speech > kEncoderIdleTime) reframers_[slot].reset();
   }
@@ -378,7 +379,7 @@ void Relay::save_pairings() {
   if (config_.pairing_file.empty()) return;
   // Unclaimed pairings stay, so a second restart soon after the first loses nothing.
   std::vector<Pairing> pairings = remembered_.remaining();
-  for (std::size_t i = 0; i < ClientTable::kCapacity; ++i) {
+  for (std::size_t i = 0; i < clients_.capacity(); ++i) {
     const auto slot = static_cast<SlotId>(i);
     if (clients_.in_use(slot) && clients_.at(slot).control)
       pairings.push_back({clients_.at(slot).voice, *clients_.at(slot).control});

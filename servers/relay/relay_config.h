@@ -19,6 +19,9 @@ struct RelayConfig {
   // Channels whose speech is forwarded as Opus instead of raw PCM.
   std::bitset<relay::kChannelCount> opus_channels;
   std::chrono::milliseconds client_timeout{3000};
+  // Client slots: room for a few thousand members (at most 65,535); a full
+  // relay refuses newcomers.
+  std::size_t capacity = 4096;
   // Where the control socket of each client is kept for the next run; empty
   // keeps nothing.
   std::string pairing_file;
