@@ -35,5 +35,10 @@ echo "clang-tidy: ${#units[@]} files"
 ((${#units[@]} > 0)) || exit "$include_order"
 # Generated headers (moc, deployment values) must exist before tidy reads the units.
 cmake --build "$build" >/dev/null
-printf '%s\n' "${units[@]}" | xargs -P "$(nproc)" -n 4 clang-tidy -p "$build" --quiet 2>/dev/null
+# Each unit's own command, which a unity build's database folds into the
+# files that include the units.
+commands=$(mktemp -d)
+trap 'rm -rf "$commands"' EXIT
+scripts/unit-compile-commands.py "$build/compile_commands.json" >"$commands/compile_commands.json"
+printf '%s\n' "${units[@]}" | xargs -P "$(nproc)" -n 4 clang-tidy -p "$commands" --quiet 2>/dev/null
 exit "$include_order"

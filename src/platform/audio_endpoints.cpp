@@ -51,7 +51,7 @@ struct Gathered {
   bool failed = false;
 };
 
-std::unique_ptr<PulseConnection> connect() {
+std::unique_ptr<PulseConnection> connect_for_listing() {
   int error_code = 0;
   return PulseConnection::open(error_code, kListingTimeout);
 }
@@ -104,7 +104,7 @@ std::optional<DeviceFacts> default_sink(PulseConnection& connection) {
 }
 
 std::optional<std::vector<DeviceFacts>> capture_endpoints() {
-  const std::unique_ptr<PulseConnection> connection = connect();
+  const std::unique_ptr<PulseConnection> connection = connect_for_listing();
   if (!connection) return std::nullopt;
   const PulseConnection::Lock lock(*connection);
   return list_capture_endpoints(*connection);
@@ -125,7 +125,7 @@ IconFound read_icon(const DeviceFacts& facts, DeviceDescription& description) {
 
 int describe_default_output_device(DeviceDescription& description) {
   std::optional<DeviceFacts> sink;
-  if (const std::unique_ptr<PulseConnection> connection = connect()) {
+  if (const std::unique_ptr<PulseConnection> connection = connect_for_listing()) {
     const PulseConnection::Lock lock(*connection);
     sink = default_sink(*connection);
   }
@@ -158,7 +158,7 @@ int describe_capture_endpoint(int index, DeviceDescription& description) {
 }
 
 std::optional<int> default_capture_endpoint_index() {
-  const std::unique_ptr<PulseConnection> connection = connect();
+  const std::unique_ptr<PulseConnection> connection = connect_for_listing();
   if (!connection) return std::nullopt;
   const PulseConnection::Lock lock(*connection);
   const std::optional<std::string> wanted = default_source_name(*connection);

@@ -15,7 +15,7 @@ constexpr auto kOperationTimeout = std::chrono::seconds(2);
 
 // A short-lived connection for one level change: none, when the server cannot
 // be reached in time.
-std::unique_ptr<PulseConnection> connect() {
+std::unique_ptr<PulseConnection> connect_for_level_change() {
   int error_code = 0;
   return PulseConnection::open(error_code, kOperationTimeout);
 }
@@ -59,7 +59,7 @@ std::optional<float> read_level(PulseConnection& connection, AudioEndpoint endpo
 }  // namespace
 
 std::optional<float> get_master_level(AudioEndpoint endpoint) {
-  const std::unique_ptr<PulseConnection> connection = connect();
+  const std::unique_ptr<PulseConnection> connection = connect_for_level_change();
   if (!connection) return std::nullopt;
   return read_level(*connection, endpoint);
 }
@@ -68,7 +68,7 @@ MasterLevelReader::MasterLevelReader() = default;
 MasterLevelReader::~MasterLevelReader() = default;
 
 std::optional<float> MasterLevelReader::read(AudioEndpoint endpoint) {
-  if (!connection_) connection_ = connect();
+  if (!connection_) connection_ = connect_for_level_change();
   if (!connection_) return std::nullopt;
   const std::optional<float> level = read_level(*connection_, endpoint);
   // A device that is missing is no reason to connect again; a lost server is.
@@ -77,7 +77,7 @@ std::optional<float> MasterLevelReader::read(AudioEndpoint endpoint) {
 }
 
 bool set_master_level(AudioEndpoint endpoint, float level) {
-  const std::unique_ptr<PulseConnection> connection = connect();
+  const std::unique_ptr<PulseConnection> connection = connect_for_level_change();
   if (!connection) return false;
   const PulseConnection::Lock lock(*connection);
   std::optional<pa_cvolume> volume = read_volume(*connection, endpoint);

@@ -16,8 +16,6 @@ namespace marvok::platform {
 namespace {
 
 constexpr int kCaptureSlots = 3;
-constexpr pa_sample_spec kVoiceFormat{PA_SAMPLE_S16LE, static_cast<std::uint32_t>(kVoiceFramesPerSecond),
-                                      static_cast<std::uint8_t>(kVoiceChannels)};
 
 // The name of the `device`-th input in the server's order, leaving out the
 // monitors of outputs, which are no microphones. Call with the lock held.
@@ -56,7 +54,7 @@ class PulseCaptureDevice final : public CaptureDevice {
   // Connects a corked stream to `source` (nullptr for the default input).
   bool connect(const char* source, int& error_code) {
     const PulseConnection::Lock lock(*connection_);
-    stream_ = new_pulse_stream(*connection_, "Microphone", kVoiceFormat);
+    stream_ = new_pulse_stream(*connection_, "Microphone", kPulseVoiceFormat);
     if (!stream_) {
       error_code = connection_->error_code();
       return false;

@@ -11,6 +11,10 @@
 
 namespace marvok::platform {
 
+// The voice format as the sound server names it.
+inline constexpr pa_sample_spec kPulseVoiceFormat{PA_SAMPLE_S16LE, static_cast<std::uint32_t>(kVoiceFramesPerSecond),
+                                                  static_cast<std::uint8_t>(kVoiceChannels)};
+
 // How long opening a device may take before it counts as failed.
 inline constexpr std::chrono::milliseconds kPulseOpenTimeout{3000};
 

@@ -10,8 +10,6 @@ namespace marvok::platform {
 
 namespace {
 
-constexpr pa_sample_spec kVoiceFormat{PA_SAMPLE_S16LE, static_cast<std::uint32_t>(kVoiceFramesPerSecond),
-                                      static_cast<std::uint8_t>(kVoiceChannels)};
 // How often the play position is asked for while buffers are playing: a
 // small part of a buffer's 125 ms.
 constexpr pa_usec_t kPositionPeriod = 10 * PA_USEC_PER_MSEC;
@@ -32,7 +30,7 @@ class PulseOutputDevice final : public OutputDevice {
 
   bool connect(int& error_code) {
     const PulseConnection::Lock lock(*connection_);
-    stream_ = new_pulse_stream(*connection_, "Voice", kVoiceFormat);
+    stream_ = new_pulse_stream(*connection_, "Voice", kPulseVoiceFormat);
     if (!stream_) {
       error_code = connection_->error_code();
       return false;

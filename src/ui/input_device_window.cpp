@@ -14,7 +14,7 @@ namespace marvok::ui {
 namespace {
 
 const QColor kInputDeviceBackground(127, 127, 127);
-constexpr QPoint kMainWindowOffset{-300, 200};
+constexpr QPoint kOffsetFromMainWindow{-300, 200};
 constexpr QPoint kFirstButton{10, 10};
 constexpr int kButtonStep = 30;
 constexpr QSize kButtonSize{350, 25};
@@ -109,7 +109,7 @@ int InputDeviceWindowToggle::toggle() {
   }
 
   auto* window = new InputDeviceWindow(main_, devices_, on_closed_);
-  window->move(main_.frameGeometry().topLeft() + kMainWindowOffset);
+  window->move(main_.frameGeometry().topLeft() + kOffsetFromMainWindow);
   window->resize(kInputDeviceWindowSize);
   window->winId();
   if (window->windowHandle() == nullptr || window->windowHandle()->handle() == nullptr) {

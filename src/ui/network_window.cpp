@@ -18,13 +18,13 @@ namespace {
 
 const QColor kNetworkBackground(255, 255, 0);
 const QColor kEmptyCellColour(0, 255, 0);
-constexpr QSize kCellSize{66, 83};
+constexpr QSize kPictureCellSize{66, 83};
 constexpr int kGridLeft = 10;
 constexpr int kGridTop = 10;
 constexpr int kColumnStep = 71;
-constexpr int kRowStep = 88;
+constexpr int kPictureRowStep = 88;
 constexpr int kLastColumnX = 290;
-constexpr int kSecondMs = 1000;
+constexpr int kMsPerSecond = 1000;
 
 }  // namespace
 
@@ -42,7 +42,7 @@ void draw_correspondents(QPainter& painter, const ChannelState& channel, const r
     x += kColumnStep;
     if (x > kLastColumnX) {
       x = kGridLeft;
-      y += kRowStep;
+      y += kPictureRowStep;
     }
   };
   painter.save();
@@ -51,13 +51,13 @@ void draw_correspondents(QPainter& painter, const ChannelState& channel, const r
     const auto member = static_cast<std::uint16_t>(members.ChannelMembers[n][i].load(std::memory_order_relaxed));
     const std::optional<QImage> picture = pictures(member);
     if (!picture) continue;
-    if (!picture->isNull()) painter.drawImage(QRect(QPoint(x, y), kCellSize), *picture);
+    if (!picture->isNull()) painter.drawImage(QRect(QPoint(x, y), kPictureCellSize), *picture);
     advance();
   }
   // Counted from the list's length, not from the cells used: members without
   // a picture leave the last places empty.
   for (int i = count; i < relay::kMaxListedMembers; ++i) {
-    painter.fillRect(QRect(QPoint(x, y), kCellSize), kEmptyCellColour);
+    painter.fillRect(QRect(QPoint(x, y), kPictureCellSize), kEmptyCellColour);
     advance();
   }
   painter.restore();
@@ -85,7 +85,7 @@ NetworkWindow::NetworkWindow(QWidget& main, const ChannelState& channel, const r
 void NetworkWindow::start() {
   ready_ = true;
   update();
-  timer_.start(kSecondMs);
+  timer_.start(kMsPerSecond);
 }
 
 void NetworkWindow::tick() {
