@@ -19,15 +19,21 @@ namespace {
 // kept in files for the test to read.
 class RelayProcess {
  public:
-  enum class Input { Nothing, Pipe };
+  // Nothing is /dev/null; File is a file holding the command "list".
+  enum class Input { Nothing, Pipe, File };
 
   explicit RelayProcess(std::vector<std::string> arguments, Input input = Input::Nothing)
       : output_(std::tmpfile()), errors_(std::tmpfile()) {
     int input_pipe[2] = {-1, -1};
     if (input == Input::Pipe && ::pipe(input_pipe) != 0) ADD_FAILURE() << "no pipe";
+    std::FILE* commands = std::tmpfile();
+    std::fputs("list\n", commands);
+    std::rewind(commands);
     pid_ = ::fork();
     if (pid_ == 0) {
-      const int stdin_fd = input == Input::Pipe ? input_pipe[0] : ::open("/dev/null", O_RDONLY);
+      const int stdin_fd = input == Input::Pipe   ? input_pipe[0]
+                           : input == Input::File ? ::fileno(commands)
+                                                  : ::open("/dev/null", O_RDONLY);
       ::dup2(stdin_fd, STDIN_FILENO);
       ::dup2(::fileno(output_), STDOUT_FILENO);
       ::dup2(::fileno(errors_), STDERR_FILENO);
@@ -37,6 +43,7 @@ class RelayProcess {
       ::execv(argv[0], argv.data());
       std::_Exit(127);
     }
+    std::fclose(commands);
     if (input == Input::Pipe) {
       ::close(input_pipe[0]);
       input_ = input_pipe[1];
@@ -122,6 +129,17 @@ void expect_clean_end_on(int signal) {
 TEST(RelayProcess, EndsWithCodeZeroOnSigterm) { expect_clean_end_on(SIGTERM); }
 
 TEST(RelayProcess, EndsWithCodeZeroOnSigint) { expect_clean_end_on(SIGINT); }
+
+// A file cannot be waited on as a pipe can; its commands are still obeyed.
+TEST(RelayProcess, ObeysCommandsFromAFileAndKeepsServing) {
+  RelayProcess relay({"--address", "127.0.0.1"}, RelayProcess::Input::File);
+  TestClient client(1);
+  ASSERT_TRUE(wait_until_serving(client)) << relay.errors();
+
+  relay.send_signal(SIGTERM);
+  EXPECT_EQ(relay.wait_for_exit(), 0) << relay.errors();
+  EXPECT_NE(relay.output().find("0 client(s)"), std::string::npos) << relay.output();
+}
 
 TEST(RelayProcess, TakesOperatorCommandsFromStandardInput) {
   RelayProcess relay({"--address", "127.0.0.1"}, RelayProcess::Input::Pipe);
