@@ -58,6 +58,19 @@ bool RelayServer::open(std::string& error) {
   }
   sockets_ = RelaySockets::open(config_.address, error);
   if (!sockets_) return false;
+  // epoll rather than poll(): with thousands of clients the relay wakes for a
+  // few datagrams at a time, and polling all 24 descriptors on every wake
+  // cost a fifth of its core.
+  bool watched = watch(stop_pipe_[0], kStopSlot);
+  for (int channel = 0; channel < relay::kChannelCount; ++channel) {
+    const auto index = static_cast<std::size_t>(channel);
+    watched = watched && watch(sockets_->voice(channel).descriptor(), kVoiceSlot + index) &&
+              watch(sockets_->control(channel).descriptor(), kControlSlot + index);
+  }
+  if (!watched) {
+    error = std::string("cannot watch the ports: ") + std::strerror(errno);
+    return false;
+  }
   relay_.emplace(config_, *sockets_, log_, Clock::now());
   return true;
 }
@@ -84,15 +97,6 @@ bool RelayServer::watch(int fd, std::size_t slot) {
 
 void RelayServer::run() {
   if (!relay_) return;
-  // epoll rather than poll(): with thousands of clients the relay wakes for a
-  // few datagrams at a time, and polling all 24 descriptors on every wake
-  // cost a fifth of its core.
-  for (int channel = 0; channel < relay::kChannelCount; ++channel) {
-    const auto index = static_cast<std::size_t>(channel);
-    watch(sockets_->voice(channel).descriptor(), kVoiceSlot + index);
-    watch(sockets_->control(channel).descriptor(), kControlSlot + index);
-  }
-  watch(stop_pipe_[0], kStopSlot);
   // A file or /dev/null cannot be watched; it is always readable, so it is
   // read whole now.
   if (commands_.descriptor() >= 0 && !watch(commands_.descriptor(), kCommandSlot))
