@@ -12,6 +12,7 @@
 
 #include "card_documents.h"
 #include "command_line.h"
+#include "entity_decoding.h"
 #include "identification_reply.h"
 #include "member_card.h"
 #include "state/windows_1252.h"
@@ -73,21 +74,6 @@ void check_upload_record(std::span<const std::uint8_t> input) {
   if (read_upload_record(std::string_view(record).substr(1))) __builtin_trap();
 }
 
-// What the client reads of a text the service writes in a card: é decoded,
-// everything else exactly as written.
-std::string as_client_reads(std::string_view written) {
-  std::string text;
-  for (std::size_t i = 0; i < written.size();) {
-    if (written.substr(i, 6) == "&#xE9;") {
-      text += "\xC3\xA9";
-      i += 6;
-    } else {
-      text += written[i++];
-    }
-  }
-  return text;
-}
-
 // Texts the operator's checks let through reach the client whole, in their
 // own field, whatever they hold: the input is split into the seven fields at
 // each 0xFF.
@@ -114,7 +100,7 @@ void check_card_document(std::string_view input) {
       marvok::web::field_text(card.day),        marvok::web::field_text(card.email),
       marvok::web::field_text(card.folder)};
   for (std::size_t i = 0; i < kCardFieldCount; ++i)
-    if (read[i] != as_client_reads(escape_card_text(member.card[i]))) __builtin_trap();
+    if (read[i] != marvok::fuzz::with_e_acute_decoded(escape_card_text(member.card[i]))) __builtin_trap();
 }
 
 // The reply for any number and name reads back as the client reads it.
