@@ -1,29 +1,22 @@
 #include "audio/opus_playback.h"
 
 #include <array>
-#include <cstdio>
+#include <string>
 
 #include "audio/level_meter.h"
+#include "platform/console.h"
 
 namespace marvok {
 
 const char* opus_error_line(int code) {
-  // The messages are printed in the single-byte encoding of the member's console.
   switch (code) {
     case -1: return "Erreur : argument invalide\n";
     case -2: return "Erreur : myRingBuffer trop petit\n";
     case -3: return "Erreur interne Opus\n";
     case -4: return "Erreur : paquet Opus invalide/corrompu\n";
-    case -5:
-      return "Erreur : fonctionnalit\xe9 non impl\xe9ment\xe9"
-             "e\n";
-    case -6:
-      return "Erreur : \xe9tat du d\xe9"
-             "codeur invalide\n";
-    case -7:
-      return "Erreur : allocation m\xe9moire \xe9"
-             "chou\xe9"
-             "e\n";
+    case -5: return "Erreur : fonctionnalité non implémentée\n";
+    case -6: return "Erreur : état du décodeur invalide\n";
+    case -7: return "Erreur : allocation mémoire échouée\n";
     default: return nullptr;
   }
 }
@@ -35,17 +28,14 @@ int decode_opus_packet(OpusSpeechDecoder& decoder, std::span<const std::uint8_t>
   if (result >= 0) return result;
   const LineRateLimit::Admission admission = error_lines.admit(LineRateLimit::Clock::now());
   if (!admission.print) return result;
+  std::string lines;
   if (admission.held_back > 0)
-    std::printf(
-        "(%d erreurs de d\xe9"
-        "codage Opus non affich\xe9"
-        "es)\n",
-        admission.held_back);
+    lines = "(" + std::to_string(admission.held_back) + " erreurs de décodage Opus non affichées)\n";
   if (const char* line = opus_error_line(result))
-    std::fputs(line, stdout);
+    lines += line;
   else
-    std::printf("Erreur inconnue : %d\n", result);
-  std::fflush(stdout);
+    lines += "Erreur inconnue : " + std::to_string(result) + "\n";
+  platform::print_console_text(lines);
   return result;
 }
 

@@ -7,8 +7,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/console.h"
 #include "platform/pulse_connection.h"
-#include "state/windows_1252.h"
+#include "state/utf8.h"
 
 namespace marvok::platform {
 
@@ -131,18 +132,11 @@ int describe_default_output_device(DeviceDescription& description) {
   }
   if (!sink || !sink->name) return kEndpointFailed;
   description.name = cut(*sink->name, kEndpointNameChars);
-  // The console shows the single-byte code page, as for the other traces.
-  std::printf("Endpoint friendly name: %s\n", to_windows_1252(description.name).c_str());
+  print_console_text("Endpoint friendly name: " + to_utf8(description.name) + "\n");
   if (read_icon(*sink, description) == IconFound::No) {
-    std::fputs(
-        "Virgule non trouv\xe9"
-        "e dans la cha\xee"
-        "ne.\n",
-        stdout);
-    std::fflush(stdout);
+    print_console_text("Virgule non trouvée dans la chaîne.\n");
     return kEndpointNoIcon;
   }
-  std::fflush(stdout);
   return kEndpointOk;
 }
 

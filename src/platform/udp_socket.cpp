@@ -40,22 +40,37 @@ std::string format_endpoint(const Endpoint& endpoint) {
   return std::string(text) + ":" + std::to_string(endpoint.port);
 }
 
-PortUse udp_port_use(std::uint16_t port) {
-  std::ifstream table("/proc/net/udp");
+namespace {
+
+// Looks for the port in one of the system's socket tables; nothing when the
+// table cannot be read.
+std::optional<bool> table_has_port(const char* table_path, std::uint16_t port) {
+  std::ifstream table(table_path);
   std::string line;
-  if (!std::getline(table, line)) return PortUse::Unknown;  // the column titles
+  if (!std::getline(table, line)) return std::nullopt;  // the column titles
   while (std::getline(table, line)) {
     // "   7: 0100007F:15B3 00000000:0000 07 ...": the slot, then the local
-    // address and its port, both in hexadecimal.
+    // address and its port, both in hexadecimal (IPv6 addresses are longer,
+    // without colons).
     const std::size_t slot_end = line.find(':');
     const std::size_t port_start = line.find(':', slot_end + 1);
     if (slot_end == std::string::npos || port_start == std::string::npos || port_start + 5 > line.size()) continue;
     const char* first = line.data() + port_start + 1;
     unsigned bound = 0;
     const auto [end, error] = std::from_chars(first, first + 4, bound, 16);
-    if (error == std::errc() && end == first + 4 && bound == port) return PortUse::Bound;
+    if (error == std::errc() && end == first + 4 && bound == port) return true;
   }
-  return PortUse::Free;
+  return false;
+}
+
+}  // namespace
+
+PortUse udp_port_use(std::uint16_t port) {
+  // A dual-stack IPv6 socket that talks to IPv4 peers is listed with IPv6 only.
+  const std::optional<bool> ipv4 = table_has_port("/proc/net/udp", port);
+  const std::optional<bool> ipv6 = table_has_port("/proc/net/udp6", port);
+  if (ipv4.value_or(false) || ipv6.value_or(false)) return PortUse::Bound;
+  return ipv4 || ipv6 ? PortUse::Free : PortUse::Unknown;
 }
 
 UdpSocket::UdpSocket(UdpSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}

@@ -22,8 +22,8 @@ struct Endpoint {
 std::optional<std::uint32_t> parse_ipv4(std::string_view text);
 std::string format_endpoint(const Endpoint& endpoint);
 
-// Whether a UDP/IPv4 socket of this network namespace is bound to a port,
-// from the system's socket table.
+// Whether a UDP socket of this network namespace, IPv4 or IPv6, is bound to
+// a port, from the system's socket tables.
 enum class PortUse { Bound, Free, Unknown };
 PortUse udp_port_use(std::uint16_t port);
 

@@ -87,7 +87,7 @@ void CanvasWindow::send_picture() {
 
 const QImage& CanvasWindow::draw_elements(QSize area) {
   if (buffer_.size() != area) buffer_ = QImage(area, QImage::Format_RGB32);
-  buffer_.fill(palette().color(QPalette::Window));
+  buffer_.fill(palette().color(QPalette::Base));
   QPainter painter(&buffer_);
   const std::size_t count = std::min(state_.elements.size(), kMaxCanvasElements);
   for (std::size_t i = 0; i < count && state_.elements[i].kind != CanvasElementKind::End; ++i)

@@ -83,7 +83,14 @@ void MainWindow::paint_frame_if_asked() {
 void MainWindow::paintEvent(QPaintEvent* event) {
   paint_frame_if_asked();
   QPainter painter(this);
-  for (const QRect& part : event->region()) painter.drawImage(part, surface_, part);
+  // One rectangle clip at a time: the raster engine then copies the rows
+  // straight across. Under a clip of several rectangles it would blend span by
+  // span, and hand tall areas to its thread pool, waking two threads for each
+  // animation frame.
+  for (const QRect& part : event->region()) {
+    painter.setClipRect(part);
+    painter.drawImage(part.topLeft(), surface_, part);
+  }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -202,9 +209,11 @@ void MainWindow::keyReleaseEvent(QKeyEvent* event) {
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
-  if (event->button() == Qt::LeftButton && kDragArea.contains(point)) {
-    // The top band moves the window, as a title bar would.
-    if (!(windowHandle() && windowHandle()->startSystemMove())) drag_offset_ = point;
+  // The top band is the window's title bar: it moves the window, and other
+  // buttons do nothing there, even where it overlaps a panel.
+  if (kDragArea.contains(point)) {
+    if (event->button() == Qt::LeftButton && !(windowHandle() && windowHandle()->startSystemMove()))
+      drag_offset_ = point;
     return;
   }
   if (event->button() == Qt::LeftButton) left_click(point);

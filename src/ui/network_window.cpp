@@ -112,6 +112,9 @@ void NetworkWindow::paintEvent(QPaintEvent*) {
     return;
   }
   if (ready_) {
+    // The grid drawn here is the one the next tick compares against, so the
+    // opening paint is not followed by a second full download a second later.
+    last_drawn_count_ = channel_.ChannelMemberCount.load(std::memory_order_relaxed);
     QPainter painter(&surface_);
     painter.fillRect(surface_.rect(), kNetworkBackground);
     draw_correspondents(painter, channel_, members_, pictures_);

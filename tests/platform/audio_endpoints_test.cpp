@@ -101,7 +101,7 @@ TEST(AudioEndpointsTest, CaptureEndpointsAreTheInputsInCaptureOrder) {
 
 TEST(AudioEndpointsTest, DefaultOutputGivesItsNameAndIconOrSaysThereIsNone) {
   ServerChange change("module-null-sink",
-                      "sink_name=bare sink_properties='device.description=Bare device.icon_name=\"\"'");
+                      "sink_name=bare sink_properties='device.description=Barré device.icon_name=\"\"'");
   const struct {
     const char* sink;
     int status;
@@ -110,10 +110,9 @@ TEST(AudioEndpointsTest, DefaultOutputGivesItsNameAndIconOrSaysThereIsNone) {
   } cases[] = {
       // The server gives every output a generic icon unless told otherwise.
       {"spk", kEndpointOk, u"Speaker", u"audio-card", "Endpoint friendly name: Speaker\n"},
-      {"bare", kEndpointNoIcon, u"Bare", u"unchanged",
-       "Endpoint friendly name: Bare\nVirgule non trouv\xe9"
-       "e dans la cha\xee"
-       "ne.\n"},
+      // Names are printed in the console's UTF-8.
+      {"bare", kEndpointNoIcon, u"Barré", u"unchanged",
+       "Endpoint friendly name: Barré\nVirgule non trouvée dans la chaîne.\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sink);

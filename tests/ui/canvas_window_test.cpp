@@ -122,7 +122,7 @@ TEST_F(CanvasWindowTest, FetchesOncePerDisplayAndKeepsThePictureWhenNothingCame)
       channel.ChannelPort = 30005;
       choose(QStringLiteral("Envoyer"));
     }
-    EXPECT_EQ(shown().pixelColor(300, 250), s.centre.isValid() ? s.centre : window().palette().color(QPalette::Window));
+    EXPECT_EQ(shown().pixelColor(300, 250), s.centre.isValid() ? s.centre : window().palette().color(QPalette::Base));
     EXPECT_EQ(calls, s.calls);
   }
 
@@ -142,7 +142,9 @@ TEST_F(CanvasWindowTest, DrawsThePictureSmoothlyFittedIntoTheAreaBelowTheMenuBar
   window().resize(584, 541 + window().menuBar()->height());
   ASSERT_EQ(window().canvas_area().geometry(), QRect(0, window().menuBar()->height(), 584, 541));
   const QImage image = shown();  // drawn 584 × 292 at (0, 124)
-  const QColor background = window().palette().color(QPalette::Window);
+  // The system's window colour: white, not the grey of dialogs.
+  const QColor background = window().palette().color(QPalette::Base);
+  EXPECT_EQ(background, QColor(Qt::white));
   const std::pair<QPoint, QColor> pixels[] = {
       {{2, 126}, Qt::red},    {{288, 300}, Qt::red},    {{296, 300}, Qt::blue},
       {{581, 413}, Qt::blue}, {{292, 120}, background}, {{292, 419}, background},

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 
 #include "ui/keyboard_commands.h"
@@ -76,6 +77,12 @@ class MainWindowInputTest : public ::testing::Test {
 
   void key(QEvent::Type type, int qt_key, bool repeat = false) {
     QKeyEvent event(type, qt_key, Qt::NoModifier, QString(), repeat);
+    QApplication::sendEvent(&window_, &event);
+  }
+
+  void press(Qt::MouseButton button, QPoint at) {
+    QMouseEvent event(QEvent::MouseButtonPress, QPointF(at), window_.mapToGlobal(QPointF(at)), button, button,
+                      Qt::NoModifier);
     QApplication::sendEvent(&window_, &event);
   }
 
@@ -167,6 +174,16 @@ TEST_F(MainWindowInputTest, RightClickReadsTheHelpAndHoverShowsIt) {
                                          u"Il n'y a rien de spécial ici"}));
   window_.pointer_moved({100, 50});
   EXPECT_EQ(state_.display.InfoLine.get(), u"Cliquez ici pour déplacer la fenêtre Marvok");
+}
+
+TEST_F(MainWindowInputTest, RightButtonIsSilentInTheTitleBand) {
+  state_.display.InfoLine.set(u"Cliquez ici pour déplacer la fenêtre Marvok");
+  press(Qt::RightButton, {300, 50});
+  press(Qt::RightButton, {100, 90});  // where the band overlaps the CHANNEL panel
+  EXPECT_TRUE(spoken_.empty());
+  EXPECT_EQ(state_.display.InfoLine.get(), u"Cliquez ici pour déplacer la fenêtre Marvok");
+  press(Qt::RightButton, {100, 150});  // the panel below the band still reads its help
+  EXPECT_EQ(spoken_.size(), 1u);
 }
 
 TEST_F(MainWindowInputTest, CloseCrossTurnsYellowUnderThePointer) {
