@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QPainter>
 #include <QScreen>
+#include <random>
 
 #include "app/deployment.h"
 #include "app/device_failure.h"
@@ -55,7 +56,6 @@ namespace {
 
 constexpr char kInstanceLockName[] = "Marvok";
 constexpr char kStartupSoundFile[] = "chimes.wav";
-constexpr char16_t kCompanionGreeting[] = u"Bonjour. Le synthétiseur est actif. Sur la clé droite de la souris";
 
 const QString kAnotherInstanceText = QStringLiteral(
     "Another instance of application Marvok\nis already running.\n"
@@ -191,7 +191,34 @@ void Client::show_countdown(int seconds_left) {
 }
 
 void Client::run_startup_fetches() {
-  if (account_.run_startup_fetches() != web::OwnParamsOutcome::NotFound) return;
+  const web::OwnParamsOutcome outcome = account_.run_startup_fetches();
+  if (outcome == web::OwnParamsOutcome::NotIdentified)
+    start_identification_retry();
+  else
+    show_own_parameters(outcome);
+}
+
+// Without an identification the member would be "0" for the whole run: a
+// worker asks again, off the window thread, until the service answers.
+void Client::start_identification_retry() {
+  workers_->start([this](std::stop_token stop) {
+    web::RetryPauses pauses(web::kFirstIdentificationRetry, web::kLongestIdentificationRetry, std::random_device{}());
+    if (const std::optional<web::OwnParamsOutcome> outcome = account_.retry_startup_fetches(stop, pauses))
+      QMetaObject::invokeMethod(
+          &context_, [this, shown = *outcome] { show_own_parameters(shown); }, Qt::QueuedConnection);
+  });
+}
+
+void Client::show_own_parameters(web::OwnParamsOutcome outcome) {
+  if (outcome == web::OwnParamsOutcome::Applied) {
+    // The member's colour fills the whole window, not only what is drawn from now on.
+    if (window_) {
+      window_->request_repaint(window_->rect());
+      window_->update_now();
+    }
+    return;
+  }
+  if (outcome != web::OwnParamsOutcome::NotFound) return;
   if (window_) window_->setEnabled(false);
   platform::show_message_box(window_, kParamsNotFoundText, QStringLiteral("Acquisition des paramètres"),
                              platform::BoxIcon::None);
@@ -232,7 +259,7 @@ void Client::create_tool_windows() {
     if (input_device_window_) input_device_window_->toggle();
   };
   services.post_parameters = [this](std::uint32_t colour) { account_.post_parameters(colour); };
-  services.member_card = [this]() -> const web::MemberCard& { return account_.member_card(); };
+  services.member_card = [this] { return account_.member_card(); };
   services.choose_colour = platform::choose_colour;
   // The new background shows once the frame and the panels over it are painted again.
   services.repaint_main = [this] {
@@ -371,7 +398,7 @@ int Client::run(QApplication& app) {
       InactivitySupervisor::Actions{[this](int left) { show_countdown(left); }, [this] { expire_after_inactivity(); }});
   supervisor_->start();
   state_.display.ForceRefetch.store(false, std::memory_order_relaxed);
-  companion_.speak(std::u16string_view(kCompanionGreeting));
+  companion_.greet();
   accessory_ = std::make_unique<accessory::AccessoryMonitor>(
       state_, [this](accessory::AccessoryState shown) { accessory_icon_->show_accessory_state(shown); }, serial_);
   accessory_->start();

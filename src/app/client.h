@@ -74,6 +74,8 @@ class Client {
   void expire_after_inactivity();
   void show_countdown(int seconds_left);
   void run_startup_fetches();
+  void start_identification_retry();
+  void show_own_parameters(web::OwnParamsOutcome outcome);
   std::optional<QImage> member_picture(std::uint16_t member);
   void show_speaker_picture(const QImage& picture);
   void show_speaker_card(const web::SpeakerCard& card);

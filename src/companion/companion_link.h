@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -45,16 +47,31 @@ class CompanionLink {
   // Asks the companion to close.
   void quit() const;
   // Starts the companion, or asks it to close when it already runs, and says
-  // which on the status line.
+  // which on the status line. A companion started here is greeted once it
+  // listens (see `greet_started_companion`).
   void toggle(GuardedText<char16_t, 300>& status_text) const;
+
+  // The greeting read aloud at start-up; it also tells the companion where
+  // to send its key reports.
+  void greet() const;
+  // Greets a companion that `toggle` started, once its socket is bound, or
+  // gives up a few seconds after the start. The receiver's thread calls it on
+  // each turn; cheap when no greeting waits.
+  void greet_started_companion() const;
+  bool greeting_waits() const { return greeting_deadline_.load(std::memory_order_relaxed) != kNoGreeting; }
 
   const platform::UdpSocket& socket() const { return CompanionSocket; }
 
  private:
   void send(std::span<const std::uint8_t> datagram) const;
 
+  using Clock = std::chrono::steady_clock;
+  static constexpr Clock::rep kNoGreeting = 0;
+
   CompanionSettings settings_;
   platform::UdpSocket CompanionSocket;
+  // Until when a started companion is waited for, in ticks of `Clock`.
+  mutable std::atomic<Clock::rep> greeting_deadline_{kNoGreeting};
 };
 
 }  // namespace marvok::companion

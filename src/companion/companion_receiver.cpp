@@ -40,7 +40,9 @@ void run_companion_receiver(std::stop_token stop, const CompanionLink& link, Tal
         keyed_from.reset();
       }
     }
-    const Wait wait = socket.wait_readable(kReceiveWait);
+    link.greet_started_companion();
+    // A companion just started is looked for more often, so it is greeted as soon as it listens.
+    const Wait wait = socket.wait_readable(link.greeting_waits() ? kPause : kReceiveWait);
     if (wait == Wait::TimedOut) continue;
     // An inert link fails at once: idle as a quiet one would.
     if (wait == Wait::Failed) {

@@ -44,6 +44,7 @@ CURLcode first_failure(std::initializer_list<CURLcode> results) {
 struct Transfer {
   CURL* curl;
   Clock::duration stall_limit;
+  Clock::duration answer_limit;
   // Bytes moved either way, answer headers included, and when that last grew.
   curl_off_t moved = 0;
   curl_off_t header_bytes = 0;
@@ -55,7 +56,7 @@ struct Transfer {
 // low-speed check averages over the last five seconds, so after a burst it
 // would notice a silence up to five seconds late. curl calls this at least
 // once a second.
-int watch_for_stall(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
+int watch_for_stall(void* context, curl_off_t, curl_off_t received, curl_off_t to_send, curl_off_t sent) {
   auto& transfer = *static_cast<Transfer*>(context);
   const auto now = Clock::now();
   const curl_off_t moved = received + sent + transfer.header_bytes;
@@ -67,7 +68,8 @@ int watch_for_stall(void* context, curl_off_t, curl_off_t received, curl_off_t, 
     transfer.last_move = now;
     return 0;
   }
-  transfer.stalled = now - transfer.last_move >= transfer.stall_limit;
+  const bool awaiting_answer = sent >= to_send && received == 0 && transfer.header_bytes == 0;
+  transfer.stalled = now - transfer.last_move >= (awaiting_answer ? transfer.answer_limit : transfer.stall_limit);
   return transfer.stalled ? 1 : 0;
 }
 
@@ -186,7 +188,7 @@ struct HttpsSession::Handle {
     const std::string url = "https://" + service.host + ":" + std::to_string(service.port) + escape_request_path(path);
     return set_common_options(transfer, url, service, timeouts);
   }
-  Transfer transfer() const { return Transfer{curl.get(), timeouts.stall}; }
+  Transfer transfer() const { return Transfer{curl.get(), timeouts.stall, timeouts.answer.value_or(timeouts.stall)}; }
 };
 
 std::optional<HttpsSession> HttpsSession::open(const WebServiceAddress& service, HttpsTimeouts timeouts) {

@@ -28,6 +28,10 @@ struct HttpsTimeouts {
   std::chrono::milliseconds connect{2000};
   // Longest silence once connected: no byte sent or received for this long ends the request.
   std::chrono::seconds stall{3};
+  // Longest wait for the answer once the whole request has gone out, when
+  // it differs from the stall limit: a service may take a while over a large
+  // upload before it says anything.
+  std::optional<std::chrono::seconds> answer;
 };
 
 // How far a request went.

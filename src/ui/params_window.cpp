@@ -155,8 +155,7 @@ void ParamsWindow::draw_output_device(QPainter& painter) {
 }
 
 void ParamsWindow::draw_member_card(QPainter& painter) const {
-  static const web::MemberCard kNoCard{};
-  const web::MemberCard& card = services_.member_card ? services_.member_card() : kNoCard;
+  const web::MemberCard card = services_.member_card ? services_.member_card() : web::MemberCard{};
   DrawUtf8Text(painter, web::field_text(card.first_name), 10, 260, kWhite);
   DrawUtf8Text(painter, "City: ", 10, 280, kWhite);
   DrawUtf8Text(painter, web::field_text(card.city), 50, 280, kWhite);

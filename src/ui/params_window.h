@@ -42,7 +42,7 @@ struct ParamsServices {
   std::function<int(platform::DeviceDescription&)> describe_default_output;
   std::function<void()> toggle_input_device_window;
   std::function<void(std::uint32_t colour)> post_parameters;
-  std::function<const web::MemberCard&()> member_card;
+  std::function<web::MemberCard()> member_card;
   // The colour picker: the chosen 0x00BBGGRR colour, nothing on cancel.
   std::function<std::optional<std::uint32_t>(QWidget* owner, platform::CustomColours& custom)> choose_colour;
   std::function<void()> repaint_main;

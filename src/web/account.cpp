@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/worker_threads.h"
 #include "web/identification_reply.h"
 #include "web/parameters_record.h"
 #include "web/picture_decoding.h"
@@ -60,7 +61,11 @@ void Account::apply(FetchMode mode, std::int32_t byte_count) {
     case FetchMode::SpeakerCard:
       if (display_.show_card) display_.show_card(read_speaker_card(response.text()));
       break;
-    case FetchMode::OwnCard: fill_member_card(card_, response.text()); break;
+    case FetchMode::OwnCard: {
+      const std::lock_guard lock(card_mutex_);
+      fill_member_card(card_, response.text());
+      break;
+    }
     case FetchMode::Identify:
       if (const auto identification = read_identification_reply(response.body()))
         apply_identification(*identification, state_.identity, state_.display);
@@ -75,13 +80,25 @@ void Account::apply(FetchMode mode, std::int32_t byte_count) {
 OwnParamsOutcome Account::run_startup_fetches() {
   // A service that cannot be reached would only hold the window once more for each fetch.
   if (unreachable(fetch_web_record(state_.channel.SpeakerId.load(std::memory_order_relaxed), FetchMode::Identify)))
-    return OwnParamsOutcome::Unreachable;
+    return OwnParamsOutcome::NotIdentified;
   const std::int32_t member_id = state_.identity.MemberId.load(std::memory_order_relaxed);
   fetch_web_record(member_id, FetchMode::OwnCard);
   const std::int32_t params = fetch_web_record(member_id, FetchMode::OwnParams);
   if (params == 0) return OwnParamsOutcome::NotFound;
   if (unreachable(params)) return OwnParamsOutcome::Unreachable;
   return OwnParamsOutcome::Applied;
+}
+
+std::optional<OwnParamsOutcome> Account::retry_startup_fetches(std::stop_token stop, RetryPauses& pauses) {
+  while (sleep_unless_stopped(stop, pauses.next()))
+    if (const OwnParamsOutcome outcome = run_startup_fetches(); outcome != OwnParamsOutcome::NotIdentified)
+      return outcome;
+  return std::nullopt;
+}
+
+MemberCard Account::member_card() const {
+  const std::lock_guard lock(card_mutex_);
+  return card_;
 }
 
 void Account::poll_speaker() {

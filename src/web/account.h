@@ -3,9 +3,13 @@
 #include <QImage>
 #include <cstdint>
 #include <functional>
+#include <mutex>
+#include <optional>
+#include <stop_token>
 
 #include "state/session_state.h"
 #include "web/member_card.h"
+#include "web/retry_pauses.h"
 #include "web/web_client.h"
 
 namespace marvok::web {
@@ -30,8 +34,9 @@ struct SpeakerDisplay {
   std::function<void(const SpeakerCard& card)> show_card;
 };
 
-// How the start-up fetches ended for the member's parameters.
-enum class OwnParamsOutcome { Applied, NotFound, Unreachable };
+// How the start-up fetches ended for the member's parameters. `NotIdentified`:
+// the identification could not reach the service, so nothing more was asked.
+enum class OwnParamsOutcome { Applied, NotFound, Unreachable, NotIdentified };
 
 // The member's account: who this PC is, the member's card and parameters,
 // and the picture and card of whoever speaks, all through the web service.
@@ -48,13 +53,20 @@ class Account {
   // Identification, own card and own parameters, in that order; after an
   // identification that could not reach the service, nothing more.
   OwnParamsOutcome run_startup_fetches();
+  // For a start-up that could not identify the PC: tries the start-up
+  // fetches again after each pause until the identification reaches the
+  // service (whether it then knows the PC or refuses it). Nothing when
+  // stopped first. Each request takes the fetch lock, so the window thread
+  // waits at most one request for it.
+  std::optional<OwnParamsOutcome> retry_startup_fetches(std::stop_token stop, RetryPauses& pauses);
   // The one-second poll: the speaker's picture, then the speaker's card
   // (left to the next poll when the picture could not reach the service).
   void poll_speaker();
   // Sends the member's chosen colour; failures only leave a line on the standard output.
   void post_parameters(std::uint32_t colour);
 
-  const MemberCard& member_card() const { return card_; }
+  // A copy: a late identification fills the card from a worker thread.
+  MemberCard member_card() const;
 
  private:
   bool skip_repeat(std::int32_t member_id, FetchMode mode);
@@ -63,6 +75,7 @@ class Account {
   WebClient& web_;
   SessionState& state_;
   SpeakerDisplay display_;
+  mutable std::mutex card_mutex_;
   MemberCard card_;
   std::int32_t last_picture_id_ = 0;
   std::int32_t last_card_id_ = 0;

@@ -5,7 +5,7 @@
 
 namespace marvok::web {
 
-ResponseBuffer::ResponseBuffer() : bytes_(std::make_unique<std::uint8_t[]>(kCapacity)) {}
+ResponseBuffer::ResponseBuffer() : bytes_(allocate_zeroed_bytes(kCapacity)) {}
 
 void ResponseBuffer::begin() { length_ = 0; }
 

@@ -6,6 +6,8 @@
 #include <span>
 #include <string_view>
 
+#include "web/zeroed_bytes.h"
+
 namespace marvok::web {
 
 // The one buffer every answer of the web service lands in, allocated once for
@@ -34,7 +36,7 @@ class ResponseBuffer {
   std::span<const std::uint8_t> whole() const { return {bytes_.get(), kCapacity}; }
 
  private:
-  std::unique_ptr<std::uint8_t[]> bytes_;
+  ZeroedBytes bytes_;
   std::size_t length_ = 0;
 };
 

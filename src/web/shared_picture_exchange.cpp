@@ -27,7 +27,7 @@ std::string upload_size_warning() {
 }
 
 SharedPictureExchange::SharedPictureExchange(WebClient& web)
-    : web_(web), record_(std::make_unique<std::uint8_t[]>(kUploadRecordBytes)) {}
+    : web_(web), record_(allocate_zeroed_bytes(kUploadRecordBytes)) {}
 
 std::optional<QImage> SharedPictureExchange::download_shared_picture(int group_index) {
   const LockedResponse response = web_.download_web_file(WebFolder::Exchange, group_index, kExchangeGetKind);
@@ -43,7 +43,7 @@ std::int32_t SharedPictureExchange::upload_shared_image(int group_index, const F
                                                         const SizeWarning& warn) {
   const std::span<std::uint8_t> record(record_.get(), kUploadRecordBytes);
   web_.advance_request_counter(RequestRoutine::UploadImage);
-  std::optional<platform::HttpsSession> session = web_.open_session();
+  std::optional<platform::HttpsSession> session = web_.open_upload_session();
   if (!session) return kUploadFailed;
 
   const std::optional<std::filesystem::path> path = choose_file ? choose_file() : std::nullopt;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "web/web_client.h"
+#include "web/zeroed_bytes.h"
 
 namespace marvok::web {
 
@@ -54,7 +55,7 @@ class SharedPictureExchange {
 
   WebClient& web_;
   // Allocated once: every upload sends the whole record.
-  std::unique_ptr<std::uint8_t[]> record_;
+  ZeroedBytes record_;
 };
 
 }  // namespace marvok::web

@@ -1,5 +1,7 @@
 #include "web/web_client.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <utility>
 
@@ -11,6 +13,7 @@ constexpr int kCounterPeriod = 8;
 constexpr int kGreenCalls = 4;
 constexpr int kStatusOk = 200;
 constexpr std::string_view kRecordContentType = "multipart/form-data";
+constexpr std::chrono::seconds kUploadAnswerWait{30};
 
 void print_line(const char* format, unsigned long code) {
   std::printf(format, code);
@@ -56,6 +59,12 @@ LockedResponse WebClient::download_web_file(WebFolder folder, int number, FileKi
 
 std::optional<platform::HttpsSession> WebClient::open_session() const {
   return platform::HttpsSession::open(service_, timeouts_);
+}
+
+std::optional<platform::HttpsSession> WebClient::open_upload_session() const {
+  platform::HttpsTimeouts timeouts = timeouts_;
+  timeouts.answer = std::max(timeouts.answer.value_or(timeouts.stall), kUploadAnswerWait);
+  return platform::HttpsSession::open(service_, timeouts);
 }
 
 std::optional<platform::HttpsResult> WebClient::post_record(platform::HttpsSession& session, std::string_view path,

@@ -54,6 +54,9 @@ class WebClient {
 
   // A session for a POST; nothing when none can be had.
   std::optional<platform::HttpsSession> open_session() const;
+  // A session for a picture upload: the service may take a while over the
+  // record's ten megabytes before it answers.
+  std::optional<platform::HttpsSession> open_upload_session() const;
   // Sends a binary record. Nothing, with a line on the standard output, when
   // no answer came back.
   static std::optional<platform::HttpsResult> post_record(platform::HttpsSession& session, std::string_view path,

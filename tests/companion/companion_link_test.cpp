@@ -2,8 +2,12 @@
 // on a port of its own, and the companion started from a temporary folder.
 #include "companion/companion_link.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <algorithm>
@@ -156,6 +160,29 @@ TEST_F(CompanionLinkTest, AKeyPressedByACompanionThatDiedIsReleased) {
   EXPECT_LT(std::chrono::steady_clock::now() - died, 2s);
 }
 
+// The liveness check sees a companion's socket whichever family it is: a
+// dual-stack IPv6 socket that reaches the link over IPv4 is listed as IPv6.
+TEST(CompanionLivenessTest, SocketsOfBothFamiliesAreSeenUntilClosed) {
+  for (const int family : {AF_INET, AF_INET6}) {
+    SCOPED_TRACE(family == AF_INET ? "IPv4" : "dual-stack IPv6");
+    const int fd = ::socket(family, SOCK_DGRAM, 0);
+    if (fd < 0 && family == AF_INET6) GTEST_SKIP() << "no IPv6 here";
+    ASSERT_GE(fd, 0);
+    sockaddr_storage address{};
+    address.ss_family = static_cast<sa_family_t>(family);
+    const int off = 0;
+    if (family == AF_INET6) ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+    socklen_t length = family == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::uint16_t port = ntohs(family == AF_INET ? reinterpret_cast<sockaddr_in&>(address).sin_port
+                                                       : reinterpret_cast<sockaddr_in6&>(address).sin6_port);
+    EXPECT_EQ(platform::udp_port_use(port), platform::PortUse::Bound);
+    ::close(fd);
+    EXPECT_EQ(platform::udp_port_use(port), platform::PortUse::Free);
+  }
+}
+
 TEST_F(CompanionLinkTest, InertLinkSendsNothingAndItsReceiverStops) {
   const CompanionLink inert = make_link();
   inert.speak(std::string_view("bonjour"));
@@ -236,12 +263,20 @@ TEST_F(CompanionLinkTest, ToggleStartsThenClosesTheCompanion) {
     CompanionLink link = make_link(name);
     ASSERT_TRUE(link.open());
     const StartedCompanion started(root / "pid");
+    TalkState talk;
+    std::jthread receiver([&](std::stop_token stop) { run_companion_receiver(stop, link, talk); });
 
     StatusText status;
     link.toggle(status);
     EXPECT_EQ(status.get(), u"Le synthétiseur est chargé");
     ASSERT_TRUE(eventually([&] { return platform::is_process_running(upper_case(name)); }));
-    EXPECT_FALSE(companion_.next(100ms));
+    // The new companion is greeted, once: it learns where to send its key reports.
+    const std::optional<Bytes> greeting = companion_.next();
+    ASSERT_TRUE(greeting);
+    EXPECT_EQ(greeting->front(), CompanionLink::kSpeak);
+    EXPECT_EQ(std::string(greeting->begin() + 1, greeting->end()),
+              "Bonjour. Le synth\xE9tiseur est actif. Sur la cl\xE9 droite de la souris");
+    EXPECT_FALSE(companion_.next(700ms));
 
     link.toggle(status);
     EXPECT_EQ(status.get(), u"Le synthétiseur est fermé ou va se fermer");

@@ -126,6 +126,8 @@ TEST_F(ClientWithWebService, IdentifiesTheMemberAndShowsWhoSpeaks) {
   EXPECT_EQ(surface.pixelColor(10, 340), QColor(255, 0, 0));
   EXPECT_EQ(surface.pixelColor(40, 400), QColor(0, 200, 0));
   EXPECT_EQ(surface.pixelColor(305, 336), QColor(0, 128, 255));
+  // The member's colour fills the whole window, not only the panels drawn after it came.
+  EXPECT_EQ(surface.pixelColor(200, 450), QColor(0, 128, 255));
 }
 
 TEST_F(ClientWithWebService, AnAccountWithoutParametersIsToldOnce) {

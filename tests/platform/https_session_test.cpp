@@ -9,6 +9,7 @@
 #include <functional>
 #include <future>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "support/https_test_server.h"
@@ -24,7 +25,7 @@ using Clock = std::chrono::steady_clock;
 
 // The connection limit covers the TLS handshake, which a sanitizer build on a
 // busy machine can take most of a second to finish.
-constexpr HttpsTimeouts kQuick{1500ms, 1s};
+constexpr HttpsTimeouts kQuick{1500ms, 1s, std::nullopt};
 // Room for a loaded machine; curl's own stall check, which averages over five
 // seconds, would still overrun it.
 constexpr auto kMargin = 3s;
@@ -205,6 +206,27 @@ TEST(HttpsSessionTest, AServiceThatHoldsItsAnswerBeyondTheStallLimitGaveNoAnswer
     EXPECT_EQ(result.error_code, CURLE_OPERATION_TIMEDOUT);
   }
   release.set_value();
+}
+
+// The sending is judged by progress; the answer to a request that has gone
+// out whole may be waited for longer than a silence in between.
+TEST(HttpsSessionTest, TheWaitForTheAnswerToAnUploadIsItsOwn) {
+  TestHttpsServer server;
+  server.post("/exchange.php", [](const auto&, auto& response) {
+    std::this_thread::sleep_for(2500ms);  // thinking over what came
+    response.status = 200;
+  });
+  const struct {
+    std::optional<std::chrono::seconds> answer;
+    HttpsStage stage;
+  } cases[] = {{std::nullopt, HttpsStage::NoAnswer}, {5s, HttpsStage::Answered}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer ? "answer waited for" : "stall limit");
+    HttpsTimeouts timeouts = kQuick;
+    timeouts.answer = c.answer;
+    HttpsSession session = open(server.address(), timeouts);
+    EXPECT_EQ(session.post("/exchange.php", numbered_bytes(1 << 20), "multipart/form-data").stage, c.stage);
+  }
 }
 
 // After the status line, a body cut short still counts as an answer: what came is delivered.

@@ -100,9 +100,79 @@ TEST_F(AccountTest, MissingParametersAndAnUnreachableServiceAreToldApart) {
   address.port = refusing.port();
   WebClient unreachable(address, alone.lights.HttpsLed);
   Account nobody(unreachable, alone, {});
-  EXPECT_EQ(nobody.run_startup_fetches(), OwnParamsOutcome::Unreachable);
+  EXPECT_EQ(nobody.run_startup_fetches(), OwnParamsOutcome::NotIdentified);
   EXPECT_EQ(alone.identity.MemberId.load(), kPlaceholderMemberId);
   EXPECT_EQ(field_text(nobody.member_card().first_name), "");
+}
+
+// A start-up that found no service tries again after growing pauses, and
+// once the service is back the member is identified, with card and colour.
+// A service that answers with a refusal ends the retries at once.
+TEST_F(AccountTest, AnIdentificationThatFoundNoServiceIsRetriedUntilItIsAnswered) {
+  using namespace std::chrono_literals;
+  for (const bool refused : {false, true}) {
+    SCOPED_TRACE(refused ? "refused" : "identified");
+    SessionState late;
+    auto absent = std::make_unique<marvok::testing::RefusingPort>();
+    platform::WebServiceAddress address = server.address();
+    address.port = absent->port();
+    WebClient client(address, late.lights.HttpsLed);
+    Account member(client, late, {});
+    ASSERT_EQ(member.run_startup_fetches(), OwnParamsOutcome::NotIdentified);
+
+    std::optional<OwnParamsOutcome> outcome;
+    RetryPauses pauses(20ms, 100ms, 7);
+    std::jthread retry([&](std::stop_token stop) { outcome = member.retry_startup_fetches(stop, pauses); });
+    std::this_thread::sleep_for(300ms);  // a few attempts find nobody
+    absent.reset();
+    TestHttpsServer back(marvok::testing::trusted_certificates(), address.port);
+    serve_member(back);
+    if (refused)
+      back.get("/Tr8mQe2xVk.php", [](const httplib::Request&, httplib::Response& response) { response.status = 503; });
+    retry.join();
+    if (refused) {
+      EXPECT_EQ(outcome, OwnParamsOutcome::NotFound);
+      EXPECT_EQ(late.identity.MemberId.load(), kPlaceholderMemberId);
+    } else {
+      EXPECT_EQ(outcome, OwnParamsOutcome::Applied);
+      EXPECT_EQ(late.identity.MemberId.load(), 42);
+      EXPECT_EQ(field_text(member.member_card().first_name), "Ana");
+      EXPECT_EQ(late.display.BackgroundColor.load(), 0xFF8000u);
+    }
+  }
+}
+
+TEST_F(AccountTest, AStoppedRetryEndsWithoutAnOutcome) {
+  using namespace std::chrono_literals;
+  marvok::testing::RefusingPort absent;
+  platform::WebServiceAddress address = server.address();
+  address.port = absent.port();
+  WebClient client(address, state.lights.HttpsLed);
+  Account member(client, state, {});
+  RetryPauses pauses(1h, 1h, 7);
+  std::stop_source stop;
+  std::optional<std::optional<OwnParamsOutcome>> outcome;
+  std::thread retry([&] { outcome = member.retry_startup_fetches(stop.get_token(), pauses); });
+  std::this_thread::sleep_for(50ms);
+  stop.request_stop();
+  retry.join();
+  ASSERT_TRUE(outcome);
+  EXPECT_EQ(*outcome, std::nullopt);
+}
+
+TEST(RetryPausesTest, DoubleUpToTheLongestWithinAFifthEitherSide) {
+  using std::chrono::milliseconds;
+  const std::int64_t bases[] = {5000, 10000, 20000, 40000, 80000, 160000, 300000, 300000};
+  RetryPauses first(kFirstIdentificationRetry, kLongestIdentificationRetry, 1);
+  RetryPauses second(kFirstIdentificationRetry, kLongestIdentificationRetry, 2);
+  bool differ = false;
+  for (const std::int64_t base : bases) {
+    const milliseconds pause = first.next();
+    EXPECT_GE(pause.count(), base * 8 / 10) << base;
+    EXPECT_LE(pause.count(), base * 12 / 10) << base;
+    differ |= pause != second.next();
+  }
+  EXPECT_TRUE(differ);  // two clients do not come back in step
 }
 
 TEST_F(AccountTest, ThePollAsksOncePerSpeakerAndAgainForThePictureAfterARepaint) {
@@ -154,7 +224,7 @@ TEST_F(AccountTest, AFaultyServiceHoldsNoCallBeyondOneTimeOutAndIsUsedAgainOnceB
   using namespace std::chrono_literals;
   using marvok::testing::RefusingPort;
   using marvok::testing::SilentServer;
-  constexpr platform::HttpsTimeouts kQuick{500ms, 2s};
+  constexpr platform::HttpsTimeouts kQuick{500ms, 2s, std::nullopt};
   constexpr auto kOneTimeOut = 3s;  // two time-outs in a row would take 4 s
   std::atomic<bool> give_up = false;
   const auto answering = [](TestHttpsServer::Handler handler, const marvok::testing::TestCertificates& certificates =
@@ -177,12 +247,12 @@ TEST_F(AccountTest, AFaultyServiceHoldsNoCallBeyondOneTimeOutAndIsUsedAgainOnceB
     std::function<std::pair<std::shared_ptr<void>, std::uint16_t>()> start;
     OwnParamsOutcome outcome;
   } cases[] = {
-      {"absent", [&] { return port_of(std::make_shared<RefusingPort>()); }, OwnParamsOutcome::Unreachable},
-      {"silent", [&] { return port_of(std::make_shared<SilentServer>()); }, OwnParamsOutcome::Unreachable},
-      {"never answers", [&] { return port_of(answering(holding)); }, OwnParamsOutcome::Unreachable},
+      {"absent", [&] { return port_of(std::make_shared<RefusingPort>()); }, OwnParamsOutcome::NotIdentified},
+      {"silent", [&] { return port_of(std::make_shared<SilentServer>()); }, OwnParamsOutcome::NotIdentified},
+      {"never answers", [&] { return port_of(answering(holding)); }, OwnParamsOutcome::NotIdentified},
       {"answers 500", [&] { return port_of(answering(failing)); }, OwnParamsOutcome::NotFound},
       {"untrusted certificate", [&] { return port_of(answering(failing, marvok::testing::untrusted_certificates())); },
-       OwnParamsOutcome::Unreachable},
+       OwnParamsOutcome::NotIdentified},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

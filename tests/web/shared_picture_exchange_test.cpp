@@ -4,9 +4,11 @@
 
 #include <QBuffer>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "state/little_endian.h"
 #include "support/https_test_server.h"
@@ -59,6 +61,28 @@ class SharedPictureExchangeTest : public ::testing::Test {
   }
 };
 
+// Resident memory of the process, from the kernel's own count.
+std::size_t resident_bytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::stoul(line.substr(6)) * 1024;
+  return 0;
+}
+
+// The web client's two ten-megabyte areas are the client's largest: until a
+// large answer or an upload fills them, they must cost no memory.
+TEST(LargeAreasTest, TakeNoMemoryUntilFilled) {
+  const std::size_t before = resident_bytes();
+  LedCell light;
+  WebClient web{{"localhost", 1, ""}, light};
+  SharedPictureExchange exchange{web};
+  const std::size_t after = resident_bytes();
+  EXPECT_LT(after - std::min(after, before), 4u << 20) << "of 20 MB";
+  EXPECT_EQ(web.response().whole().back(), 0);
+  EXPECT_EQ(exchange.upload_record().back(), 0);
+}
+
 TEST_F(SharedPictureExchangeTest, SendsTheWholeRecordWithTheFileAndItsName) {
   EXPECT_EQ(upload(file_of("photo été.jpg", 9'999'999)), 200);
   std::string record_sent = last_posted();
@@ -77,6 +101,15 @@ TEST_F(SharedPictureExchangeTest, SendsTheWholeRecordWithTheFileAndItsName) {
   record_sent = last_posted();
   EXPECT_EQ(record_sent.find_first_not_of('\0', 10), kUploadNameAt);
   EXPECT_TRUE(warnings.empty());
+}
+
+// The service may take longer than a silence is allowed over the ten
+// megabytes it has just read before it answers.
+TEST_F(SharedPictureExchangeTest, WaitsForTheAnswerOfAServiceSlowToStoreThePicture) {
+  server.post("/echange/pc_img_share_post.php", [](const httplib::Request&, httplib::Response&) {
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+  });
+  EXPECT_EQ(upload(file_of("photo.jpg", 1000)), 200);
 }
 
 TEST_F(SharedPictureExchangeTest, RefusesWhatCannotBeSent) {

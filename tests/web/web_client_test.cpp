@@ -104,7 +104,8 @@ TEST(WebClientTest, AServiceThatCannotBeTrustedOrReachedGivesAFailure) {
     LedCell light;
     platform::WebServiceAddress address = impostor.address();
     address.port = c.port;
-    WebClient web(address, light, platform::HttpsTimeouts{std::chrono::milliseconds(500), std::chrono::seconds(1)});
+    WebClient web(address, light,
+                  platform::HttpsTimeouts{std::chrono::milliseconds(500), std::chrono::seconds(1), std::nullopt});
     const auto lock = web.lock_fetch();
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(web.get("/users/1/client.xml"), kRequestFailed);
