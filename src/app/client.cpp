@@ -348,7 +348,7 @@ int Client::run(QApplication& app) {
   state_.lights.reset();
   load_button_images(images_, window_getter_);
   load_icon_images(images_, window_getter_);
-  if (window_) ui::create_level_meters(*window_, level_meters_);
+  if (window_) meters_ = ui::create_level_meters(*window_, level_meters_);
   load_channel_images(images_, window_getter_);
   state_.display.PanelsReady.store(true, std::memory_order_relaxed);
 
@@ -389,7 +389,7 @@ int Client::run(QApplication& app) {
   panels_ = std::make_unique<PanelSchedule>(
       state_, images_, window_getter_,
       [this](platform::AudioEndpoint endpoint) { return level_reader_.read(endpoint); },
-      [this] { account_.poll_speaker(); });
+      [this] { account_.poll_speaker(); }, [this] { ui::redraw_level_meters(meters_); });
   panels_->start();
   run_startup_fetches();
 

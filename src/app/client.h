@@ -16,6 +16,7 @@
 #include "relay/member_table.h"
 #include "relay/relay_session.h"
 #include "state/session_state.h"
+#include "ui/level_meters.h"
 #include "ui/main_images.h"
 #include "ui/main_window.h"
 #include "web/account.h"
@@ -102,6 +103,7 @@ class Client {
   // The main window until it is destroyed; deleted only once nothing runs under it.
   ui::MainWindow* window_ = nullptr;
   MainWindowGetter window_getter_;
+  ui::LevelMeters meters_;
   std::unique_ptr<PanelSchedule> panels_;
   std::unique_ptr<InactivitySupervisor> supervisor_;
   std::unique_ptr<ui::NetworkWindowToggle> network_window_;

@@ -1,6 +1,7 @@
 #include "app/panel_schedule.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <tuple>
 
 #include "ui/channel_panel.h"
@@ -13,13 +14,13 @@ namespace marvok {
 
 namespace {
 
-enum Timer { ChannelPanel, NetworkRing, StatusPanel, SpeakerPoll, HelpBanner, StatusText, StatusLights };
-
+// The panels' periods, in the order the timers start: CHANNEL panel, NETWORK
+// ring, status panel, speaker poll, help banner, status text, status lights.
 constexpr std::array<int, 7> kPeriodsMs = {500, 50, 1000, 1000, 500, 500, 200};
-// Shutdown kills the ring first, then the lights, status panel, channel panel, speaker poll, banner
-// and status text.
-constexpr std::array<Timer, 7> kStopOrder = {NetworkRing, StatusLights, StatusPanel, ChannelPanel,
-                                             SpeakerPoll, HelpBanner,   StatusText};
+// Every period is a whole number of these: one clock runs them all, so the
+// process wakes once per tick rather than once for each panel that is due.
+constexpr int kTickMs = 50;
+static_assert(std::ranges::all_of(kPeriodsMs, [](int period) { return period % kTickMs == 0; }));
 
 template <std::size_t N>
 std::array<LedColor, N> cells_of(const std::array<LedCell, N>& cells) {
@@ -59,30 +60,38 @@ struct PanelSchedule::Drawn {
 };
 
 PanelSchedule::PanelSchedule(SessionState& state, const ui::MainWindowImages& images, MainWindowGetter window,
-                             LevelReader read_level, std::function<void()> poll_speaker)
+                             LevelReader read_level, std::function<void()> poll_speaker,
+                             std::function<void()> redraw_meters)
     : state_(state),
       images_(images),
       window_(std::move(window)),
       read_level_(std::move(read_level)),
       poll_speaker_(std::move(poll_speaker)),
+      redraw_meters_(std::move(redraw_meters)),
       drawn_(std::make_unique<Drawn>()) {
-  const std::array<void (PanelSchedule::*)(), 7> work = {
+  clock_.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&clock_, &QTimer::timeout, [this] { tick(); });
+}
+
+void PanelSchedule::tick() {
+  static constexpr std::array<void (PanelSchedule::*)(), 7> kWork = {
       &PanelSchedule::redraw_channel_panel, &PanelSchedule::redraw_network_ring, &PanelSchedule::redraw_status_panel,
       &PanelSchedule::poll_speaker,         &PanelSchedule::redraw_help_banner,  &PanelSchedule::redraw_status_text,
       &PanelSchedule::redraw_status_lights};
-  for (std::size_t i = 0; i < timers_.size(); ++i)
-    QObject::connect(&timers_[i], &QTimer::timeout, [this, redraw = work[i]] { (this->*redraw)(); });
+  ++ticks_;
+  if (redraw_meters_) redraw_meters_();
+  for (std::size_t i = 0; i < kWork.size(); ++i)
+    if (ticks_ % static_cast<std::uint64_t>(kPeriodsMs[i] / kTickMs) == 0) (this->*kWork[i])();
 }
 
 PanelSchedule::~PanelSchedule() = default;
 
 void PanelSchedule::start() {
-  for (std::size_t i = 0; i < timers_.size(); ++i) timers_[i].start(kPeriodsMs[i]);
+  ticks_ = 0;
+  clock_.start(kTickMs);
 }
 
-void PanelSchedule::stop() {
-  for (const Timer timer : kStopOrder) timers_[timer].stop();
-}
+void PanelSchedule::stop() { clock_.stop(); }
 
 void PanelSchedule::poll_speaker() {
   if (poll_speaker_ && window_()) poll_speaker_();

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTimer>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,24 +20,29 @@ class QPainter;
 namespace marvok {
 
 // The main-thread timers that redraw the main window's live panels, each on
-// its own period, and the one that polls the web service for the speaker. A
-// panel whose pixels would not change is not drawn again, unless the window's
-// frame was painted over it since.
+// its own period, and the one that polls the web service for the speaker,
+// driven by one clock whose tick divides every period. A panel whose pixels
+// would not change is not drawn again, unless the window's frame was painted
+// over it since.
 class PanelSchedule {
  public:
   // Reads a master level of the sound server; nothing when it cannot be had.
   using LevelReader = std::function<std::optional<float>(platform::AudioEndpoint)>;
 
-  // `poll_speaker` fetches and shows who speaks, every second.
+  // `poll_speaker` fetches and shows who speaks, every second;
+  // `redraw_meters` draws the needle meters, at every tick.
   PanelSchedule(SessionState& state, const ui::MainWindowImages& images, MainWindowGetter window,
-                LevelReader read_level, std::function<void()> poll_speaker);
+                LevelReader read_level, std::function<void()> poll_speaker, std::function<void()> redraw_meters = {});
   ~PanelSchedule();
 
-  // Starts the timers in order: CHANNEL panel, NETWORK ring, status panel,
-  // speaker poll, help banner, status text, status lights.
+  // Starts the timers: each first runs one period from now. Within a tick
+  // they run in order: CHANNEL panel, NETWORK ring, status panel, speaker
+  // poll, help banner, status text, status lights.
   void start();
-  // Kills the timers that run, in the order shutdown kills them.
+  // Kills every timer.
   void stop();
+  // One tick of the clock: runs each timer whose period has come round.
+  void tick();
 
   // What each timer does, callable on its own for tests.
   void redraw_channel_panel();
@@ -60,9 +66,10 @@ class PanelSchedule {
   MainWindowGetter window_;
   LevelReader read_level_;
   std::function<void()> poll_speaker_;
+  std::function<void()> redraw_meters_;
   std::unique_ptr<Drawn> drawn_;
-  // Channel panel, ring, status panel, speaker poll, banner, status text, lights.
-  std::array<QTimer, 7> timers_;
+  QTimer clock_;
+  std::uint64_t ticks_ = 0;
 };
 
 }  // namespace marvok

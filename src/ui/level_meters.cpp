@@ -67,8 +67,6 @@ NeedleMeter::NeedleMeter(MainWindow& main, MeterSide side, const LevelMeterState
   setAttribute(Qt::WA_OpaquePaintEvent);
   // The background shows until the first tick, and for good wherever no dial covers it.
   surface_.fill(kNeedleMeterBackground);
-  connect(&timer_, &QTimer::timeout, this, &NeedleMeter::redraw);
-  timer_.start(kNeedleMeterRedrawMs);
 }
 
 void NeedleMeter::redraw() {
@@ -101,11 +99,19 @@ void NeedleMeter::paintEvent(QPaintEvent* event) {
   for (const QRect& part : event->region()) painter.drawImage(part, surface_, part);
 }
 
-void create_level_meters(MainWindow& main, const LevelMeterState& meters) {
+LevelMeters create_level_meters(MainWindow& main, const LevelMeterState& meters) {
+  LevelMeters created;
   for (const MeterSide side : {MeterSide::Left, MeterSide::Right}) {
     auto* meter = new NeedleMeter(main, side, meters);  // owned by the main window
     meter->show();
+    created[side == MeterSide::Left ? 0 : 1] = meter;
   }
+  return created;
+}
+
+void redraw_level_meters(const LevelMeters& meters) {
+  for (const QPointer<NeedleMeter>& meter : meters)
+    if (meter) meter->redraw();
 }
 
 void draw_level_bars(MainWindow& main, const LevelMeterState& meters) {

@@ -3,9 +3,10 @@
 #include <QColor>
 #include <QImage>
 #include <QPoint>
+#include <QPointer>
 #include <QSize>
-#include <QTimer>
 #include <QWidget>
+#include <array>
 
 #include "audio/level_meter.h"
 
@@ -17,7 +18,6 @@ class MainWindow;
 inline constexpr QSize kNeedleMeterSize{150, 84};
 inline constexpr QPoint kLeftNeedleMeterPosition{200, 80};
 inline constexpr QPoint kRightNeedleMeterPosition{370, 80};
-inline constexpr int kNeedleMeterRedrawMs = 50;
 inline constexpr int kNeedleLength = 70;
 inline constexpr int kNeedlePenWidth = 3;
 // Angles in degrees, y growing downward: 218 points up-left, 270 straight up.
@@ -53,7 +53,8 @@ int lit_bar_columns(int level, int width = kBarWidth);
 QColor bar_column_colour(int column, int width);
 
 // One needle meter, a child of the main window. It draws on its own backing
-// image every 50 ms; the left one also draws the bars on the main window.
+// image at each tick of the panels' 50 ms clock; the left one also draws the
+// bars on the main window.
 class NeedleMeter final : public QWidget {
   Q_OBJECT
 
@@ -84,13 +85,16 @@ class NeedleMeter final : public QWidget {
   BarsDrawn drawn_bars_;
   QImage dial_;
   QImage surface_;
-  QTimer timer_;
 };
 
-// Creates the left and right needle meters on the main window, which owns
-// them, and starts their timers. The dial is "vu_meter_2.bmp" in the current
-// folder; without it only the needle is drawn.
-void create_level_meters(MainWindow& main, const LevelMeterState& meters);
+// The two meters while the main window, which owns them, lets them live.
+using LevelMeters = std::array<QPointer<NeedleMeter>, 2>;
+
+// Creates the left and right needle meters on the main window. The dial is
+// "vu_meter_2.bmp" in the current folder; without it only the needle is drawn.
+LevelMeters create_level_meters(MainWindow& main, const LevelMeterState& meters);
+// The meters' 50 ms step: each one still alive draws its needle.
+void redraw_level_meters(const LevelMeters& meters);
 
 // Draws the left bar, then the right bar, from the current bar levels.
 void draw_level_bars(MainWindow& main, const LevelMeterState& meters);

@@ -35,13 +35,6 @@ int count_colour(const QImage& image, const QColor& colour) {
   return count;
 }
 
-// Runs the event loop for `ms` milliseconds so the meters' timers fire.
-void run_events_for(int ms) {
-  QElapsedTimer elapsed;
-  elapsed.start();
-  while (elapsed.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
 TEST(BarColumnColourTest, RampsFromGreenThroughYellowToRed) {
   EXPECT_EQ(bar_column_colour(0, 150), kGreen);
   EXPECT_EQ(bar_column_colour(1, 150), QColor(2, 255, 0));
@@ -215,21 +208,21 @@ TEST_F(LevelMetersTest, EachMeterFollowsItsOwnAngleAndOnlyTheLeftDrawsTheBars) {
   EXPECT_EQ(left->surface().pixelColor(75 + 26, 84 - 22), kNeedleColour);  // half way to (127, 39)
 }
 
-TEST_F(LevelMetersTest, TimersRedrawTheMetersAndTheBars) {
+TEST_F(LevelMetersTest, EachStepRedrawsTheMetersAndTheBars) {
   MainWindow window(state_);
-  create_level_meters(window, meters_);
+  const LevelMeters created = create_level_meters(window, meters_);
   NeedleMeter* left = meter(window, "VuMeterLeftClass");
   NeedleMeter* right = meter(window, "VuMeterRightClass");
   meters_.LeftNeedleAngle = 270;
   meters_.RightNeedleAngle = 270;
   meters_.RightBarLevel = 19200;
-  run_events_for(200);
+  redraw_level_meters(created);
   EXPECT_EQ(left->surface().pixelColor(75, 40), kNeedleColour);
   EXPECT_EQ(right->surface().pixelColor(75, 40), kNeedleColour);
   EXPECT_EQ(window.surface().pixelColor(519, kBarTop), kRed);
 
   meters_.LeftNeedleAngle = 218;
-  run_events_for(200);
+  redraw_level_meters(created);
   EXPECT_NE(left->surface().pixelColor(75, 40), kNeedleColour);
 }
 
