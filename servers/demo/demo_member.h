@@ -54,7 +54,8 @@ class DemoMember {
   SessionState state_;
   LevelMeterState meters_;
   relay::RelaySession session_;
-  relay::VoiceSender sender_{session_, state_, meters_};
+  relay::UnseenSpeech unseen_;
+  relay::VoiceSender sender_{session_, state_.identity, state_.channel, meters_, unseen_};
   // Last, so the loops stop before what they use goes.
   WorkerThreads workers_;
 };

@@ -151,9 +151,10 @@ void Client::start_network_workers() {
   workers_->start([this](std::stop_token stop) {
     LineRateLimit error_lines(kOpusErrorLinesPerPeriod, kOpusErrorLinePeriod);
     const OpusPlayback playback{speech_decoder_, decoded_speech_, level_meters_, error_lines};
-    relay::VoiceReceiver receiver(state_, playback_queue_, [&playback](std::span<const std::uint8_t> packet) {
-      return play_opus_packet(packet, playback);
-    });
+    relay::VoiceReceiver receiver(
+        state_, playback_queue_,
+        [&playback](std::span<const std::uint8_t> packet) { return play_opus_packet(packet, playback); },
+        ring_animation_);
     relay::run_voice_receiver(stop, relay_, receiver);
   });
   workers_->start([this](std::stop_token stop) {
@@ -166,7 +167,7 @@ void Client::start_network_workers() {
 
 void Client::start_audio_worker() {
   workers_->start([this](std::stop_token stop) {
-    relay::VoiceSender sender(relay_, state_, level_meters_);
+    relay::VoiceSender sender(relay_, state_.identity, state_.channel, level_meters_, ring_animation_);
     AudioWorker worker(
         state_, playback_queue_, level_meters_,
         VoiceDevices{platform::open_output_device, platform::open_capture_device},

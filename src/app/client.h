@@ -19,6 +19,7 @@
 #include "ui/level_meters.h"
 #include "ui/main_images.h"
 #include "ui/main_window.h"
+#include "ui/network_ring_animation.h"
 #include "web/account.h"
 #include "web/shared_picture_exchange.h"
 #include "web/web_client.h"
@@ -104,6 +105,7 @@ class Client {
   ui::MainWindow* window_ = nullptr;
   MainWindowGetter window_getter_;
   ui::LevelMeters meters_;
+  ui::NetworkRingAnimation ring_animation_{state_.lights, state_.talk};
   std::unique_ptr<PanelSchedule> panels_;
   std::unique_ptr<InactivitySupervisor> supervisor_;
   std::unique_ptr<ui::NetworkWindowToggle> network_window_;

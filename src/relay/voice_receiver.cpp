@@ -46,14 +46,8 @@ void VoiceReceiver::handle_datagram(Bytes datagram) {
   play_audio(*voice, played);
   if (!played) return;
 
-  if (!state_.talk.is_talking())
-    set_led(
-        state_.lights
-            .NetworkRing[static_cast<std::size_t>(state_.lights.PlaybackCursorCell.load(std::memory_order_relaxed)) %
-                         kNetworkRingCells],
-        LedColor::Green);
+  activity_.block_played();
   state_.channel.SpeakerId.store(voice->speaker, std::memory_order_relaxed);
-  blink_udp_light();
 }
 
 void VoiceReceiver::play_audio(const IncomingVoice& voice, bool& played) {
@@ -73,15 +67,6 @@ void VoiceReceiver::play_audio(const IncomingVoice& voice, bool& played) {
                              attenuate ? Attenuation::TenthOfAmplitude : Attenuation::None);
     state_.display.ReceivedFormat.store(StreamFormat::Pcm, std::memory_order_relaxed);
   }
-}
-
-// While speech arrives the UDP light alternates blue and green every five datagrams.
-void VoiceReceiver::blink_udp_light() {
-  if (blink_counter_ == 5)
-    set_led(state_.lights.UdpLed, LedColor::Green);
-  else if (blink_counter_ == 0)
-    set_led(state_.lights.UdpLed, LedColor::Blue);
-  blink_counter_ = (blink_counter_ + 1) % 10;
 }
 
 void run_voice_receiver(std::stop_token stop, const RelaySession& session, VoiceReceiver& receiver) {

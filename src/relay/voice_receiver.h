@@ -9,6 +9,7 @@
 #include "audio/playback_queue.h"
 #include "relay/datagrams.h"
 #include "relay/relay_session.h"
+#include "relay/speech_activity.h"
 #include "state/session_state.h"
 
 namespace marvok::relay {
@@ -18,12 +19,12 @@ namespace marvok::relay {
 using OpusPlayer = std::function<int(std::span<const std::uint8_t> packet)>;
 
 // What the client does with the speech the relay forwards: drops duplicates,
-// counts losses, queues or plays the audio, notes the speaker and keeps the
-// receive lights up to date.
+// counts losses, queues or plays the audio, notes the speaker, keeps the
+// datagram and loss lights up to date and tells the window each block played.
 class VoiceReceiver {
  public:
-  VoiceReceiver(SessionState& state, VoiceBlockQueue& queue, OpusPlayer play_opus_packet)
-      : state_(state), queue_(queue), play_opus_packet_(std::move(play_opus_packet)) {}
+  VoiceReceiver(SessionState& state, VoiceBlockQueue& queue, OpusPlayer play_opus_packet, SpeechActivity& activity)
+      : state_(state), queue_(queue), play_opus_packet_(std::move(play_opus_packet)), activity_(activity) {}
 
   // Empties the playback queue; done once when the receiving thread starts.
   void start();
@@ -37,15 +38,14 @@ class VoiceReceiver {
 
  private:
   void play_audio(const IncomingVoice& voice, bool& played);
-  void blink_udp_light();
 
   SessionState& state_;
   VoiceBlockQueue& queue_;
   OpusPlayer play_opus_packet_;
+  SpeechActivity& activity_;
   int received_count_ = 0;
   std::uint8_t lost_count_ = 0;
   std::uint8_t last_sequence_ = 0;
-  int blink_counter_ = 0;
   std::atomic<std::uint64_t> accepted_count_ = 0;
 };
 

@@ -6,15 +6,17 @@
 #include "audio/level_meter.h"
 #include "relay/datagrams.h"
 #include "relay/relay_session.h"
+#include "relay/speech_activity.h"
 
 namespace marvok::relay {
 
 // Turns each block of the member's speech into one numbered voice datagram,
-// moves the transmit needles and turns the NETWORK ring while the member talks.
+// moves the transmit needles and tells the window each block that went.
 class VoiceSender {
  public:
-  VoiceSender(const RelaySession& session, SessionState& state, LevelMeterState& meters)
-      : session_(session), state_(state), meters_(meters) {}
+  VoiceSender(const RelaySession& session, const IdentityState& identity, const ChannelState& channel,
+              LevelMeterState& meters, SpeechActivity& activity)
+      : session_(session), identity_(identity), channel_(channel), meters_(meters), activity_(activity) {}
 
   // Called once per captured block while the member talks; the block is only
   // valid during the call.
@@ -23,16 +25,14 @@ class VoiceSender {
   std::uint8_t next_sequence() const { return sequence_; }
 
  private:
-  void turn_ring();
-
   const RelaySession& session_;
-  SessionState& state_;
+  const IdentityState& identity_;
+  const ChannelState& channel_;
   LevelMeterState& meters_;
+  SpeechActivity& activity_;
   Buffer buffer_{};
   // 1 at start, never reset: not by a change of channel, not between spurts.
   std::uint8_t sequence_ = 1;
-  int ring_step_ = 0;
-  int ring_cell_ = 15;
 };
 
 }  // namespace marvok::relay

@@ -41,6 +41,7 @@ struct Member {
   relay::RelaySession relay;
   VoiceBlockQueue queue;
   LevelMeterState meters;
+  relay::UnseenSpeech unseen;
 };
 
 void join_relay(WorkerThreads& workers, Member& member, std::uint16_t number) {
@@ -56,7 +57,7 @@ void join_relay(WorkerThreads& workers, Member& member, std::uint16_t number) {
   Member talker;
   join_relay(workers, talker, 1);
   talker.state.talk.set_key(TalkValue::Pressed);
-  relay::VoiceSender sender(talker.relay, talker.state, talker.meters);
+  relay::VoiceSender sender(talker.relay, talker.state.identity, talker.state.channel, talker.meters, talker.unseen);
   AudioWorker worker(
       talker.state, talker.queue, talker.meters, sound_server(),
       [&sender](std::span<const std::uint8_t, kVoiceBlockBytes> block) { sender.send_voice_block(block); },
@@ -85,7 +86,8 @@ int main(int argc, char** argv) {
   WorkerThreads workers;
   Member me;
   join_relay(workers, me, 2);
-  relay::VoiceReceiver receiver(me.state, me.queue, [](std::span<const std::uint8_t>) { return 0; });
+  relay::VoiceReceiver receiver(
+      me.state, me.queue, [](std::span<const std::uint8_t>) { return 0; }, me.unseen);
   workers.start([&](std::stop_token stop) { relay::run_voice_receiver(stop, me.relay, receiver); });
   AudioWorker listener(
       me.state, me.queue, me.meters, sound_server(), [](auto) {}, [](VoiceDevice, int) { std::_Exit(3); });

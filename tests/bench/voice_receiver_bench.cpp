@@ -35,7 +35,9 @@ std::vector<std::uint8_t> speech_datagram(std::uint8_t sequence) {
 void measure_handling() {
   SessionState state;
   VoiceBlockQueue queue;
-  relay::VoiceReceiver receiver(state, queue, [](std::span<const std::uint8_t>) { return 0; });
+  relay::UnseenSpeech unseen;
+  relay::VoiceReceiver receiver(
+      state, queue, [](std::span<const std::uint8_t>) { return 0; }, unseen);
   receiver.start();
   std::vector<std::vector<std::uint8_t>> datagrams;
   for (int s = 0; s < 256; ++s) datagrams.push_back(speech_datagram(static_cast<std::uint8_t>(s)));
@@ -88,7 +90,9 @@ Outcome run_at_rate(int rate, milliseconds period, Queue queue_size) {
 
   SessionState state;
   VoiceBlockQueue queue;
-  relay::VoiceReceiver receiver(state, queue, [](std::span<const std::uint8_t>) { return 0; });
+  relay::UnseenSpeech unseen;
+  relay::VoiceReceiver receiver(
+      state, queue, [](std::span<const std::uint8_t>) { return 0; }, unseen);
   WorkerThreads workers;
   workers.start([&](std::stop_token stop) { relay::run_voice_receiver(stop, session, receiver); });
   std::this_thread::sleep_for(50ms);

@@ -19,6 +19,7 @@
 #include "relay/voice_receiver.h"
 #include "relay/voice_sender.h"
 #include "state/session_state.h"
+#include "support/counted_speech_activity.h"
 
 namespace marvok::relay {
 namespace {
@@ -168,7 +169,7 @@ class RelayNetworkTest : public ::testing::Test {
     const auto queued = queue_.snapshot();
     EXPECT_EQ(static_cast<std::int16_t>(queued[5 * kVoiceBlockBytes] | queued[5 * kVoiceBlockBytes + 1] << 8), sample);
 
-    VoiceSender sender(session_, state_, meters_);
+    VoiceSender sender(session_, state_.identity, state_.channel, meters_, activity_);
     sender.send_voice_block(block_of(static_cast<std::int16_t>(-sample)));
     Buffer buffer{};
     const auto heard = peer.hear(buffer);
@@ -194,9 +195,12 @@ class RelayNetworkTest : public ::testing::Test {
   OpusSpeechDecoder decoder_;
   RenderRing ring_;
   LineRateLimit error_lines_{kOpusErrorLinesPerPeriod, kOpusErrorLinePeriod};
-  VoiceReceiver receiver_{state_, queue_, [this](std::span<const std::uint8_t> packet) {
+  testing::CountedSpeechActivity activity_;
+  VoiceReceiver receiver_{state_, queue_,
+                          [this](std::span<const std::uint8_t> packet) {
                             return play_opus_packet(packet, {decoder_, ring_, meters_, error_lines_});
-                          }};
+                          },
+                          activity_};
   MemberTable members_;
   RecordedNotices notices_;
   ControlWorker control_{session_, state_, members_, notices_};

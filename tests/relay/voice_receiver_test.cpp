@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "state/session_state.h"
+#include "support/counted_speech_activity.h"
 
 namespace marvok::relay {
 namespace {
@@ -57,10 +58,13 @@ class VoiceReceiverTest : public ::testing::Test {
   VoiceBlockQueue queue_;
   int opus_frames_ = 0;
   int opus_calls_ = 0;
-  VoiceReceiver receiver_{state_, queue_, [this](std::span<const std::uint8_t>) {
+  testing::CountedSpeechActivity activity_;
+  VoiceReceiver receiver_{state_, queue_,
+                          [this](std::span<const std::uint8_t>) {
                             ++opus_calls_;
                             return opus_frames_;
-                          }};
+                          },
+                          activity_};
 };
 
 TEST_F(VoiceReceiverTest, InSequenceSpeechCountsNoLoss) {
@@ -174,25 +178,13 @@ TEST_F(VoiceReceiverTest, OpusPacketCutShortIsNotHandedToTheDecoder) {
   EXPECT_EQ(state_.channel.SpeakerId.load(), 0);
 }
 
-TEST_F(VoiceReceiverTest, SpeechMarksTheRingOnlyWhileListening) {
-  state_.lights.PlaybackCursorCell = 6;
-  state_.talk.set_key(TalkValue::Pressed);
+TEST_F(VoiceReceiverTest, TellsTheWindowOfEachBlockThatPlays) {
   receive(pcm(1));
-  EXPECT_EQ(state_.lights.NetworkRing[6].load(), LedColor::Blue);
-  EXPECT_EQ(queue_.write_index(), 6);  // still queued, for after the talk
-  state_.talk.set_key(TalkValue::Released);
-  receive(pcm(2));
-  EXPECT_EQ(state_.lights.NetworkRing[6].load(), LedColor::Green);
-}
-
-TEST_F(VoiceReceiverTest, UdpLightBlinksEveryFiveDatagrams) {
-  std::vector<LedColor> colours;
-  for (std::uint8_t s = 1; s <= 11; ++s) {
-    receive(pcm(s));
-    colours.push_back(state_.lights.UdpLed.load());
-  }
-  const LedColor blue = LedColor::Blue, green = LedColor::Green;
-  EXPECT_EQ(colours, (std::vector<LedColor>{blue, blue, blue, blue, blue, green, green, green, green, green, blue}));
+  receive(pcm(1));   // a duplicate, not played
+  receive(opus(2));  // the decoder gave nothing
+  opus_frames_ = 960;
+  receive(opus(3));
+  EXPECT_EQ(activity_.played.load(), 2);
 }
 
 TEST_F(VoiceReceiverTest, ForeignKindOnlyTurnsTstYellow) {
