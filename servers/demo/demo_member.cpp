@@ -81,7 +81,8 @@ void DemoMember::join(std::uint32_t relay_address, VoiceRecorder* recorder) {
   // A socket that cannot be opened is shown on its light only, as in the
   // client: sends on it fail quietly and the demo keeps going.
   relay::relay_setup(session_, relay_address, state_.lights);
-  workers_.start([this](std::stop_token stop) { relay::run_presence_worker(stop, session_, state_); });
+  workers_.start(
+      [this](std::stop_token stop) { relay::run_presence_worker(stop, session_, state_.identity, state_.channel); });
   if (recorder != nullptr)
     workers_.start([this, recorder](std::stop_token stop) { run_recorder(stop, session_, *recorder); });
 }

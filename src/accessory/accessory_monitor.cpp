@@ -7,6 +7,7 @@
 
 #include "accessory/adapter_table.h"
 #include "accessory/probe_echo.h"
+#include "platform/worker_threads.h"
 
 namespace marvok::accessory {
 
@@ -14,9 +15,8 @@ namespace {
 
 constexpr std::size_t kReadSize = 32;
 constexpr auto kPollPause = std::chrono::milliseconds(200);
-// The pause between searches: 2 seconds, in steps short enough to notice a stop.
-constexpr int kPauseSteps = 20;
-constexpr auto kPauseStep = std::chrono::milliseconds(100);
+// The pause between searches; a stop ends it at once.
+constexpr auto kPause = std::chrono::seconds(2);
 
 }  // namespace
 
@@ -24,42 +24,41 @@ std::optional<platform::SerialPort> open_accessory_port(const std::string& port_
   return platform::SerialPort::open(platform::serial_device_path(port_name), kAccessoryReadTimeouts);
 }
 
-AccessoryMonitor::AccessoryMonitor(SessionState& state, ShowState show_accessory_state, SerialAccess serial)
-    : state_(state), show_accessory_state_(std::move(show_accessory_state)), serial_(std::move(serial)) {}
+AccessoryMonitor::AccessoryMonitor(TalkState& talk, std::atomic<std::int32_t>& seconds_left,
+                                   ShowState show_accessory_state, SerialAccess serial)
+    : talk_(talk),
+      seconds_left_(seconds_left),
+      show_accessory_state_(std::move(show_accessory_state)),
+      serial_(std::move(serial)) {}
 
 void AccessoryMonitor::start() {
   if (thread_.joinable()) return;
-  // Set before the thread runs, so that a stop right after the start is not
-  // undone by the thread setting it.
-  state_.run.MonitorRunning.store(true, std::memory_order_relaxed);
-  thread_ = std::thread([this] { run(); });
+  thread_ = std::jthread([this](std::stop_token stop) { run(stop); });
 }
 
 void AccessoryMonitor::stop() {
-  state_.run.MonitorRunning.store(false, std::memory_order_relaxed);
+  thread_.request_stop();
   if (thread_.joinable()) thread_.join();
 }
 
-bool AccessoryMonitor::running() const { return state_.run.MonitorRunning.load(std::memory_order_relaxed); }
-
-void AccessoryMonitor::run() {
-  while (running()) {
+void AccessoryMonitor::run(std::stop_token stop) {
+  while (!stop.stop_requested()) {
     if (const auto ports = serial_.list_ports()) {
       if (const auto port_name = find_accessory_port(*ports)) {
         // A port that cannot be opened (another program holds it) is searched
         // for again without the long pause, but after one poll period: retrying
         // at once would keep a processor core busy for as long as it is held.
-        if (serve(*port_name) == ServeEnd::NotStarted) {
+        if (serve(stop, *port_name) == ServeEnd::NotStarted) {
           std::this_thread::sleep_for(kPollPause);
           continue;
         }
       }
     }
-    for (int step = 0; step < kPauseSteps && running(); ++step) std::this_thread::sleep_for(kPauseStep);
+    sleep_unless_stopped(stop, kPause);
   }
 }
 
-AccessoryMonitor::ServeEnd AccessoryMonitor::serve(const std::string& port_name) {
+AccessoryMonitor::ServeEnd AccessoryMonitor::serve(std::stop_token stop, const std::string& port_name) {
   std::optional<platform::SerialPort> port = serial_.open_port(port_name);
   if (!port) return ServeEnd::NotStarted;
   show_accessory_state_(AccessoryState::Released);
@@ -67,7 +66,7 @@ AccessoryMonitor::ServeEnd AccessoryMonitor::serve(const std::string& port_name)
   ServeEnd end = ServeEnd::Stopped;
   bool pressed = false;
   std::array<std::uint8_t, kReadSize> buffer{};
-  while (running()) {
+  while (!stop.stop_requested()) {
     if (!port->write(ProbePattern)) {
       end = ServeEnd::Lost;
       break;
@@ -75,11 +74,11 @@ AccessoryMonitor::ServeEnd AccessoryMonitor::serve(const std::string& port_name)
     const std::optional<TalkValue> reading = classify_echo(port->read(buffer), buffer);
     if (reading == TalkValue::Pressed) {
       show_accessory_state_(AccessoryState::Pressed);
-      state_.talk.set_pedal(TalkValue::Pressed);
-      state_.SecondsLeft.store(kCountdownSeconds, std::memory_order_relaxed);
+      talk_.set_pedal(TalkValue::Pressed);
+      seconds_left_.store(kCountdownSeconds, std::memory_order_relaxed);
     } else if (reading == TalkValue::Released) {
       show_accessory_state_(AccessoryState::Released);
-      state_.talk.set_pedal(TalkValue::Released);
+      talk_.set_pedal(TalkValue::Released);
     }
     if (reading) pressed = reading == TalkValue::Pressed;
     std::this_thread::sleep_for(kPollPause);
@@ -87,7 +86,7 @@ AccessoryMonitor::ServeEnd AccessoryMonitor::serve(const std::string& port_name)
   port->close();
   // Nobody can release a button whose adapter is gone: without this the
   // client would go on transmitting until an accessory is served again.
-  if (end == ServeEnd::Lost && pressed) state_.talk.set_pedal(TalkValue::Released);
+  if (end == ServeEnd::Lost && pressed) talk_.set_pedal(TalkValue::Released);
   show_accessory_state_(AccessoryState::NoAccessory);
   return end;
 }

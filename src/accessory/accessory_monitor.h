@@ -35,27 +35,29 @@ class AccessoryMonitor {
   using ShowState = std::function<void(AccessoryState)>;
 
   // `show_accessory_state` is called on the monitor's thread.
-  AccessoryMonitor(SessionState& state, ShowState show_accessory_state, SerialAccess serial = {});
+  // A press restarts the inactivity count in `seconds_left`.
+  AccessoryMonitor(TalkState& talk, std::atomic<std::int32_t>& seconds_left, ShowState show_accessory_state,
+                   SerialAccess serial = {});
   AccessoryMonitor(const AccessoryMonitor&) = delete;
   AccessoryMonitor& operator=(const AccessoryMonitor&) = delete;
   ~AccessoryMonitor() { stop(); }
 
-  // Sets `MonitorRunning` and starts the thread.
+  // Starts the thread.
   void start();
-  // Clears `MonitorRunning` and waits for the thread, however long its cycle takes.
+  // Asks the thread to stop and waits for it, however long its cycle takes.
   void stop();
 
  private:
   enum class ServeEnd { NotStarted, Lost, Stopped };
 
-  void run();
-  ServeEnd serve(const std::string& port_name);
-  bool running() const;
+  void run(std::stop_token stop);
+  ServeEnd serve(std::stop_token stop, const std::string& port_name);
 
-  SessionState& state_;
+  TalkState& talk_;
+  std::atomic<std::int32_t>& seconds_left_;
   ShowState show_accessory_state_;
   SerialAccess serial_;
-  std::thread thread_;
+  std::jthread thread_;
 };
 
 }  // namespace marvok::accessory

@@ -147,7 +147,8 @@ void Client::wire_commands() {
 
 void Client::start_network_workers() {
   workers_->start([this](std::stop_token stop) { run_heartbeat_worker(stop, state_.lights.TcpLed); });
-  workers_->start([this](std::stop_token stop) { relay::run_presence_worker(stop, relay_, state_); });
+  workers_->start(
+      [this](std::stop_token stop) { relay::run_presence_worker(stop, relay_, state_.identity, state_.channel); });
   workers_->start([this](std::stop_token stop) {
     LineRateLimit error_lines(kOpusErrorLinesPerPeriod, kOpusErrorLinePeriod);
     const OpusPlayback playback{speech_decoder_, decoded_speech_, level_meters_, error_lines};
@@ -159,7 +160,7 @@ void Client::start_network_workers() {
   });
   workers_->start([this](std::stop_token stop) {
     SupervisorNoticeActions notices(context_, window_getter_, stop);
-    relay::ControlWorker control(relay_, state_, members_, notices);
+    relay::ControlWorker control(relay_, state_.channel, state_.lights.SvcLed, members_, notices);
     relay::run_control_worker(stop, relay_, control);
   });
   workers_->start([this](std::stop_token stop) { companion::run_companion_receiver(stop, companion_, state_.talk); });
@@ -401,7 +402,8 @@ int Client::run(QApplication& app) {
   state_.display.ForceRefetch.store(false, std::memory_order_relaxed);
   companion_.greet();
   accessory_ = std::make_unique<accessory::AccessoryMonitor>(
-      state_, [this](accessory::AccessoryState shown) { accessory_icon_->show_accessory_state(shown); }, serial_);
+      state_.talk, state_.SecondsLeft,
+      [this](accessory::AccessoryState shown) { accessory_icon_->show_accessory_state(shown); }, serial_);
   accessory_->start();
   start_render_worker();
 
@@ -411,7 +413,6 @@ int Client::run(QApplication& app) {
   panels_->stop();
   if (animation_) animation_->stop();
   supervisor_->stop();
-  state_.run.AudioRunning.store(AudioRunState::Stopped, std::memory_order_relaxed);
   accessory_->stop();
   workers_->stop_all();
   speech_decoder_.destroy();

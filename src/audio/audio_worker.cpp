@@ -57,9 +57,7 @@ class FreeOutputBuffers {
 
 }  // namespace
 
-bool AudioWorker::keep_running(std::stop_token stop) const {
-  return !stop.stop_requested() && state_.run.AudioRunning.load(std::memory_order_relaxed) == AudioRunState::Running;
-}
+bool AudioWorker::keep_running(std::stop_token stop) const { return !stop.stop_requested(); }
 
 bool AudioWorker::pause_unless_ending(std::stop_token stop, milliseconds pause) const {
   const auto until = std::chrono::steady_clock::now() + pause;
@@ -72,7 +70,6 @@ bool AudioWorker::pause_unless_ending(std::stop_token stop, milliseconds pause) 
 }
 
 void AudioWorker::run(std::stop_token stop) {
-  state_.run.AudioRunning.store(AudioRunState::Running, std::memory_order_relaxed);
   for (;;) {
     StageEnd end = run_playback_stage(stop);
     // Leaving because the client ends: the microphone is not opened again.
@@ -86,7 +83,6 @@ void AudioWorker::run(std::stop_token stop) {
     // needs is opened again once it answers, tried less often while it stays away.
     if (!pause_unless_ending(stop, reopen_pause_.next())) break;
   }
-  state_.run.AudioRunning.store(AudioRunState::Ended, std::memory_order_relaxed);
 }
 
 AudioWorker::StageEnd AudioWorker::run_playback_stage(std::stop_token stop) {

@@ -45,9 +45,9 @@ class AudioWorker {
         on_failure_(std::move(on_failure)),
         reopen_pause_(reopen_pause) {}
 
-  // Cycles until `AudioRunning` drops to 0 or a stop is requested, then sets
-  // `AudioRunning` to 99. A device that was lost is opened again after a
-  // pause that grows while the sound server stays away.
+  // Cycles until a stop is requested or a device cannot be opened at all. A
+  // device that was lost is opened again after a pause that grows while the
+  // sound server stays away.
   void run(std::stop_token stop);
 
   // Talk: the member talks. Stopped: the member stopped talking, or the worker

@@ -13,7 +13,7 @@ void ControlWorker::send_list_request(int voice_port) {
 }
 
 void ControlWorker::send_turn() {
-  const int channel_port = state_.channel.ChannelPort.load(std::memory_order_relaxed);
+  const int channel_port = channel_.ChannelPort.load(std::memory_order_relaxed);
   if (list_turn_) {
     send_list_request(channel_port);
     send_list_request(voice_port_of(rotation_));
@@ -23,17 +23,17 @@ void ControlWorker::send_turn() {
                                    session_.relay_port(channel_port + kControlPortOffset));
   }
   list_turn_ = !list_turn_;
-  set_led(state_.lights.SvcLed, LedColor::Blue);
+  set_led(service_light_, LedColor::Blue);
 }
 
 ControlWorker::Reply ControlWorker::handle_datagram(Bytes datagram) {
-  set_led(state_.lights.SvcLed, LedColor::Green);
+  set_led(service_light_, LedColor::Green);
   if (const std::optional<std::uint8_t> code = read_notice(datagram)) {
     if (*code == kNoticeVersionTooOld)
       notices_.version_too_old();
     else if (*code == kNoticeSupervisorCloses)
       notices_.supervisor_closes();
-    set_led(state_.lights.SvcLed, LedColor::Yellow);
+    set_led(service_light_, LedColor::Yellow);
     return Reply::Notice;
   }
   if (const std::optional<MemberList> list = read_member_list(datagram)) {
@@ -43,13 +43,13 @@ ControlWorker::Reply ControlWorker::handle_datagram(Bytes datagram) {
   return Reply::Nothing;
 }
 
-void ControlWorker::handle_no_answer() { set_led(state_.lights.SvcLed, LedColor::Red); }
+void ControlWorker::handle_no_answer() { set_led(service_light_, LedColor::Red); }
 
 void ControlWorker::store_member_list(const MemberList& list) {
   const auto row = static_cast<std::size_t>(list.channel);
   members_.ChannelMemberCounts[row].store(list.count, std::memory_order_relaxed);
-  if (list.channel == state_.channel.ChannelPort.load(std::memory_order_relaxed) - kFirstVoicePort)
-    state_.channel.ChannelMemberCount.store(list.count, std::memory_order_relaxed);
+  if (list.channel == channel_.ChannelPort.load(std::memory_order_relaxed) - kFirstVoicePort)
+    channel_.ChannelMemberCount.store(list.count, std::memory_order_relaxed);
   for (int i = 0; i < list.count; ++i)
     members_.ChannelMembers[row][static_cast<std::size_t>(i)].store(list.members[static_cast<std::size_t>(i)],
                                                                     std::memory_order_relaxed);

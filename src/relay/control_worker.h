@@ -26,8 +26,10 @@ class ControlWorker {
  public:
   enum class Reply { Nothing, MemberList, Notice };
 
-  ControlWorker(const RelaySession& session, SessionState& state, MemberTable& members, SupervisorNotices& notices)
-      : session_(session), state_(state), members_(members), notices_(notices) {}
+  // The service light shows how the relay answers.
+  ControlWorker(const RelaySession& session, ChannelState& channel, LedCell& service_light, MemberTable& members,
+                SupervisorNotices& notices)
+      : session_(session), channel_(channel), service_light_(service_light), members_(members), notices_(notices) {}
 
   // 'L' turns ask for the current channel and one more in rotation; 'A'
   // turns tell the relay the client is alive. Turns alternate, 'L' first.
@@ -42,7 +44,8 @@ class ControlWorker {
   void store_member_list(const MemberList& list);
 
   const RelaySession& session_;
-  SessionState& state_;
+  ChannelState& channel_;
+  LedCell& service_light_;
   MemberTable& members_;
   SupervisorNotices& notices_;
   Buffer buffer_{};

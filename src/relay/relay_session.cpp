@@ -39,21 +39,21 @@ int relay_setup(RelaySession& session, std::uint32_t relay_address, LightsState&
 void PresenceSender::send_presence(const RelaySession& session) {
   status_cycle_ = (status_cycle_ + 1) % 3;
   constexpr PresenceVariant kByCycle[] = {PresenceVariant::Version, PresenceVariant::Name, PresenceVariant::Device};
-  const auto& id = state_.identity.MachineId;
+  const auto& id = identity_.MachineId;
   const std::string_view machine_id(id.data(), ::strnlen(id.data(), id.size()));
-  const std::size_t size =
-      write_presence(buffer_, kByCycle[status_cycle_], state_.identity.MemberId.load(std::memory_order_relaxed),
-                     kClientVersion, machine_id);
+  const std::size_t size = write_presence(
+      buffer_, kByCycle[status_cycle_], identity_.MemberId.load(std::memory_order_relaxed), kClientVersion, machine_id);
   session.VoiceSocket.send_to(std::span(buffer_.data(), size),
-                              session.relay_port(state_.channel.ChannelPort.load(std::memory_order_relaxed)));
+                              session.relay_port(channel_.ChannelPort.load(std::memory_order_relaxed)));
 }
 
-void run_presence_worker(std::stop_token stop, const RelaySession& session, const SessionState& state) {
+void run_presence_worker(std::stop_token stop, const RelaySession& session, const IdentityState& identity,
+                         const ChannelState& channel) {
   using std::chrono::milliseconds;
-  PresenceSender presence(state);
+  PresenceSender presence(identity, channel);
   do {
     presence.send_presence(session);
-  } while (sleep_unless_stopped(stop, state.channel.ChannelPort.load(std::memory_order_relaxed) == voice_port_of(3)
+  } while (sleep_unless_stopped(stop, channel.ChannelPort.load(std::memory_order_relaxed) == voice_port_of(3)
                                           ? milliseconds(15)
                                           : milliseconds(20)));
 }

@@ -35,17 +35,19 @@ int relay_setup(RelaySession& session, std::uint32_t relay_address, LightsState&
 // Builds the presence datagrams in turn: name, device, version, name, ...
 class PresenceSender {
  public:
-  explicit PresenceSender(const SessionState& state) : state_(state) {}
+  PresenceSender(const IdentityState& identity, const ChannelState& channel) : identity_(identity), channel_(channel) {}
 
   void send_presence(const RelaySession& session);
 
  private:
-  const SessionState& state_;
+  const IdentityState& identity_;
+  const ChannelState& channel_;
   int status_cycle_ = 0;
   Buffer buffer_{};
 };
 
 // Sends presence every 20 ms, every 15 ms on channel 3, until stopped.
-void run_presence_worker(std::stop_token stop, const RelaySession& session, const SessionState& state);
+void run_presence_worker(std::stop_token stop, const RelaySession& session, const IdentityState& identity,
+                         const ChannelState& channel);
 
 }  // namespace marvok::relay

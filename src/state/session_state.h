@@ -94,14 +94,6 @@ struct LightsState {
   void reset();
 };
 
-// 1 while the audio worker should cycle; 0 asks it to stop; 99 once it has stopped.
-enum class AudioRunState : std::int32_t { Stopped = 0, Running = 1, Ended = 99 };
-
-struct RunFlags {
-  std::atomic<AudioRunState> AudioRunning{AudioRunState::Stopped};
-  std::atomic<bool> MonitorRunning{false};
-};
-
 // One audio input device and the endpoint matched to it. Main thread only.
 struct InputDeviceEntry {
   std::int32_t device_id = -1;
@@ -135,7 +127,6 @@ struct SessionState {
   std::atomic<std::int32_t> SecondsLeft{0};
   DisplayState display;
   LightsState lights;
-  RunFlags run;
   DeviceState devices;
 };
 

@@ -89,7 +89,8 @@ struct Watched {
   std::atomic<int> searches = 0;
   std::mutex mutex;
   std::vector<AccessoryState> shown;
-  AccessoryMonitor monitor{state,
+  AccessoryMonitor monitor{state.talk,
+                           state.SecondsLeft,
                            [this](AccessoryState now) {
                              const std::scoped_lock lock(mutex);
                              if (shown.empty() || shown.back() != now) shown.push_back(now);

@@ -48,7 +48,9 @@ void join_relay(WorkerThreads& workers, Member& member, std::uint16_t number) {
   member.state.identity.set_member_id(number);
   std::snprintf(member.state.identity.MachineId.data(), member.state.identity.MachineId.size(), "%016u", number);
   relay::relay_setup(member.relay, kLoopback, member.state.lights);
-  workers.start([&member](std::stop_token stop) { relay::run_presence_worker(stop, member.relay, member.state); });
+  workers.start([&member](std::stop_token stop) {
+    relay::run_presence_worker(stop, member.relay, member.state.identity, member.state.channel);
+  });
 }
 
 // The talking member: holds the talk key and sends what its microphone hears.
@@ -128,7 +130,6 @@ int main(int argc, char** argv) {
   kill(relay, SIGTERM);
   waitpid(talker, nullptr, 0);
   waitpid(relay, nullptr, 0);
-  me.state.run.AudioRunning = AudioRunState::Stopped;
   workers.stop_all();
 
   if (measured.empty()) return 0;

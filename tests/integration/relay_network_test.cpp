@@ -130,7 +130,8 @@ class RelayNetworkTest : public ::testing::Test {
     std::snprintf(state_.identity.MachineId.data(), state_.identity.MachineId.size(), "%s", "0000000000000007");
     ASSERT_EQ(relay_setup(session_, kLoopback, state_.lights), 0);
     ASSERT_TRUE(decoder_.create());  // before the receiving thread starts using it
-    workers_.start([this](std::stop_token stop) { run_presence_worker(stop, session_, state_); });
+    workers_.start(
+        [this](std::stop_token stop) { run_presence_worker(stop, session_, state_.identity, state_.channel); });
     workers_.start([this](std::stop_token stop) { run_voice_receiver(stop, session_, receiver_); });
     workers_.start([this](std::stop_token stop) { run_control_worker(stop, session_, control_); });
   }
@@ -203,7 +204,7 @@ class RelayNetworkTest : public ::testing::Test {
                           activity_};
   MemberTable members_;
   RecordedNotices notices_;
-  ControlWorker control_{session_, state_, members_, notices_};
+  ControlWorker control_{session_, state_.channel, state_.lights.SvcLed, members_, notices_};
   WorkerThreads workers_;
 };
 

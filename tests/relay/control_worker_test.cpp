@@ -44,7 +44,7 @@ class ControlWorkerTest : public ::testing::Test {
   RelaySession session_;
   MemberTable members_;
   RecordedNotices notices_;
-  ControlWorker worker_{session_, state_, members_, notices_};
+  ControlWorker worker_{session_, state_.channel, state_.lights.SvcLed, members_, notices_};
 };
 
 TEST_F(ControlWorkerTest, MemberListFillsItsChannelsRow) {

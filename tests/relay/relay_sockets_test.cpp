@@ -105,7 +105,7 @@ TEST_F(RelaySocketsTest, PresenceRotatesNameDeviceVersionAndFollowsTheChannel) {
   ASSERT_EQ(relay_setup(session_, kLoopback, state_.lights), 0);
   relay.collect(2, 2s);  // the hellos
   WorkerThreads workers;
-  workers.start([this](std::stop_token stop) { run_presence_worker(stop, session_, state_); });
+  workers.start([this](std::stop_token stop) { run_presence_worker(stop, session_, state_.identity, state_.channel); });
   const auto on_zero = relay.collect(30, 3s);
   select_channel(state_.channel, 3);
   relay.collect(3, 1s);  // those in flight while the channel changes
@@ -166,7 +166,7 @@ TEST_F(RelaySocketsTest, ControlTurnsAlternateListsAndAlive) {
     void supervisor_closes() override {}
   } notices;
   MemberTable members;
-  ControlWorker worker(session, state_, members, notices);
+  ControlWorker worker(session, state_.channel, state_.lights.SvcLed, members, notices);
   WorkerThreads workers;
   workers.start([&](std::stop_token stop) { run_control_worker(stop, session, worker); });
   const auto arrivals = relay.collect(7, 4s);  // two hellos, L L, A, L L

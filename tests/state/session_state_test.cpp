@@ -31,8 +31,6 @@ TEST(SessionStateTest, StartsWithTheDocumentedValues) {
   EXPECT_FALSE(state.display.PanelsReady.load());
   EXPECT_EQ(state.display.CloseCrossShown.load(), CrossVisibility::Hidden);
 
-  EXPECT_EQ(state.run.AudioRunning.load(), AudioRunState::Stopped);
-  EXPECT_FALSE(state.run.MonitorRunning.load());
   EXPECT_EQ(state.devices.SelectedInputDevice.load(), -1);
   EXPECT_EQ(state.devices.SavedMicLevel.load(), 0.0f);
 }
