@@ -98,9 +98,10 @@ CommandLine parse_member_set(std::span<const std::string_view> arguments) {
   }
   if (options.contains("--name")) result.edit.name = std::string(options["--name"]);
   if (options.contains("--picture")) result.edit.picture_file = std::string(options["--picture"]);
-  for (const CardFieldInfo& info : kCardFields)
+  for (const CardFieldInfo& info : kCardFields) {
     if (options.contains(info.option))
       result.edit.card[static_cast<std::size_t>(info.field)] = std::string(options[info.option]);
+  }
   if (options.contains("--background")) {
     if (options["--background"] == "none") {
       result.edit.background = MemberEdit::Background::Clear;

@@ -35,16 +35,18 @@ int decode_opus_packet(OpusSpeechDecoder& decoder, std::span<const std::uint8_t>
   if (result >= 0) return result;
   const LineRateLimit::Admission admission = error_lines.admit(LineRateLimit::Clock::now());
   if (!admission.print) return result;
-  if (admission.held_back > 0)
+  if (admission.held_back > 0) {
     std::printf(
         "(%d erreurs de d\xe9"
         "codage Opus non affich\xe9"
         "es)\n",
         admission.held_back);
-  if (const char* line = opus_error_line(result))
+  }
+  if (const char* line = opus_error_line(result)) {
     std::fputs(line, stdout);
-  else
+  } else {
     std::printf("Erreur inconnue : %d\n", result);
+  }
   std::fflush(stdout);
   return result;
 }
@@ -54,9 +56,10 @@ void upsample_by_six(std::span<const std::int16_t> samples, std::vector<std::int
   if (samples.empty()) return;
   for (std::size_t i = 0; i + 1 < samples.size(); ++i) {
     const float from = samples[i], to = samples[i + 1];
-    for (int j = 0; j < 6; ++j)
+    for (int j = 0; j < 6; ++j) {
       out[6 * i + static_cast<std::size_t>(j)] =
           static_cast<std::int16_t>(static_cast<float>(6 - j) / 6.0f * from + static_cast<float>(j) / 6.0f * to);
+    }
   }
   std::fill(out.end() - 6, out.end(), samples.back());
 }

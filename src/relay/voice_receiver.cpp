@@ -46,12 +46,13 @@ void VoiceReceiver::handle_datagram(Bytes datagram) {
   play_audio(*voice, played);
   if (!played) return;
 
-  if (!state_.talk.is_talking())
+  if (!state_.talk.is_talking()) {
     set_led(
         state_.lights
             .NetworkRing[static_cast<std::size_t>(state_.lights.PlaybackCursorCell.load(std::memory_order_relaxed)) %
                          kNetworkRingCells],
         LedColor::Green);
+  }
   state_.channel.SpeakerId.store(voice->speaker, std::memory_order_relaxed);
   blink_udp_light();
 }
@@ -77,10 +78,11 @@ void VoiceReceiver::play_audio(const IncomingVoice& voice, bool& played) {
 
 // While speech arrives the UDP light alternates blue and green every five datagrams.
 void VoiceReceiver::blink_udp_light() {
-  if (blink_counter_ == 5)
+  if (blink_counter_ == 5) {
     set_led(state_.lights.UdpLed, LedColor::Green);
-  else if (blink_counter_ == 0)
+  } else if (blink_counter_ == 0) {
     set_led(state_.lights.UdpLed, LedColor::Blue);
+  }
   blink_counter_ = (blink_counter_ + 1) % 10;
 }
 

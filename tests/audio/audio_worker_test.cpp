@@ -174,10 +174,11 @@ TEST_F(SlowReopenTest, EndingTheClientCutsTheWaitShort) {
     output_works_ = false;
     std::this_thread::sleep_for(100ms);  // lost, and waiting to try again
     const auto asked = Clock::now();
-    if (by_stop_request)
+    if (by_stop_request) {
       workers_.stop_all();
-    else
+    } else {
       state_.run.AudioRunning = AudioRunState::Stopped;
+    }
     ASSERT_TRUE(wait_until([&] { return ended(); }));
     EXPECT_LT(Clock::now() - asked, 200ms);
     workers_.stop_all();
