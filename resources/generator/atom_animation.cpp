@@ -126,9 +126,10 @@ void draw_nucleus(QPainter& p, int frame) {
   };
   const Particle particles[] = {{-5, -4, true}, {5, -5, false}, {-6, 4, false}, {4, 5, true},
                                 {0, -9, false}, {9, 1, true},   {-9, -1, true}, {0, 0, true}};
-  for (const Particle& particle : particles)
+  for (const Particle& particle : particles) {
     draw_glossy_disc(p, kCentre + QPointF(particle.dx, particle.dy), 5.6,
                      particle.proton ? rgb(0xf04a30) : rgb(0x8aa0d0));
+  }
 }
 
 QImage draw_frame(int frame) {

@@ -42,9 +42,10 @@ double bell_sample(const BellNote& note, double time_seconds) {
   if (local < 0) return 0;
   const double attack = local < kAttackSeconds ? 0.5 - 0.5 * std::cos(std::numbers::pi * local / kAttackSeconds) : 1.0;
   double sum = 0;
-  for (const Partial& partial : kPartials)
+  for (const Partial& partial : kPartials) {
     sum += partial.amplitude * std::exp(-partial.decay_per_second * local) *
            std::sin(2 * std::numbers::pi * note.frequency_hz * partial.ratio * local);
+  }
   return attack * sum;
 }
 

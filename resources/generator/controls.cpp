@@ -49,10 +49,11 @@ QPainterPath gear_outline(QPointF centre, int teeth, double outer_radius, double
                               polar(centre, outer_radius, degrees + step_degrees * 0.17),
                               polar(centre, root_radius, degrees + step_degrees * 0.28)};
     for (const QPointF& point : points) {
-      if (gear.elementCount() == 0)
+      if (gear.elementCount() == 0) {
         gear.moveTo(point);
-      else
+      } else {
         gear.lineTo(point);
+      }
     }
   }
   gear.closeSubpath();

@@ -23,12 +23,13 @@ QImage flatten_for_black_key(const QImage& art) {
     for (int x = 0; x < source.width(); ++x) {
       // A premultiplied pixel with its alpha forced opaque is that pixel composited on black.
       const QRgb over_black = in[x] | 0xff000000;
-      if (qAlpha(in[x]) < kKeyAlphaThreshold)
+      if (qAlpha(in[x]) < kKeyAlphaThreshold) {
         dst[x] = 0xff000000;
-      else if (over_black == 0xff000000)
+      } else if (over_black == 0xff000000) {
         dst[x] = kSafeDark;  // Solid subject pixels must never read as transparent.
-      else
+      } else {
         dst[x] = over_black;
+      }
     }
   }
   return out;

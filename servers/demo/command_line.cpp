@@ -1,10 +1,11 @@
 #include "command_line.h"
 
-#include <algorithm>
-#include <charconv>
 #include <optional>
 
+#include "number_argument.h"
+#include "option_table.h"
 #include "platform/udp_socket.h"
+#include "usage.h"
 
 namespace marvok::demo {
 
@@ -17,30 +18,22 @@ constexpr std::size_t kLongestMachineId = 19;
 constexpr double kLongestPauseSeconds = 86'400.0;
 constexpr long kMostUtterances = 1'000'000;
 
-template <typename Number>
-std::optional<Number> parse_number(std::string_view text, Number lowest, Number highest) {
-  Number value{};
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size() || !(value >= lowest && value <= highest))
-    return std::nullopt;
-  return value;
-}
+constexpr command_line::Option kOptions[] = {
+    {"--machine", "DIGITS", "machine identifier it signs in with (default 7000000000000007)"},
+    {"--relay", "IPV4", "the relay server (default: the client's)"},
+    {"--web-host", "HOST", "the web service (default: the client's)"},
+    {"--web-port", "PORT", "its HTTPS port (default: the client's)"},
+    {"--ca-file", "PEM", "authorities that sign its certificate (default: the client's)"},
+    {"--pause", "SECONDS", "silence between two utterances (default 20)"},
+    {"--sound", "FILE.wav", "speak this 8 kHz 16-bit mono or stereo sound instead of sentences"},
+    {"--record", "FILE.wav", "record the speech heard on the channel (8 kHz 16-bit stereo)"},
+    {"--count", "N", "stop after N utterances (default 0: never)"},
+};
 
-bool all_digits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-constexpr std::string_view kOptions[] = {"--machine", "--relay", "--web-host", "--web-port", "--ca-file",
-                                         "--pause",   "--sound", "--record",   "--count"};
-
-bool is_option(std::string_view name) {
-  return std::find(std::begin(kOptions), std::end(kOptions), name) != std::end(kOptions);
-}
-
-// Applies one known option; an error message when its value is wrong.
+// Applies one option; an error message when its value is wrong.
 std::optional<std::string> apply_option(std::string_view name, std::string_view value, DemoOptions& options) {
   if (name == "--machine") {
-    if (!all_digits(value) || value.size() > kLongestMachineId) return "--machine needs 1 to 19 digits";
+    if (!command_line::all_digits(value) || value.size() > kLongestMachineId) return "--machine needs 1 to 19 digits";
     options.machine_id = value;
   } else if (name == "--relay") {
     const auto address = platform::parse_ipv4(value);
@@ -51,20 +44,20 @@ std::optional<std::string> apply_option(std::string_view name, std::string_view 
     if (value.empty()) return "--web-host needs a host name";
     options.web_host = value;
   } else if (name == "--web-port") {
-    const auto port = parse_number<int>(value, 1, 65535);
+    const auto port = command_line::parse_number<int>(value, 1, 65535);
     if (!port) return "--web-port needs a port from 1 to 65535";
     options.web_port = static_cast<std::uint16_t>(*port);
   } else if (name == "--ca-file") {
     options.ca_file = value;
   } else if (name == "--pause") {
-    const auto seconds = parse_number<double>(value, 0.0, kLongestPauseSeconds);
+    const auto seconds = command_line::parse_number<double>(value, 0.0, kLongestPauseSeconds);
     if (!seconds) return "--pause needs a number of seconds from 0 to 86400";
     options.pause_seconds = *seconds;
   } else if (name == "--sound" || name == "--record") {
     if (value.empty()) return std::string(name) + " needs a file name";
     (name == "--sound" ? options.sound_file : options.record_file) = value;
   } else if (name == "--count") {
-    const auto count = parse_number<long>(value, 0, kMostUtterances);
+    const auto count = command_line::parse_number<long>(value, 0, kMostUtterances);
     if (!count) return "--count needs a number from 0 (for ever) to 1000000";
     options.count = *count;
   }
@@ -93,46 +86,28 @@ DemoOptions build_defaults() {
 CommandLine parse_command_line(std::span<const std::string_view> arguments) {
   CommandLine result;
   result.options = build_defaults();
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    std::string_view name = arguments[i];
-    if (name == "--help" || name == "-h") {
-      result.action = CommandLine::Action::Help;
-      return result;
-    }
-    std::string_view value;
-    if (const auto equals = name.find('='); equals != std::string_view::npos) {
-      value = name.substr(equals + 1);
-      name = name.substr(0, equals);
-    } else if (is_option(name) && i + 1 < arguments.size()) {
-      value = arguments[++i];
-    } else if (is_option(name)) {
-      return failure(std::string(name) + " needs a value");
-    }
-    if (!is_option(name)) return failure("unknown option " + std::string(name));
-    if (auto error = apply_option(name, value, result.options)) return failure(std::move(*error));
+  if (command_line::asks_for_help(arguments)) {
+    result.action = CommandLine::Action::Help;
+    return result;
   }
+  // Given again, an option's last value counts.
+  const auto given = command_line::read_options(arguments, kOptions, command_line::Repeats::Allowed);
+  if (!given.error.empty()) return failure(given.error);
+  for (const auto& [name, value] : given.given)
+    if (auto error = apply_option(name, value, result.options)) return failure(std::move(*error));
   result.action = CommandLine::Action::Run;
   return result;
 }
 
-std::string_view usage_text() {
+std::string usage_text() {
   return "Usage: marvok-demo [--machine DIGITS] [--relay IPV4] [--web-host HOST] [--web-port PORT]\n"
          "                   [--ca-file PEM] [--pause SECONDS] [--sound FILE.wav] [--record FILE.wav]\n"
          "                   [--count N]\n"
          "\n"
          "A demonstration member of the voice network: signs in at the web service,\n"
          "stays present in channel 0 of the relay and speaks now and then.\n"
-         "\n"
-         "  --machine DIGITS    machine identifier it signs in with (default 7000000000000007)\n"
-         "  --relay IPV4        the relay server (default: the client's)\n"
-         "  --web-host HOST     the web service (default: the client's)\n"
-         "  --web-port PORT     its HTTPS port (default: the client's)\n"
-         "  --ca-file PEM       authorities that sign its certificate (default: the client's)\n"
-         "  --pause SECONDS     silence between two utterances (default 20)\n"
-         "  --sound FILE.wav    speak this 8 kHz 16-bit mono or stereo sound instead of sentences\n"
-         "  --record FILE.wav   record the speech heard on the channel (8 kHz 16-bit stereo)\n"
-         "  --count N           stop after N utterances (default 0: never)\n"
-         "  --help              print this text\n";
+         "\n" +
+         command_line::describe_options(kOptions);
 }
 
 }  // namespace marvok::demo

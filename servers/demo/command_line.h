@@ -33,6 +33,6 @@ struct CommandLine {
 // the next argument or after '=' ("--count=3").
 CommandLine parse_command_line(std::span<const std::string_view> arguments);
 
-std::string_view usage_text();
+std::string usage_text();
 
 }  // namespace marvok::demo

@@ -29,10 +29,11 @@ void run_recorder(std::stop_token stop, const relay::RelaySession& session, Voic
       if (!session.from_relay(received->from)) continue;
       const auto voice = relay::read_incoming_voice(std::span(buffer.data(), received->size));
       if (!voice || voice->kind == relay::VoiceKind::Opus) continue;
-      if (voice->pcm)
+      if (voice->pcm) {
         recorder.add_block(voice->pcm->first<relay::kVoiceBlockSize>());
-      else if (voice->content_flag == relay::kSilentBlock)
+      } else if (voice->content_flag == relay::kSilentBlock) {
         recorder.add_block(kSilence);
+      }
     }
   }
 }

@@ -9,6 +9,7 @@
 #include "sentence_source.h"
 #include "sound_file_source.h"
 #include "stop_signals.h"
+#include "usage.h"
 #include "voice_recorder.h"
 #include "web/web_client.h"
 
@@ -22,7 +23,6 @@ using marvok::demo::Identification;
 using marvok::demo::StopSignals;
 
 constexpr int kExitCannotStart = 1;
-constexpr int kExitBadOptions = 2;
 constexpr auto kRetryPeriod = 5s;
 // Long enough for the others' clients to list the newcomer before it speaks.
 constexpr auto kFirstUtteranceDelay = 3s;
@@ -55,13 +55,10 @@ bool identify(DemoMember& member, const DemoOptions& options, StopSignals& signa
 int main(int argc, char** argv) {
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
   const CommandLine command_line = marvok::demo::parse_command_line(arguments);
-  if (command_line.action == CommandLine::Action::Help) {
-    std::fputs(marvok::demo::usage_text().data(), stdout);
-    return 0;
-  }
+  if (command_line.action == CommandLine::Action::Help)
+    return marvok::command_line::print_usage(marvok::demo::usage_text());
   if (command_line.action == CommandLine::Action::Error) {
-    std::fprintf(stderr, "marvok-demo: %s\n\n%s", command_line.error.c_str(), marvok::demo::usage_text().data());
-    return kExitBadOptions;
+    return marvok::command_line::refuse_arguments("marvok-demo", command_line.error, marvok::demo::usage_text());
   }
   const DemoOptions& options = command_line.options;
 

@@ -19,6 +19,6 @@ struct CommandLine {
 // the next argument or after '=' ("--address=127.0.0.1").
 CommandLine parse_command_line(std::span<const std::string_view> arguments);
 
-std::string_view usage_text();
+std::string usage_text();
 
 }  // namespace marvok::relay_server

@@ -8,6 +8,7 @@
 
 #include "command_line.h"
 #include "relay_server.h"
+#include "usage.h"
 
 namespace {
 
@@ -15,7 +16,6 @@ using marvok::relay_server::CommandLine;
 using marvok::relay_server::RelayServer;
 
 constexpr int kExitCannotServe = 1;
-constexpr int kExitBadOptions = 2;
 
 RelayServer* g_server = nullptr;
 
@@ -36,13 +36,11 @@ int main(int argc, char** argv) {
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
   CommandLine command_line = marvok::relay_server::parse_command_line(arguments);
   if (command_line.action == CommandLine::Action::Help) {
-    std::fputs(marvok::relay_server::usage_text().data(), stdout);
-    return 0;
+    return marvok::command_line::print_usage(marvok::relay_server::usage_text());
   }
   if (command_line.action == CommandLine::Action::Error) {
-    std::fprintf(stderr, "marvok-relay: %s\n\n%s", command_line.error.c_str(),
-                 marvok::relay_server::usage_text().data());
-    return kExitBadOptions;
+    return marvok::command_line::refuse_arguments("marvok-relay", command_line.error,
+                                                  marvok::relay_server::usage_text());
   }
 
   command_line.config.command_fd = STDIN_FILENO;

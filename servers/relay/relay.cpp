@@ -53,16 +53,18 @@ void Relay::on_voice_port(int channel, const Endpoint& from, relay::Bytes datagr
   switch (relay::classify_client_datagram(datagram)) {
     case relay::ClientDatagram::VoiceHello: on_voice_hello(from, now); return;
     case relay::ClientDatagram::ControlHello:
-      if (const SlotId slot = pair_control_hello(clients_, sighting(from, now)); slot != kNoSlot)
+      if (const SlotId slot = pair_control_hello(clients_, sighting(from, now)); slot != kNoSlot) {
         on_control_known(slot);
-      else
+      } else {
         ++counters_.stray_datagrams;
+      }
       return;
     case relay::ClientDatagram::Presence:
-      if (const auto presence = relay::read_presence(datagram))
+      if (const auto presence = relay::read_presence(datagram)) {
         on_presence(channel, from, *presence, now);
-      else
+      } else {
         ++counters_.bad_datagrams;
+      }
       return;
     case relay::ClientDatagram::Voice:
       if (const auto voice = relay::read_outgoing_voice(datagram)) on_speech(channel, from, *voice, now);
@@ -110,9 +112,10 @@ void Relay::on_presence(int channel, const Endpoint& from, const relay::Presence
   }
   Client& client = clients_.at(slot);
   client.last_presence = now;
-  if (client.is_member() && client.member != presence.member)
+  if (client.is_member() && client.member != presence.member) {
     log_.write(LogEvent::MemberNumberChange, "member %u now reports itself as member %u", client.member,
                presence.member);
+  }
   client.member = presence.member;
   if (client.channel != channel) tie_to_channel(slot, channel);
   if (presence.variant == relay::PresenceVariant::Version) {
@@ -130,10 +133,11 @@ void Relay::on_speech(int channel, const Endpoint& from, const relay::OutgoingVo
   // Speech goes to the voice port of the speaker's channel, just like presence.
   if (clients_.at(slot).channel != channel) tie_to_channel(slot, channel);
   const auto block = voice.block.first<relay::kVoiceBlockSize>();
-  if (config_.opus_channels.test(static_cast<std::size_t>(channel)))
+  if (config_.opus_channels.test(static_cast<std::size_t>(channel))) {
     forward_opus(slot, block, now);
-  else
+  } else {
     forward_pcm(slot, block);
+  }
 }
 
 void Relay::on_list_request(int channel, const Endpoint& from, Clock::time_point now) {
@@ -185,12 +189,13 @@ void Relay::tie_to_channel(SlotId slot, int channel) {
   clients_.move_to_channel(slot, channel);
   std::string voice;
   std::string control;
-  if (previous == kNoChannel)
+  if (previous == kNoChannel) {
     log_.write(LogEvent::Join, "member %u joined channel %d (voice %s, control %s)", client.member, channel,
                endpoint_text(client.voice, voice), endpoint_text(client.control, control));
-  else
+  } else {
     log_.write(LogEvent::ChannelMove, "member %u moved from channel %d to channel %d", client.member, previous,
                channel);
+  }
 }
 
 void Relay::on_control_known(SlotId slot) {
@@ -223,11 +228,12 @@ int Relay::close_member(std::uint16_t member) {
   for (std::size_t i = 0; i < clients_.capacity(); ++i) {
     const auto slot = static_cast<SlotId>(i);
     if (!clients_.in_use(slot) || !clients_.at(slot).is_member() || clients_.at(slot).member != member) continue;
-    if (send_notice(slot, relay::kNoticeSupervisorCloses))
+    if (send_notice(slot, relay::kNoticeSupervisorCloses)) {
       ++sent;
-    else
+    } else {
       log_.write(LogEvent::UnsentNotice, "member %u has no known control socket; notice %u not sent", member,
                  relay::kNoticeSupervisorCloses);
+    }
   }
   log_.write("notice %u to member %u: sent to %d client(s)", relay::kNoticeSupervisorCloses, member, sent);
   return sent;
@@ -252,12 +258,13 @@ void Relay::print_clients(std::FILE* out) const {
     if (!clients_.in_use(slot)) continue;
     const Client& client = clients_.at(slot);
     const auto version = client.version ? format_client_version(*client.version) : std::array<char, 6>{'-'};
-    if (client.is_member())
+    if (client.is_member()) {
       std::fprintf(out, "member %u channel %d version %s voice %s control %s\n", client.member, client.channel,
                    version.data(), endpoint_text(client.voice, voice), endpoint_text(client.control, control));
-    else
+    } else {
       std::fprintf(out, "waiting for presence: voice %s control %s\n", endpoint_text(client.voice, voice),
                    endpoint_text(client.control, control));
+    }
   }
   std::fflush(out);
 }
@@ -316,10 +323,11 @@ void Relay::forward_opus(SlotId speaker, std::span<const std::uint8_t, relay::kV
 }
 
 void Relay::send(RelayPort port, int channel, std::size_t size, const Endpoint& to) {
-  if (output_.send_from(port, channel, std::span(out_.data(), size), to))
+  if (output_.send_from(port, channel, std::span(out_.data(), size), to)) {
     ++counters_.datagrams_out;
-  else
+  } else {
     ++counters_.send_failures;
+  }
 }
 
 // ---- housekeeping ------------------------------------------------------------------
@@ -385,9 +393,10 @@ void Relay::save_pairings() {
       pairings.push_back({clients_.at(slot).voice, *clients_.at(slot).control});
   }
   const bool saved = PairingMemory::save(config_.pairing_file, pairings);
-  if (!saved && !pairing_save_failed_)
+  if (!saved && !pairing_save_failed_) {
     log_.write("cannot write the pairing file %s; a restart will not know the control sockets",
                config_.pairing_file.c_str());
+  }
   pairing_save_failed_ = !saved;
 }
 

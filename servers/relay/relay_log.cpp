@@ -48,10 +48,11 @@ void RelayLog::flush_left_out() {
 void RelayLog::close_if_over(LogEvent event, std::chrono::steady_clock::time_point now) {
   Budget& budget = budgets_[static_cast<std::size_t>(event)];
   if (!budget.open || now - budget.since < limit_.interval) return;
-  if (budget.left_out > 0)
+  if (budget.left_out > 0) {
     emit_line("... %llu more %s like this in the last %lld s", static_cast<unsigned long long>(budget.left_out),
               kPlurals[static_cast<std::size_t>(event)],
               static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(now - budget.since).count()));
+  }
   budget = Budget{};
 }
 

@@ -15,10 +15,11 @@ ForwardBatch::Result RelayOutput::send_voice_batch(int channel, ForwardBatch& ba
     const auto head = batch.head(i);
     std::copy(head.begin(), head.end(), datagram.begin());
     std::copy_n(block.begin(), size - head.size(), datagram.begin() + static_cast<std::ptrdiff_t>(head.size()));
-    if (send_from(RelayPort::Voice, channel, std::span(datagram.data(), size), batch.to(i)))
+    if (send_from(RelayPort::Voice, channel, std::span(datagram.data(), size), batch.to(i))) {
       ++result.sent;
-    else
+    } else {
       ++result.failed;
+    }
   }
   batch.clear();
   return result;

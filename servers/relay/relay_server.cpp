@@ -158,10 +158,11 @@ void RelayServer::serve_port(std::uint32_t events, const platform::UdpSocket& so
   for (std::size_t slot = 0; slot < count; ++slot) {
     const relay::Bytes datagram = in_.datagram(slot);
     if (datagram.empty()) continue;
-    if (voice_port)
+    if (voice_port) {
       relay_->on_voice_port(channel, in_.from(slot), datagram, now);
-    else
+    } else {
       relay_->on_control_port(channel, in_.from(slot), datagram, now);
+    }
   }
 }
 

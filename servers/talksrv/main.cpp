@@ -6,7 +6,9 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
+#include "command_line.h"
 #include "companion/companion_link.h"
 #include "companion_server.h"
 #include "display_probe.h"
@@ -15,6 +17,7 @@
 #include "speaker.h"
 #include "speech_player.h"
 #include "talk_window.h"
+#include "usage.h"
 #include "x11_key_grab.h"
 
 namespace {
@@ -22,13 +25,6 @@ namespace {
 using namespace marvok::talksrv;
 
 constexpr int kExitCannotServe = 1;
-constexpr int kExitBadOptions = 2;
-// A key members never type by accident.
-constexpr const char* kDefaultKey = "Pause";
-
-constexpr std::string_view kUsage =
-    "usage: talksrv [--key KEYSYM]\n"
-    "  --key KEYSYM  the push-to-talk key, an X keysym name such as Pause, F12 or Scroll_Lock (default Pause)\n";
 
 void say_no_key(std::string_view reason) {
   std::fprintf(stderr, "talksrv: no push-to-talk key: %.*s; hold the window's button instead\n",
@@ -38,16 +34,13 @@ void say_no_key(std::string_view reason) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string key = kDefaultKey;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view argument = argv[i];
-    if (argument == "--key" && i + 1 < argc) {
-      key = argv[++i];
-    } else {
-      std::fputs(kUsage.data(), argument == "--help" ? stdout : stderr);
-      return argument == "--help" ? 0 : kExitBadOptions;
-    }
+  const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+  const CommandLine command_line = parse_command_line(arguments);
+  if (command_line.action == CommandLine::Action::Help) return marvok::command_line::print_usage(usage_text());
+  if (command_line.action == CommandLine::Action::Error) {
+    return marvok::command_line::refuse_arguments("talksrv", command_line.error, usage_text());
   }
+  const std::string& key = command_line.key;
 
   // Loopback only: nobody else may make this machine speak or key its microphone.
   const auto server = CompanionServer::open({marvok::companion::kLoopbackAddress, kCompanionPort});

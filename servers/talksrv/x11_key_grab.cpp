@@ -38,9 +38,10 @@ unsigned int lock_mask(Display* display, KeySym lock_key) {
   XModifierKeymap* map = XGetModifierMapping(display);
   if (map == nullptr) return 0;
   unsigned int mask = 0;
-  for (int modifier = 0; modifier < 8 && code != 0; ++modifier)
+  for (int modifier = 0; modifier < 8 && code != 0; ++modifier) {
     for (int k = 0; k < map->max_keypermod; ++k)
       if (map->modifiermap[modifier * map->max_keypermod + k] == code) mask = 1U << modifier;
+  }
   XFreeModifiermap(map);
   return mask;
 }
@@ -87,9 +88,10 @@ std::unique_ptr<X11KeyGrab> X11KeyGrab::open(const std::string& key_name, OnChan
   const unsigned int num_lock = lock_mask(display, XK_Num_Lock);
   const unsigned int scroll_lock = lock_mask(display, XK_Scroll_Lock);
   std::vector<unsigned int> combinations;
-  for (const unsigned int caps : {0U, static_cast<unsigned int>(LockMask)})
+  for (const unsigned int caps : {0U, static_cast<unsigned int>(LockMask)}) {
     for (const unsigned int num : {0U, num_lock})
       for (const unsigned int scroll : {0U, scroll_lock}) combinations.push_back(caps | num | scroll);
+  }
   std::sort(combinations.begin(), combinations.end());
   combinations.erase(std::unique(combinations.begin(), combinations.end()), combinations.end());
 

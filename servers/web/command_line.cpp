@@ -1,15 +1,35 @@
 #include "command_line.h"
 
-#include <algorithm>
 #include <charconv>
 #include <map>
 #include <vector>
+
+#include "number_argument.h"
+#include "option_table.h"
 
 namespace marvok::web_server {
 
 namespace {
 
 using Options = std::map<std::string_view, std::string_view>;
+
+// The usage describes the commands as a whole, so their options carry no help
+// of their own.
+constexpr command_line::Option kServeOptions[] = {
+    {"--database", "FILE", ""},   {"--certificate", "PEM", ""}, {"--key", "PEM", ""},
+    {"--address", "ADDRESS", ""}, {"--port", "PORT", ""},
+};
+constexpr command_line::Option kMemberListOptions[] = {{"--database", "FILE", ""}};
+
+std::vector<command_line::Option> member_set_options() {
+  std::vector<command_line::Option> options = {{"--database", "FILE", ""},
+                                               {"--machine", "M", ""},
+                                               {"--name", "TEXT", ""},
+                                               {"--picture", "IMAGEFILE", ""},
+                                               {"--background", "RRGGBB", ""}};
+  for (const CardFieldInfo& info : kCardFields) options.push_back({info.option, "TEXT", ""});
+  return options;
+}
 
 CommandLine failure(std::string message) {
   CommandLine result;
@@ -18,31 +38,12 @@ CommandLine failure(std::string message) {
   return result;
 }
 
-bool all_digits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// Reads "--name value" and "--name=value" pairs, each at most once, among the
-// names allowed; an error message otherwise.
-std::optional<std::string> read_options(std::span<const std::string_view> arguments,
-                                        std::span<const std::string_view> allowed, Options& options) {
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    std::string_view name = arguments[i];
-    std::string_view value;
-    const auto equals = name.find('=');
-    if (name.starts_with("--") && equals != std::string_view::npos) {
-      value = name.substr(equals + 1);
-      name = name.substr(0, equals);
-    }
-    if (std::find(allowed.begin(), allowed.end(), name) == allowed.end()) {
-      return name.starts_with("-") ? "unknown option " + std::string(name) : "unexpected argument " + std::string(name);
-    }
-    if (equals == std::string_view::npos) {
-      if (i + 1 >= arguments.size()) return std::string(name) + " needs a value";
-      value = arguments[++i];
-    }
-    if (!options.emplace(name, value).second) return std::string(name) + " is given twice";
-  }
+// Reads the table's options, each at most once; an error message otherwise.
+std::optional<std::string> read_option_map(std::span<const std::string_view> arguments,
+                                           std::span<const command_line::Option> table, Options& options) {
+  auto read = command_line::read_options(arguments, table, command_line::Repeats::Refused);
+  if (!read.error.empty()) return std::move(read.error);
+  for (const auto& [name, value] : read.given) options.emplace(name, value);
   return std::nullopt;
 }
 
@@ -59,9 +60,8 @@ std::optional<std::uint32_t> parse_colour(std::string_view text) {
 }
 
 CommandLine parse_serve(std::span<const std::string_view> arguments) {
-  static constexpr std::string_view kAllowed[] = {"--database", "--certificate", "--key", "--address", "--port"};
   Options options;
-  if (auto error = read_options(arguments, kAllowed, options)) return failure(std::move(*error));
+  if (auto error = read_option_map(arguments, kServeOptions, options)) return failure(std::move(*error));
   CommandLine result;
   for (const std::string_view required : {"--database", "--certificate", "--key"})
     if (!options.contains(required)) return failure("serve needs " + std::string(required));
@@ -73,27 +73,23 @@ CommandLine parse_serve(std::span<const std::string_view> arguments) {
     if (result.serve.address.empty()) return failure("--address needs an address such as 127.0.0.1");
   }
   if (options.contains("--port")) {
-    const std::string_view text = options["--port"];
-    int port = -1;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
-    if (error != std::errc{} || end != text.data() + text.size() || port < 0 || port > 65535)
-      return failure("--port needs a port number from 0 to 65535");
-    result.serve.port = port;
+    const auto port = command_line::parse_number(options["--port"], 0, 65535);
+    if (!port) return failure("--port needs a port number from 0 to 65535");
+    result.serve.port = *port;
   }
   result.action = CommandLine::Action::Serve;
   return result;
 }
 
 CommandLine parse_member_set(std::span<const std::string_view> arguments) {
-  std::vector<std::string_view> allowed = {"--database", "--machine", "--name", "--picture", "--background"};
-  for (const CardFieldInfo& info : kCardFields) allowed.push_back(info.option);
   if (arguments.empty()) return failure("member set needs a member number");
   CommandLine result;
   const std::optional<int> number = parse_member_number(arguments[0]);
   if (!number) return failure("member set needs a member number from 1 to 65535, not " + std::string(arguments[0]));
   result.edit.number = *number;
   Options options;
-  if (auto error = read_options(arguments.subspan(1), allowed, options)) return failure(std::move(*error));
+  if (auto error = read_option_map(arguments.subspan(1), member_set_options(), options))
+    return failure(std::move(*error));
   if (!options.contains("--database")) return failure("member set needs --database");
   result.database = options["--database"];
   if (options.contains("--machine")) {
@@ -102,9 +98,10 @@ CommandLine parse_member_set(std::span<const std::string_view> arguments) {
   }
   if (options.contains("--name")) result.edit.name = std::string(options["--name"]);
   if (options.contains("--picture")) result.edit.picture_file = std::string(options["--picture"]);
-  for (const CardFieldInfo& info : kCardFields)
+  for (const CardFieldInfo& info : kCardFields) {
     if (options.contains(info.option))
       result.edit.card[static_cast<std::size_t>(info.field)] = std::string(options[info.option]);
+  }
   if (options.contains("--background")) {
     if (options["--background"] == "none") {
       result.edit.background = MemberEdit::Background::Clear;
@@ -120,9 +117,8 @@ CommandLine parse_member_set(std::span<const std::string_view> arguments) {
 }
 
 CommandLine parse_member_list(std::span<const std::string_view> arguments) {
-  static constexpr std::string_view kAllowed[] = {"--database"};
   Options options;
-  if (auto error = read_options(arguments, kAllowed, options)) return failure(std::move(*error));
+  if (auto error = read_option_map(arguments, kMemberListOptions, options)) return failure(std::move(*error));
   if (!options.contains("--database")) return failure("member list needs --database");
   CommandLine result;
   result.database = options["--database"];
@@ -132,10 +128,10 @@ CommandLine parse_member_list(std::span<const std::string_view> arguments) {
 
 }  // namespace
 
-bool is_machine_identifier(std::string_view text) { return text.size() <= 19 && all_digits(text); }
+bool is_machine_identifier(std::string_view text) { return text.size() <= 19 && command_line::all_digits(text); }
 
 std::optional<int> parse_member_number(std::string_view text) {
-  if (!all_digits(text) || text.size() > 10) return std::nullopt;
+  if (!command_line::all_digits(text) || text.size() > 10) return std::nullopt;
   long long value = 0;
   std::from_chars(text.data(), text.data() + text.size(), value);
   if (value < kFirstMemberNumber || value > kLastMemberNumber) return std::nullopt;
@@ -143,8 +139,7 @@ std::optional<int> parse_member_number(std::string_view text) {
 }
 
 CommandLine parse_command_line(std::span<const std::string_view> arguments) {
-  if (std::find_if(arguments.begin(), arguments.end(), [](std::string_view a) { return a == "--help" || a == "-h"; }) !=
-      arguments.end()) {
+  if (command_line::asks_for_help(arguments)) {
     CommandLine result;
     result.action = CommandLine::Action::Help;
     return result;

@@ -10,6 +10,7 @@
 #include "member_commands.h"
 #include "member_store.h"
 #include "request_log.h"
+#include "usage.h"
 #include "web_server.h"
 
 namespace {
@@ -17,7 +18,6 @@ namespace {
 using marvok::web_server::CommandLine;
 
 constexpr int kExitCannotServe = 1;
-constexpr int kExitBadOptions = 2;
 constexpr int kLargestHeapBlock = 256 * 1024;
 
 int serve(const marvok::web_server::ServeOptions& options) {
@@ -60,15 +60,14 @@ int main(int argc, char** argv) {
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
   const CommandLine command_line = marvok::web_server::parse_command_line(arguments);
   switch (command_line.action) {
-    case CommandLine::Action::Help: std::fputs(marvok::web_server::usage_text().data(), stdout); return 0;
+    case CommandLine::Action::Help: return marvok::command_line::print_usage(marvok::web_server::usage_text());
     case CommandLine::Action::Error:
-      std::fprintf(stderr, "marvok-web: %s\n\n%s", command_line.error.c_str(), marvok::web_server::usage_text().data());
-      return kExitBadOptions;
+      return marvok::command_line::refuse_arguments("marvok-web", command_line.error, marvok::web_server::usage_text());
     case CommandLine::Action::Serve: return serve(command_line.serve);
     case CommandLine::Action::MemberSet:
       return marvok::web_server::run_member_set(command_line.database, command_line.edit, stdout, stderr);
     case CommandLine::Action::MemberList:
       return marvok::web_server::run_member_list(command_line.database, stdout, stderr);
   }
-  return kExitBadOptions;
+  return marvok::command_line::kExitBadOptions;
 }

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "state/version.h"
+
 namespace marvok::web_server {
 
 namespace {
@@ -28,7 +30,8 @@ std::string page(std::string_view title, std::string_view body) {
   html.append(
       "<nav><a href=\"/FR-Marvok.php\">Documentation</a><a href=\"/telechargement.php\">Installation</a></nav>\n");
   html.append("</header>\n").append(body);
-  html.append("<footer>Marvok 0.7.8 — réseau de téléphonie de loisir</footer>\n</body>\n</html>\n");
+  html.append("<footer>Marvok ").append(kClientVersion);
+  html.append(" — réseau de téléphonie de loisir</footer>\n</body>\n</html>\n");
   return html;
 }
 
@@ -89,13 +92,15 @@ canal verront à leur tour.</p>
 principale ; le service web la garde pour vos prochaines connexions.</p>
 )html";
 
-constexpr std::string_view kInstaller = R"html(
+// The installer page, on either side of the package's name.
+constexpr std::string_view kInstallerBeforePackage = R"html(
 <p>Marvok fonctionne sous Linux ; Debian 12 est le système de référence. Il vous faut une carte son (ou
 un casque USB) et, si vous le souhaitez, une pédale de conversation USB.</p>
 
 <h2>Avec le paquet Debian</h2>
 <p>Lorsque l'administrateur de votre réseau publie un paquet Debian de Marvok, installez-le avec :</p>
-<pre>sudo apt install ./marvok_0.7.8_amd64.deb</pre>
+<pre>sudo apt install ./)html";
+constexpr std::string_view kInstallerAfterPackage = R"html(</pre>
 <p>Marvok apparaît ensuite dans le menu des applications. Si vous aviez une version plus ancienne,
 quittez-la avant d'installer la nouvelle.</p>
 
@@ -123,6 +128,11 @@ votre prénom et votre phrase sont ensuite réglés par l'administrateur du rés
 
 std::string documentation_page() { return page("Marvok — documentation", kDocumentation); }
 
-std::string installer_page() { return page("Marvok — installation", kInstaller); }
+std::string installer_page() {
+  // Named as the packaging script names it for this version.
+  const std::string package = std::string("marvok_") + kClientVersion + "_amd64.deb";
+  return page("Marvok — installation",
+              std::string(kInstallerBeforePackage).append(package).append(kInstallerAfterPackage));
+}
 
 }  // namespace marvok::web_server

@@ -274,9 +274,10 @@ void Client::create_tool_windows() {
 void Client::draw_accessory_icon(QPainter& painter) const {
   if (!accessory_icon_) return;
   const QImage picture = accessory_icon_->picture();
-  if (!picture.isNull())
+  if (!picture.isNull()) {
     ui::StretchImage(painter, picture, kAccessoryIconArea.x(), kAccessoryIconArea.y(), kAccessoryIconArea.width(),
                      kAccessoryIconArea.height());
+  }
 }
 
 std::optional<QImage> Client::member_picture(std::uint16_t member) {
@@ -305,9 +306,10 @@ int Client::run(QApplication& app) {
   }
 
   platform::StartupSound chime;
-  if (!chime.play_async(kStartupSoundFile))
+  if (!chime.play_async(kStartupSoundFile)) {
     platform::show_message_box(nullptr, QStringLiteral("Échec de la lecture du son"), QStringLiteral("Erreur"),
                                platform::BoxIcon::Error);
+  }
 
   state_.display.BackgroundColor.store(0, std::memory_order_relaxed);
   {
@@ -332,15 +334,17 @@ int Client::run(QApplication& app) {
   state_.display.InfoLine.set(kWelcomeText);
   state_.display.CloseCrossShown.store(CrossVisibility::Shown, std::memory_order_relaxed);
   // Shown at once rather than at the next repaint, so the member can always see how to close.
-  if (window_)
+  if (window_) {
     window_->draw(ui::kCloseArea,
                   [&](QPainter& painter) { ui::draw_close_cross(painter, state_.display, ui::CrossHover::Outside); });
-  if (window_)
+  }
+  if (window_) {
     window_->draw(ui::kPictureArea.adjusted(-1, -1, 1, 1), [](QPainter& painter) {
       painter.setPen(Qt::white);
       painter.setBrush(Qt::NoBrush);
       painter.drawRect(ui::kPictureArea.adjusted(0, 0, -1, -1));
     });
+  }
   if (std::optional<ui::GifAnimation> animation = load_gif_animation(window_getter_); animation && window_) {
     animation_ = std::make_unique<ui::GifAnimationPlayer>(*window_, std::move(*animation));
     animation_->start();
@@ -416,9 +420,10 @@ int Client::run(QApplication& app) {
   accessory_->stop();
   workers_->stop_all();
   speech_decoder_.destroy();
-  if (state_.devices.SavedMicLevelKnown.load(std::memory_order_relaxed))
+  if (state_.devices.SavedMicLevelKnown.load(std::memory_order_relaxed)) {
     platform::set_master_level(platform::AudioEndpoint::DefaultCapture,
                                state_.devices.SavedMicLevel.load(std::memory_order_relaxed));
+  }
   network_window_.reset();
   canvas_window_.reset();
   group_window_.reset();

@@ -120,15 +120,18 @@ void PanelSchedule::redraw_network_ring() {
                  [&](QPainter& painter) { ui::draw_network_ring(painter, state_.lights, images_.leds, background); });
   } else {
     QRegion changed;
-    for (std::size_t k = 0; k < cells.size(); ++k)
+    for (std::size_t k = 0; k < cells.size(); ++k) {
       if (cells[k] != drawn_->ring_cells[k])
         changed += QRect(ui::ring_light_position(static_cast<int>(k)), images_.leds[0].size());
-    if (!changed.isEmpty())
+    }
+    if (!changed.isEmpty()) {
       window->draw(changed, [&](QPainter& painter) {
-        for (std::size_t k = 0; k < cells.size(); ++k)
+        for (std::size_t k = 0; k < cells.size(); ++k) {
           if (cells[k] != drawn_->ring_cells[k])
             ui::draw_ring_light(painter, static_cast<int>(k), cells[k], images_.leds);
+        }
       });
+    }
   }
   drawn_->ring_cells = cells;
 }

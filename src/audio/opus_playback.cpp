@@ -44,9 +44,10 @@ void upsample_by_six(std::span<const std::int16_t> samples, std::vector<std::int
   if (samples.empty()) return;
   for (std::size_t i = 0; i + 1 < samples.size(); ++i) {
     const float from = samples[i], to = samples[i + 1];
-    for (int j = 0; j < 6; ++j)
+    for (int j = 0; j < 6; ++j) {
       out[6 * i + static_cast<std::size_t>(j)] =
           static_cast<std::int16_t>(static_cast<float>(6 - j) / 6.0f * from + static_cast<float>(j) / 6.0f * to);
+    }
   }
   std::fill(out.end() - 6, out.end(), samples.back());
 }

@@ -50,12 +50,13 @@ void run_companion_receiver(std::stop_token stop, const CompanionLink& link, Tal
       continue;
     }
     // Only the first byte means anything; a longer report is cut, not dropped.
-    if (const auto received = socket.receive(buffer, platform::UdpSocket::Oversize::Cut))
+    if (const auto received = socket.receive(buffer, platform::UdpSocket::Oversize::Cut)) {
       if (const auto key = reported_key(buffer[0])) {
         talk.set_key(*key);
         keyed_from = *key == TalkValue::Pressed ? std::optional(received->from.port) : std::nullopt;
         checked_at = std::chrono::steady_clock::now();
       }
+    }
     if (!sleep_unless_stopped(stop, kPause)) return;
   }
 }

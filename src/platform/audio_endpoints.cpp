@@ -37,10 +37,11 @@ template <typename Info>
 DeviceFacts facts_of(const Info& info) {
   DeviceFacts facts;
   facts.id = info.name ? info.name : "";
-  if (const char* description = pa_proplist_gets(info.proplist, PA_PROP_DEVICE_DESCRIPTION))
+  if (const char* description = pa_proplist_gets(info.proplist, PA_PROP_DEVICE_DESCRIPTION)) {
     facts.name = to_utf16(description);
-  else if (info.description)
+  } else if (info.description) {
     facts.name = to_utf16(info.description);
+  }
   if (const char* icon = pa_proplist_gets(info.proplist, PA_PROP_DEVICE_ICON_NAME)) facts.icon = to_utf16(icon);
   return facts;
 }

@@ -29,10 +29,11 @@ void ControlWorker::send_turn() {
 ControlWorker::Reply ControlWorker::handle_datagram(Bytes datagram) {
   set_led(service_light_, LedColor::Green);
   if (const std::optional<std::uint8_t> code = read_notice(datagram)) {
-    if (*code == kNoticeVersionTooOld)
+    if (*code == kNoticeVersionTooOld) {
       notices_.version_too_old();
-    else if (*code == kNoticeSupervisorCloses)
+    } else if (*code == kNoticeSupervisorCloses) {
       notices_.supervisor_closes();
+    }
     set_led(service_light_, LedColor::Yellow);
     return Reply::Notice;
   }
@@ -50,9 +51,10 @@ void ControlWorker::store_member_list(const MemberList& list) {
   members_.ChannelMemberCounts[row].store(list.count, std::memory_order_relaxed);
   if (list.channel == channel_.ChannelPort.load(std::memory_order_relaxed) - kFirstVoicePort)
     channel_.ChannelMemberCount.store(list.count, std::memory_order_relaxed);
-  for (int i = 0; i < list.count; ++i)
+  for (int i = 0; i < list.count; ++i) {
     members_.ChannelMembers[row][static_cast<std::size_t>(i)].store(list.members[static_cast<std::size_t>(i)],
                                                                     std::memory_order_relaxed);
+  }
 }
 
 namespace {

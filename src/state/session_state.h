@@ -8,11 +8,11 @@
 #include "state/guarded_text.h"
 #include "state/led_color.h"
 #include "state/talk_state.h"
+#include "state/version.h"
 #include "state/voice_format.h"
 
 namespace marvok {
 
-inline constexpr char kClientVersion[] = "0.7.8";
 inline constexpr char16_t kWelcomeText[] = u"Bienvenue sur le réseau Marvok de téléphonie de loisir";
 
 // Member number used until the web service has identified this PC.

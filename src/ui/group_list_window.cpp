@@ -157,10 +157,11 @@ void GroupListWindow::draw_warning() {
 
 void GroupListWindow::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  if (surface_.isNull())
+  if (surface_.isNull()) {
     painter.fillRect(rect(), kGroupBackground);
-  else
+  } else {
     painter.drawImage(QPoint(0, 0), surface_);
+  }
 }
 
 void GroupListWindow::closeEvent(QCloseEvent* event) {

@@ -78,9 +78,10 @@ void InputDeviceWindow::add_buttons() {
 void InputDeviceWindow::choose(int k) {
   if (closing_) return;
   // Chosen first, so that whoever is told of the closing sees the new choice.
-  if (k >= 0 && k < kInputDeviceSlots)
+  if (k >= 0 && k < kInputDeviceSlots) {
     devices_.SelectedInputDevice.store(devices_.InputDeviceTable[static_cast<std::size_t>(k)].device_id,
                                        std::memory_order_relaxed);
+  }
   close();
 }
 

@@ -22,9 +22,10 @@ void draw_level_bar(MainWindow& main, int x_from, int level) {
   const QRect area(x_from, kBarTop, kBarWidth, kBarBottom - kBarTop);
   main.draw(area, [&](QPainter& painter) {
     // Each column is a one-pixel line whose end row is left out.
-    for (int i = 0; i < kBarWidth; ++i)
+    for (int i = 0; i < kBarWidth; ++i) {
       painter.fillRect(QRect(x_from + i, kBarTop, 1, kBarBottom - kBarTop),
                        i >= lit ? kUnlitBarColour : bar_column_colour(i, kBarWidth));
+    }
   });
 }
 

@@ -118,9 +118,10 @@ void MainWindow::left_click(QPoint point) {
     case Area::MicKnob: {
       const bool volume = area == Area::VolumeKnob;
       const float level = knob_level(grown_for_clicks(volume ? controls_.volume : controls_.mic), point);
-      if (commands_.set_master_level)
+      if (commands_.set_master_level) {
         commands_.set_master_level(
             volume ? platform::AudioEndpoint::DefaultRender : platform::AudioEndpoint::DefaultCapture, level);
+      }
       break;
     }
     case Area::ParamsButton: run(commands_.toggle_params_window); break;

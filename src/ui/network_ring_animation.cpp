@@ -15,10 +15,11 @@ void NetworkRingAnimation::block_played() {
     const auto cell = static_cast<std::size_t>(lights_.PlaybackCursorCell.load(std::memory_order_relaxed));
     set_led(lights_.NetworkRing[cell % kNetworkRingCells], LedColor::Green);
   }
-  if (blink_counter_ == 5)
+  if (blink_counter_ == 5) {
     set_led(lights_.UdpLed, LedColor::Green);
-  else if (blink_counter_ == 0)
+  } else if (blink_counter_ == 0) {
     set_led(lights_.UdpLed, LedColor::Blue);
+  }
   blink_counter_ = (blink_counter_ + 1) % 10;
 }
 

@@ -33,9 +33,10 @@ void draw_correspondents(QPainter& painter, const ChannelState& channel, const r
   const int n = channel.ChannelPort.load(std::memory_order_relaxed) - kFirstChannelPort;
   // Counts are clamped so that a damaged list cannot read past the table.
   int count = 0;
-  if (relay::is_channel(n))
+  if (relay::is_channel(n)) {
     count =
         std::clamp<int>(members.ChannelMemberCounts[n].load(std::memory_order_relaxed), 0, relay::kMaxListedMembers);
+  }
 
   int x = kGridLeft, y = kGridTop;
   const auto advance = [&] {

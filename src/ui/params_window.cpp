@@ -35,12 +35,14 @@ constexpr int kSecondStageEnd = 450;
 void name_an_installed_theme() {
   const QString current = QIcon::themeName();
   if (!current.isEmpty() && current != QLatin1String("hicolor")) return;
-  for (const char* theme : {"Adwaita", "hicolor"})
-    for (const QString& root : QIcon::themeSearchPaths())
+  for (const char* theme : {"Adwaita", "hicolor"}) {
+    for (const QString& root : QIcon::themeSearchPaths()) {
       if (QFileInfo::exists(QDir(root).filePath(QString::fromLatin1(theme) + QStringLiteral("/index.theme")))) {
         QIcon::setThemeName(QString::fromLatin1(theme));
         return;
       }
+    }
+  }
 }
 
 // A device's icon on a square of the menu colour, when its theme name gives one.

@@ -1,5 +1,7 @@
 #include "web/request_paths.h"
 
+#include "state/version.h"
+
 namespace marvok::web {
 
 std::string build_request_path(WebFolder folder, int number, FileKind kind) {

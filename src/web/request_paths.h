@@ -26,6 +26,5 @@ std::string params_path(std::int32_t member_id);
 std::string large_picture_path(std::int32_t member_id);
 
 inline constexpr std::string_view kParamsPostPath = "/users/params.php";
-inline constexpr std::string_view kClientVersion = "0.7.8";
 
 }  // namespace marvok::web

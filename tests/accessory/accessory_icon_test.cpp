@@ -26,7 +26,7 @@ TEST(AccessoryIconTest, FetchesEachChangeOnceAndKeepsThePictureWhenAFetchFails) 
   std::map<std::string, int> fetches;
   Answer answer = Answer::Png;
   for (const auto& [name, colour] :
-       {std::pair{"black", Qt::black}, std::pair{"green", Qt::green}, std::pair{"red", Qt::red}})
+       {std::pair{"black", Qt::black}, std::pair{"green", Qt::green}, std::pair{"red", Qt::red}}) {
     server.get("/usb/usb_" + std::string(name) + ".png",
                [&, name = std::string(name), png = png_of(colour)](const httplib::Request&, httplib::Response& out) {
                  const std::scoped_lock lock(mutex);
@@ -34,6 +34,7 @@ TEST(AccessoryIconTest, FetchesEachChangeOnceAndKeepsThePictureWhenAFetchFails) 
                  if (answer == Answer::NotFound) out.status = 404;
                  out.set_content(answer == Answer::NotPng ? "GIF89a" : png, "image/png");
                });
+  }
   LedCell light;
   web::WebClient web(server.address(), light);
   std::vector<QRgb> drawn;

@@ -17,9 +17,10 @@ std::vector<std::uint8_t> tone_packet(int frames) {
   int error = 0;
   OpusEncoder* encoder = opus_encoder_create(8000, 2, OPUS_APPLICATION_VOIP, &error);
   std::vector<opus_int16> pcm(static_cast<std::size_t>(frames) * 2);
-  for (int i = 0; i < frames; ++i)
+  for (int i = 0; i < frames; ++i) {
     pcm[2 * static_cast<std::size_t>(i)] = pcm[2 * static_cast<std::size_t>(i) + 1] =
         static_cast<opus_int16>(12000 * std::sin(2 * M_PI * 500 * i / 8000.0));
+  }
   std::vector<std::uint8_t> packet(400);
   const int length = opus_encode(encoder, pcm.data(), frames, packet.data(), static_cast<opus_int32>(packet.size()));
   opus_encoder_destroy(encoder);

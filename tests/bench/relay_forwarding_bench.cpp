@@ -129,16 +129,17 @@ Options options_from(int argc, char** argv) {
     ++i;
     const auto number = number_from(value);
     if (name == "--seconds" && std::from_chars(value.data(), value.data() + value.size(), seconds).ec == std::errc{} &&
-        seconds > 0)
+        seconds > 0) {
       options.seconds = seconds;
-    else if (name == "--members" && number && *number >= relay::kChannelCount)
+    } else if (name == "--members" && number && *number >= relay::kChannelCount) {
       options.members = *number;
-    else if (name == "--talkers-per-channel" && number)
+    } else if (name == "--talkers-per-channel" && number) {
       options.talkers_per_channel = *number;
-    else if (name == "--relay-cpu" && number)
+    } else if (name == "--relay-cpu" && number) {
       options.relay_cpu = *number;
-    else if (name == "--clients-cpu" && number)
+    } else if (name == "--clients-cpu" && number) {
       options.clients_cpu = *number;
+    }
   }
   return options;
 }
@@ -322,11 +323,12 @@ void receive_loop(std::vector<Member>& members, int first, int step, const std::
         const Clock::time_point arrived = Clock::now();
         for (int m = 0; m < got; ++m) {
           const auto& message = messages[static_cast<std::size_t>(m)];
-          if (control)
+          if (control) {
             ++received.control_replies;
-          else
+          } else {
             take_speech(expected_sequence[index],
                         relay::Bytes(buffers[static_cast<std::size_t>(m)].data(), message.msg_len), arrived, received);
+          }
         }
       } while (got == kReceiveBatch);
     }
@@ -406,9 +408,10 @@ int main(int argc, char** argv) {
   std::atomic<bool> stop_receiving{false};
   std::vector<Received> received(kReceiveThreads);
   std::vector<std::thread> receivers;
-  for (int t = 0; t < kReceiveThreads; ++t)
+  for (int t = 0; t < kReceiveThreads; ++t) {
     receivers.emplace_back(receive_loop, std::ref(members), t, kReceiveThreads, std::cref(stop_receiving),
                            std::ref(received[static_cast<std::size_t>(t)]));
+  }
   for (auto& receiver : receivers) pin(receiver.native_handle(), options.clients_cpu);
 
   // Spread the members over each period, as independent clients would be.
@@ -429,9 +432,10 @@ int main(int argc, char** argv) {
   const Clock::time_point measuring = Clock::now();
   const int talkers = relay::kChannelCount * options.talkers_per_channel;
   int talker = 0;
-  for (int i = 0; i < count; ++i)
+  for (int i = 0; i < count; ++i) {
     if (members[static_cast<std::size_t>(i)].talks)
       schedule.push({measuring + kVoicePeriod * talker++ / std::max(talkers, 1), i, Due::Voice});
+  }
   for (auto& each : received) each.delays_us.reserve(static_cast<std::size_t>(options.seconds * 700'000));
   const double relay_before = cpu_seconds(relay_thread.native_handle());
   const double process_before = process_cpu_seconds();

@@ -54,12 +54,13 @@ int main(int argc, char** argv) {
   const std::string png = picture_png();
   service.get("/users/images.php",
               [&](const httplib::Request&, httplib::Response& response) { response.set_content(png, "image/png"); });
-  for (int speaker = 1; speaker <= changes; ++speaker)
+  for (int speaker = 1; speaker <= changes; ++speaker) {
     service.get("/users/" + std::to_string(speaker) + "/client.xml",
                 [](const httplib::Request&, httplib::Response& response) {
                   response.set_content("<CLIENT><PRENOM>Ana</PRENOM><VILLE>Lyon</VILLE><PHRASE>Salut</PHRASE></CLIENT>",
                                        "text/xml");
                 });
+  }
   measure("local service", service.address(), changes);
 
   marvok::testing::SilentServer silent;

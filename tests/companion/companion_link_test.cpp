@@ -135,10 +135,11 @@ TEST_F(CompanionLinkTest, ReportsMoveTheTalkKey) {
   for (const auto& step : steps) {
     SCOPED_TRACE(step.name);
     (step.from ? *step.from : companion_).report(step.report, link_port);
-    if (talk.key() != step.expected)
+    if (talk.key() != step.expected) {
       EXPECT_TRUE(eventually([&] { return talk.key() == step.expected; }));
-    else
+    } else {
       std::this_thread::sleep_for(300ms);  // long enough for the receiver to have acted wrongly
+    }
     EXPECT_EQ(talk.key(), step.expected);
   }
 }

@@ -11,9 +11,10 @@ namespace marvok::demo::testing {
 
 inline std::vector<std::int16_t> sine(double frequency, int rate, double amplitude, std::size_t count) {
   std::vector<std::int16_t> samples(count);
-  for (std::size_t i = 0; i < count; ++i)
+  for (std::size_t i = 0; i < count; ++i) {
     samples[i] = static_cast<std::int16_t>(
         std::lround(amplitude * std::sin(2.0 * std::numbers::pi * frequency * static_cast<double>(i) / rate)));
+  }
   return samples;
 }
 

@@ -79,9 +79,10 @@ class AudioEngineTest : public ::testing::Test {
   std::vector<std::int16_t> sent_left_channel() {
     std::lock_guard lock(mutex_);
     std::vector<std::int16_t> left;
-    for (const auto& block : sent_)
+    for (const auto& block : sent_) {
       for (std::size_t i = 0; i < block.size(); i += 4)
         left.push_back(static_cast<std::int16_t>(block[i] | block[i + 1] << 8));
+    }
     return left;
   }
 
@@ -248,10 +249,11 @@ class SoundServerRestartTest : public AudioEngineTest {
   }
   void TearDown() override {
     AudioEngineTest::TearDown();
-    if (saved_address_)
+    if (saved_address_) {
       ::setenv("PULSE_SERVER", saved_address_->c_str(), 1);
-    else
+    } else {
       ::unsetenv("PULSE_SERVER");
+    }
   }
 
   RestartableSoundServer server_;

@@ -182,9 +182,10 @@ class RelayNetworkTest : public ::testing::Test {
 
   bool client_lists(int channel, std::uint16_t member) {
     const int count = members_.ChannelMemberCounts[static_cast<std::size_t>(channel)].load();
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
       if (members_.ChannelMembers[static_cast<std::size_t>(channel)][static_cast<std::size_t>(i)].load() == member)
         return true;
+    }
     return false;
   }
 

@@ -67,10 +67,11 @@ class SoundServerAddress {
     ::setenv("PULSE_SERVER", address.c_str(), 1);
   }
   ~SoundServerAddress() {
-    if (saved_.empty())
+    if (saved_.empty()) {
       ::unsetenv("PULSE_SERVER");
-    else
+    } else {
       ::setenv("PULSE_SERVER", saved_.c_str(), 1);
+    }
   }
   SoundServerAddress(const SoundServerAddress&) = delete;
   SoundServerAddress& operator=(const SoundServerAddress&) = delete;

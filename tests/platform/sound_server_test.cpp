@@ -23,10 +23,11 @@ class NoSoundServer {
     ::setenv("PULSE_SERVER", "unix:/nonexistent/pulse/native", 1);
   }
   ~NoSoundServer() {
-    if (saved_.empty())
+    if (saved_.empty()) {
       ::unsetenv("PULSE_SERVER");
-    else
+    } else {
       ::setenv("PULSE_SERVER", saved_.c_str(), 1);
+    }
   }
 
  private:

@@ -78,10 +78,11 @@ TEST(RelayLog, LeavesOutLinesBeyondTheBudgetOfTheirKindAndSaysHowMany) {
       if (!step.kind && step.lines == kFlush) log.flush_left_out();
       for (int i = 0; i < step.lines; ++i) {
         const std::string text = text_of(step.kind) + " " + std::to_string(i);
-        if (step.kind)
+        if (step.kind) {
           log.write(*step.kind, "%s", text.c_str());
-        else
+        } else {
           log.write("%s", text.c_str());
+        }
       }
     }
     const auto lines = lines_of(out);

@@ -40,9 +40,10 @@ ToneFeeder::ToneFeeder(const std::string& sink, double frequency_hz, double ampl
     long n = 0;
     int error = 0;
     while (!stop.stop_requested()) {
-      for (std::size_t i = 0; i < chunk.size(); i += 2, ++n)
+      for (std::size_t i = 0; i < chunk.size(); i += 2, ++n) {
         chunk[i] = chunk[i + 1] = static_cast<std::int16_t>(
             amplitude * 32767 * std::sin(2 * M_PI * frequency_hz * static_cast<double>(n) / 8000.0));
+      }
       if (pa_simple_write(stream, chunk.data(), chunk.size() * 2, &error) < 0) break;
     }
     pa_simple_free(stream);
@@ -89,9 +90,10 @@ void write_tone_wave(const std::string& path, double frequency_hz, std::chrono::
   tag("RIFF"), put(36 + 2 * frames, 4), tag("WAVE");
   tag("fmt "), put(16, 4), put(1, 2), put(1, 2), put(8000, 4), put(16000, 4), put(2, 2), put(16, 2);
   tag("data"), put(2 * frames, 4);
-  for (std::uint32_t n = 0; n < frames; ++n)
+  for (std::uint32_t n = 0; n < frames; ++n) {
     put(static_cast<std::uint16_t>(static_cast<std::int16_t>(16000 * std::sin(2 * M_PI * frequency_hz * n / 8000.0))),
         2);
+  }
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
 }

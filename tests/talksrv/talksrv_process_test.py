@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""The real talksrv on its fixed port: without display and sound server it
-says so and still serves; a second one is refused; quit and SIGTERM end it
-with 0; with the test sound server its speech is heard on the speaker.
+"""The real talksrv on its fixed port: bad options are refused; without
+display and sound server it says so and still serves; a second one is
+refused; quit and SIGTERM end it with 0; with the test sound server its
+speech is heard on the speaker.
 Run it in a network namespace of its own.
 Usage: talksrv_process_test.py <talksrv executable>"""
 import os
@@ -49,6 +50,13 @@ def ended(process, within=5):
         process.kill()
         return None
 
+
+# Options are read before the port is taken.
+refused = subprocess.run([talksrv, "--frobnicate"], capture_output=True, text=True, timeout=5)
+check(refused.returncode == 2 and refused.stderr.startswith("talksrv: unknown option --frobnicate\n\nusage: talksrv"),
+      "an unknown option exits with 2 and the usage")
+helped = subprocess.run([talksrv, "--help"], capture_output=True, text=True, timeout=5)
+check(helped.returncode == 0 and "--key KEYSYM" in helped.stdout, "--help prints the usage and exits with 0")
 
 # Nothing to show on and nothing to play on: it says both and still serves.
 silent = start(PULSE_SERVER="unix:/nonexistent/native")

@@ -23,9 +23,10 @@ QImage filled(int width, int height, QRgb colour, QImage::Format format = QImage
 
 // Whether every pixel of `image` outside `area` is still `colour`.
 bool untouched_outside(const QImage& image, const QRect& area, QRgb colour) {
-  for (int y = 0; y < image.height(); ++y)
+  for (int y = 0; y < image.height(); ++y) {
     for (int x = 0; x < image.width(); ++x)
       if (!area.contains(x, y) && image.pixel(x, y) != colour) return false;
+  }
   return true;
 }
 

@@ -46,9 +46,10 @@ std::string row_of(const GroupListWindow& window, int row) {
   const QImage& image = window.surface();
   const int top = 51 * row - 41;
   std::string text(1, '-');
-  for (int y = top + 10; y < top + 25; ++y)
+  for (int y = top + 10; y < top + 25; ++y) {
     for (int x = 2; x < 17; ++x)
       if (qGray(image.pixel(x, y)) >= 240) text[0] = '#';
+  }
   for (int cell = 0; cell < 16; ++cell) text += letter(image, QRect(20 + 38 * cell, top, 33, 41));
   return text + letter(image, QRect(window.frameGeometry().width() - 35, top + 11, 10, 10));
 }

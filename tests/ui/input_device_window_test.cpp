@@ -69,12 +69,13 @@ TEST_F(InputDeviceWindowTest, AChoiceSelectsAndClosesAToggleOrTheCloseBoxOnlyClo
   for (const auto& c : cases) {
     SCOPED_TRACE(c.button);
     const QPointer<InputDeviceWindow> window = &open(1);
-    if (c.button >= 0)
+    if (c.button >= 0) {
       window->buttons()[static_cast<std::size_t>(c.button)]->click();
-    else if (c.button == -1)
+    } else if (c.button == -1) {
       EXPECT_EQ(toggle.toggle(), 1);
-    else
+    } else {
       window->close();
+    }
     EXPECT_FALSE(toggle.is_open());
     EXPECT_EQ(devices.SelectedInputDevice, c.selected);
     EXPECT_EQ(told, std::vector<int>{c.selected}) << "told once, with the new choice already made";

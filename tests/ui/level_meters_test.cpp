@@ -29,9 +29,10 @@ QColor bar_column(const QImage& image, int x) {
 
 int count_colour(const QImage& image, const QColor& colour) {
   int count = 0;
-  for (int y = 0; y < image.height(); ++y)
+  for (int y = 0; y < image.height(); ++y) {
     for (int x = 0; x < image.width(); ++x)
       if (image.pixelColor(x, y) == colour) ++count;
+  }
   return count;
 }
 

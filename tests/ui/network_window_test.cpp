@@ -189,10 +189,11 @@ TEST_F(NetworkWindowTest, SecondToggleOrCloseBoxClosesAndTheNextToggleReopens) {
   for (const bool by_close_box : {false, true}) {
     SCOPED_TRACE(by_close_box ? "close box" : "toggle");
     const QPointer<NetworkWindow> window = &open();
-    if (by_close_box)
+    if (by_close_box) {
       window->close();
-    else
+    } else {
       EXPECT_EQ(toggle.toggle(), 1);
+    }
     EXPECT_FALSE(toggle.is_open());
     wait_for_deletion(window, 200ms);
     EXPECT_TRUE(window.isNull());

@@ -24,13 +24,14 @@ QColor pixel(const MainWindow& window, int x, int y) { return window.surface().p
 // exact pixels vary with the font; that some are there does not.
 int count_near(const QImage& image, const QRect& area, const QColor& colour) {
   int count = 0;
-  for (int y = area.top(); y <= area.bottom(); ++y)
+  for (int y = area.top(); y <= area.bottom(); ++y) {
     for (int x = area.left(); x <= area.right(); ++x) {
       const QColor c = image.pixelColor(x, y);
       if (std::abs(c.red() - colour.red()) < 40 && std::abs(c.green() - colour.green()) < 40 &&
           std::abs(c.blue() - colour.blue()) < 40)
         ++count;
     }
+  }
   return count;
 }
 

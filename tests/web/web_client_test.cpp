@@ -35,11 +35,12 @@ TEST(WebClientTest, ReadsBodiesWithinTheBufferAndTerminatesThem) {
   server.get("/body", [&](const httplib::Request&, httplib::Response& response) {
     response.set_content(std::string(body_size.load(), 'x'), "application/octet-stream");
   });
-  for (const auto& [path, status] : {std::pair{"/missing", 404}, std::pair{"/broken", 500}})
+  for (const auto& [path, status] : {std::pair{"/missing", 404}, std::pair{"/broken", 500}}) {
     server.get(path, [code = status](const httplib::Request&, httplib::Response& response) {
       response.status = code;
       response.set_content("<PRENOM>Intrus</PRENOM>", "text/xml");
     });
+  }
   LedCell light;
   WebClient web(server.address(), light);
   const auto lock = web.lock_fetch();

@@ -4,6 +4,7 @@
 
 #include "member_commands.h"
 #include "running_web_service.h"
+#include "state/version.h"
 #include "wire_records.h"
 
 namespace marvok::web_server::testing {
@@ -193,6 +194,8 @@ TEST(Requests, ServeTheSitePagesAsHtml) {
     EXPECT_TRUE(reply->body.starts_with("<!DOCTYPE html>")) << path;
   }
   EXPECT_NE(service.get("/FR-Marvok.php")->body.find("4500 secondes"), std::string::npos);
+  const std::string package = std::string("./marvok_") + kClientVersion + "_amd64.deb</pre>";
+  EXPECT_NE(service.get("/telechargement.php")->body.find(package), std::string::npos);
 }
 
 }  // namespace

@@ -18,9 +18,10 @@ std::string upload_record(const std::string& data, std::int32_t size, const std:
   record.replace(0, data.size(), data);
   record.replace(kUploadDataBytes, name.size(), name);
   std::size_t at = kUploadDataBytes + kUploadNameBytes;
-  for (const std::int32_t value : {size, name_length, channel})
+  for (const std::int32_t value : {size, name_length, channel}) {
     for (int shift = 0; shift < 32; shift += 8)
       record[at++] = static_cast<char>(static_cast<std::uint32_t>(value) >> shift);
+  }
   return record;
 }
 

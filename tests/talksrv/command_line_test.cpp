@@ -1,0 +1,36 @@
+#include "command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace marvok::talksrv {
+namespace {
+
+TEST(TalksrvCommandLine, TakesTheKeyInBothFormsAndPauseOtherwise) {
+  const std::vector<std::pair<std::vector<std::string_view>, std::string_view>> cases = {
+      {{}, "Pause"},
+      {{"--key", "F12"}, "F12"},
+      {{"--key=Scroll_Lock"}, "Scroll_Lock"},
+      {{"--key", "F11", "--key", "F12"}, "F12"},
+  };
+  for (const auto& [arguments, key] : cases) {
+    const CommandLine parsed = parse_command_line(arguments);
+    ASSERT_EQ(parsed.action, CommandLine::Action::Run) << parsed.error;
+    EXPECT_EQ(parsed.key, key);
+  }
+}
+
+TEST(TalksrvCommandLine, RefusesAnythingElse) {
+  for (const std::vector<std::string_view>& arguments :
+       std::vector<std::vector<std::string_view>>{{"--key"}, {"F12"}, {"--verbose"}}) {
+    const CommandLine parsed = parse_command_line(arguments);
+    EXPECT_EQ(parsed.action, CommandLine::Action::Error) << ::testing::PrintToString(arguments);
+    EXPECT_FALSE(parsed.error.empty());
+  }
+  EXPECT_EQ(parse_command_line(std::vector<std::string_view>{"--key", "F12", "--help"}).action,
+            CommandLine::Action::Help);
+}
+
+}  // namespace
+}  // namespace marvok::talksrv
