@@ -41,6 +41,8 @@ TEST(DemoCommandLine, RefusesWhatItCannotUse) {
       {"--pause", "-1"},
       {"--pause", "soon"},
       {"--pause", "1e9"},
+      {"--pause", "nan"},
+      {"--pause", "inf"},
       {"--count", "-1"},
       {"--count", "2x"},
       {"--sound="},

@@ -21,16 +21,5 @@ TEST(TalksrvCommandLine, TakesTheKeyInBothFormsAndPauseOtherwise) {
   }
 }
 
-TEST(TalksrvCommandLine, RefusesAnythingElse) {
-  for (const std::vector<std::string_view>& arguments :
-       std::vector<std::vector<std::string_view>>{{"--key"}, {"F12"}, {"--verbose"}}) {
-    const CommandLine parsed = parse_command_line(arguments);
-    EXPECT_EQ(parsed.action, CommandLine::Action::Error) << ::testing::PrintToString(arguments);
-    EXPECT_FALSE(parsed.error.empty());
-  }
-  EXPECT_EQ(parse_command_line(std::vector<std::string_view>{"--key", "F12", "--help"}).action,
-            CommandLine::Action::Help);
-}
-
 }  // namespace
 }  // namespace marvok::talksrv
