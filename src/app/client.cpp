@@ -194,10 +194,11 @@ void Client::show_countdown(int seconds_left) {
 
 void Client::run_startup_fetches() {
   const web::OwnParamsOutcome outcome = account_.run_startup_fetches();
-  if (outcome == web::OwnParamsOutcome::NotIdentified)
+  if (outcome == web::OwnParamsOutcome::NotIdentified) {
     start_identification_retry();
-  else
+  } else {
     show_own_parameters(outcome);
+  }
 }
 
 // Without an identification the member would be "0" for the whole run: a
@@ -205,9 +206,10 @@ void Client::run_startup_fetches() {
 void Client::start_identification_retry() {
   workers_->start([this](std::stop_token stop) {
     web::RetryPauses pauses(web::kFirstIdentificationRetry, web::kLongestIdentificationRetry, std::random_device{}());
-    if (const std::optional<web::OwnParamsOutcome> outcome = account_.retry_startup_fetches(stop, pauses))
+    if (const std::optional<web::OwnParamsOutcome> outcome = account_.retry_startup_fetches(stop, pauses)) {
       QMetaObject::invokeMethod(
           &context_, [this, shown = *outcome] { show_own_parameters(shown); }, Qt::QueuedConnection);
+    }
   });
 }
 

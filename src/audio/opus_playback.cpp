@@ -31,10 +31,11 @@ int decode_opus_packet(OpusSpeechDecoder& decoder, std::span<const std::uint8_t>
   std::string lines;
   if (admission.held_back > 0)
     lines = "(" + std::to_string(admission.held_back) + " erreurs de décodage Opus non affichées)\n";
-  if (const char* line = opus_error_line(result))
+  if (const char* line = opus_error_line(result)) {
     lines += line;
-  else
+  } else {
     lines += "Erreur inconnue : " + std::to_string(result) + "\n";
+  }
   platform::print_console_text(lines);
   return result;
 }

@@ -90,9 +90,10 @@ OwnParamsOutcome Account::run_startup_fetches() {
 }
 
 std::optional<OwnParamsOutcome> Account::retry_startup_fetches(std::stop_token stop, RetryPauses& pauses) {
-  while (sleep_unless_stopped(stop, pauses.next()))
+  while (sleep_unless_stopped(stop, pauses.next())) {
     if (const OwnParamsOutcome outcome = run_startup_fetches(); outcome != OwnParamsOutcome::NotIdentified)
       return outcome;
+  }
   return std::nullopt;
 }
 
