@@ -11,6 +11,7 @@
 #include "app/inactivity_supervisor.h"
 #include "app/panel_schedule.h"
 #include "app/supervisor_notice_actions.h"
+#include "app/termination_requests.h"
 #include "audio/audio_worker.h"
 #include "audio/opus_playback.h"
 #include "audio/render_worker.h"
@@ -24,7 +25,6 @@
 #include "platform/master_volume.h"
 #include "platform/message_box.h"
 #include "platform/startup_sound.h"
-#include "platform/termination_signals.h"
 #include "platform/volume_serial.h"
 #include "platform/web_pages.h"
 #include "platform/worker_threads.h"
@@ -287,7 +287,7 @@ int Client::run(QApplication& app) {
   }
 
   create_main_window();
-  platform::on_termination_request(context_, [this] {
+  on_termination_request(context_, [this] {
     if (window_) window_->destroy_window();
   });
 
