@@ -2,12 +2,12 @@
 // both in each device's properties: `device.description` and `device.icon_name`.
 #include "platform/audio_endpoints.h"
 
-#include <QString>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 
 #include "platform/pulse_connection.h"
+#include "state/utf8.h"
 #include "state/windows_1252.h"
 
 namespace marvok::platform {
@@ -25,7 +25,7 @@ struct DeviceFacts {
   std::u16string icon;
 };
 
-std::u16string to_utf16(const char* utf8) { return QString::fromUtf8(utf8).toStdU16String(); }
+std::u16string to_utf16(const char* utf8) { return utf8_to_utf16(utf8); }
 
 std::u16string cut(std::u16string text, std::size_t limit) {
   if (text.size() > limit) text.resize(limit);
