@@ -44,6 +44,7 @@
 #include "ui/main_window_layout.h"
 #include "ui/network_window.h"
 #include "ui/params_window.h"
+#include "ui/picture_image.h"
 #include "ui/speaker_panel.h"
 #include "ui/text_panels.h"
 #include "ui/window_frame.h"
@@ -77,7 +78,7 @@ Client::Client(accessory::SerialAccess serial)
                                        deployment::kWebCaFile},
            state_.lights.HttpsLed),
       account_(web_, state_,
-               web::SpeakerDisplay{[this](const QImage& picture) { show_speaker_picture(picture); },
+               web::SpeakerDisplay{[this](const Picture& picture) { show_speaker_picture(picture); },
                                    [this](const web::SpeakerCard& card) { show_speaker_card(card); }}),
       exchange_(web_),
       window_getter_([this] { return window_; }),
@@ -198,8 +199,10 @@ void Client::run_startup_fetches() {
   if (window_) window_->setEnabled(true);
 }
 
-void Client::show_speaker_picture(const QImage& picture) {
-  if (window_) window_->draw_pixels([&](QImage& surface) { return ui::draw_speaker_picture(surface, picture); });
+void Client::show_speaker_picture(const Picture& picture) {
+  if (!window_) return;
+  const QImage image = ui::to_qimage(picture);
+  window_->draw_pixels([&](QImage& surface) { return ui::draw_speaker_picture(surface, image); });
 }
 
 void Client::show_speaker_card(const web::SpeakerCard& card) {
@@ -244,7 +247,7 @@ void Client::create_tool_windows() {
 
 void Client::draw_accessory_icon(QPainter& painter) const {
   if (!accessory_icon_) return;
-  const QImage picture = accessory_icon_->picture();
+  const QImage picture = ui::to_qimage(accessory_icon_->picture());
   if (!picture.isNull())
     ui::StretchImage(painter, picture, kAccessoryIconArea.x(), kAccessoryIconArea.y(), kAccessoryIconArea.width(),
                      kAccessoryIconArea.height());
@@ -253,7 +256,7 @@ void Client::draw_accessory_icon(QPainter& painter) const {
 std::optional<QImage> Client::member_picture(std::uint16_t member) {
   const web::LockedResponse response = web_.download_web_file(web::WebFolder::Users, member, kSmallPictureKind);
   if (response.result == 0) return std::nullopt;
-  return web::png_to_bitmap(response.result, *response.buffer);
+  return ui::to_qimage(web::png_to_bitmap(response.result, *response.buffer));
 }
 
 void Client::expire_after_inactivity() {
@@ -335,7 +338,7 @@ int Client::run(QApplication& app) {
         *window_, state_.channel, members_, [this](std::uint16_t member) { return member_picture(member); });
     canvas_window_ = std::make_unique<ui::CanvasWindowToggle>(
         *window_, state_.channel,
-        ui::CanvasSource{[this](int group) { return exchange_.download_shared_picture(group); },
+        ui::CanvasSource{[this](int group) { return ui::to_qimage(exchange_.download_shared_picture(group)); },
                          [this](int group) { upload_shared_picture(group); }});
     group_window_ = std::make_unique<ui::GroupListWindowToggle>(
         *window_, members_, [this](std::uint16_t member) { return member_picture(member); });
@@ -343,7 +346,7 @@ int Client::run(QApplication& app) {
   wire_commands();
   workers_ = std::make_unique<WorkerThreads>();
   start_network_workers();
-  accessory_icon_ = std::make_unique<accessory::AccessoryIcon>(web_, [this](const QImage&) {
+  accessory_icon_ = std::make_unique<accessory::AccessoryIcon>(web_, [this](const Picture&) {
     // Drawn by the window thread, which owns the window, from the kept picture.
     QMetaObject::invokeMethod(
         &context_,

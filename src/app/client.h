@@ -75,7 +75,7 @@ class Client {
   void show_countdown(int seconds_left);
   void run_startup_fetches();
   std::optional<QImage> member_picture(std::uint16_t member);
-  void show_speaker_picture(const QImage& picture);
+  void show_speaker_picture(const Picture& picture);
   void show_speaker_card(const web::SpeakerCard& card);
   void upload_shared_picture(int group_index);
   void create_tool_windows();
