@@ -18,15 +18,11 @@
 #include "companion/companion_receiver.h"
 #include "platform/audio_devices.h"
 #include "platform/audio_endpoints.h"
-#include "platform/colour_dialog.h"
-#include "platform/file_dialog.h"
 #include "platform/https_session.h"
 #include "platform/instance_lock.h"
 #include "platform/master_volume.h"
-#include "platform/message_box.h"
 #include "platform/startup_sound.h"
 #include "platform/volume_serial.h"
-#include "platform/web_pages.h"
 #include "platform/worker_threads.h"
 #include "relay/control_worker.h"
 #include "relay/voice_receiver.h"
@@ -34,19 +30,23 @@
 #include "state/machine_id.h"
 #include "ui/about_box.h"
 #include "ui/canvas_window.h"
+#include "ui/colour_dialog.h"
 #include "ui/custom_dialog.h"
 #include "ui/default_input_device.h"
 #include "ui/drawing_helpers.h"
+#include "ui/file_dialog.h"
 #include "ui/gif_player.h"
 #include "ui/group_list_window.h"
 #include "ui/input_device_window.h"
 #include "ui/level_meters.h"
 #include "ui/main_window_layout.h"
+#include "ui/message_box.h"
 #include "ui/network_window.h"
 #include "ui/params_window.h"
 #include "ui/picture_image.h"
 #include "ui/speaker_panel.h"
 #include "ui/text_panels.h"
+#include "ui/web_pages.h"
 #include "ui/window_frame.h"
 #include "web/picture_decoding.h"
 
@@ -132,7 +132,7 @@ void Client::wire_commands() {
   commands.toggle_picture_window = [this] {
     if (canvas_window_) canvas_window_->toggle();
   };
-  commands.open_documentation = [] { platform::open_web_page(std::string(deployment::kSiteUrl) + "/FR-Marvok.php"); };
+  commands.open_documentation = [] { ui::open_web_page(std::string(deployment::kSiteUrl) + "/FR-Marvok.php"); };
   commands.show_about_box = [this] { ui::show_about_box(window_); };
   commands.toggle_companion = [this] { companion_.toggle(state_.display.StatusText); };
   commands.speak = [this](std::u16string_view text) { companion_.speak(text); };
@@ -140,8 +140,8 @@ void Client::wire_commands() {
     platform::set_master_level(endpoint, level);
   };
   commands.show_inactive_key = [this] {
-    platform::show_message_box(window_, QStringLiteral("Désolé.\nCette touche est inactive !"),
-                               QStringLiteral("Info Clavier"), platform::BoxIcon::None);
+    ui::show_message_box(window_, QStringLiteral("Désolé.\nCette touche est inactive !"),
+                         QStringLiteral("Info Clavier"), ui::BoxIcon::None);
   };
   window_->set_commands(std::move(commands));
 }
@@ -194,8 +194,7 @@ void Client::show_countdown(int seconds_left) {
 void Client::run_startup_fetches() {
   if (account_.run_startup_fetches() != web::OwnParamsOutcome::NotFound) return;
   if (window_) window_->setEnabled(false);
-  platform::show_message_box(window_, kParamsNotFoundText, QStringLiteral("Acquisition des paramètres"),
-                             platform::BoxIcon::None);
+  ui::show_message_box(window_, kParamsNotFoundText, QStringLiteral("Acquisition des paramètres"), ui::BoxIcon::None);
   if (window_) window_->setEnabled(true);
 }
 
@@ -214,9 +213,8 @@ void Client::show_speaker_card(const web::SpeakerCard& card) {
 }
 
 void Client::upload_shared_picture(int group_index) {
-  exchange_.upload_shared_image(group_index, platform::choose_picture_file, [](const std::string& text) {
-    platform::show_message_box(nullptr, QString::fromStdString(text), QStringLiteral("Avertissement"),
-                               platform::BoxIcon::Warning);
+  exchange_.upload_shared_image(group_index, ui::choose_picture_file, [](const std::string& text) {
+    ui::show_message_box(nullptr, QString::fromStdString(text), QStringLiteral("Avertissement"), ui::BoxIcon::Warning);
   });
 }
 
@@ -236,7 +234,7 @@ void Client::create_tool_windows() {
   };
   services.post_parameters = [this](std::uint32_t colour) { account_.post_parameters(colour); };
   services.member_card = [this]() -> const web::MemberCard& { return account_.member_card(); };
-  services.choose_colour = platform::choose_colour;
+  services.choose_colour = ui::choose_colour;
   // The new background shows once the frame and the panels over it are painted again.
   services.repaint_main = [this] {
     if (window_) window_->request_repaint(window_->rect());
@@ -272,16 +270,15 @@ int Client::run(QApplication& app) {
   switch (instance_.acquire(kInstanceLockName)) {
     case platform::InstanceLock::Outcome::Failed: return kExitAlreadyRunning;
     case platform::InstanceLock::Outcome::HeldElsewhere:
-      platform::show_message_box(nullptr, kAnotherInstanceText, QStringLiteral("Marvok System"),
-                                 platform::BoxIcon::Error);
+      ui::show_message_box(nullptr, kAnotherInstanceText, QStringLiteral("Marvok System"), ui::BoxIcon::Error);
       return kExitAlreadyRunning;
     case platform::InstanceLock::Outcome::Acquired: break;
   }
 
   platform::StartupSound chime;
   if (!chime.play_async(kStartupSoundFile))
-    platform::show_message_box(nullptr, QStringLiteral("Échec de la lecture du son"), QStringLiteral("Erreur"),
-                               platform::BoxIcon::Error);
+    ui::show_message_box(nullptr, QStringLiteral("Échec de la lecture du son"), QStringLiteral("Erreur"),
+                         ui::BoxIcon::Error);
 
   state_.display.BackgroundColor.store(0, std::memory_order_relaxed);
   {

@@ -6,11 +6,11 @@
 #include <tuple>
 #include <utility>
 
-#include "platform/message_box.h"
 #include "platform/pictures.h"
 #include "state/led_image_file.h"
 #include "ui/main_images.h"
 #include "ui/main_window.h"
+#include "ui/message_box.h"
 #include "ui/picture_image.h"
 
 namespace marvok {
@@ -29,7 +29,7 @@ const QString kMissingAnimationText = QStringLiteral(
 void stop_for_missing_picture(const MainWindowGetter& main_window, const QString& caption, const QString& reference) {
   ui::MainWindow* window = main_window();
   if (window) window->setEnabled(false);
-  platform::show_message_box(window, reference, caption, platform::BoxIcon::Question);
+  ui::show_message_box(window, reference, caption, ui::BoxIcon::Question);
   window = main_window();
   if (window) {
     window->setEnabled(true);
@@ -92,8 +92,7 @@ void load_channel_images(ui::MainWindowImages& images, const MainWindowGetter& w
 std::optional<ui::GifAnimation> load_gif_animation(const MainWindowGetter& window) {
   QFile file(kAnimationFileName);
   if (!file.exists()) {
-    platform::show_message_box(nullptr, kMissingAnimationText, QStringLiteral("Marvok System"),
-                               platform::BoxIcon::Error);
+    ui::show_message_box(nullptr, kMissingAnimationText, QStringLiteral("Marvok System"), ui::BoxIcon::Error);
     if (ui::MainWindow* main = window()) main->destroy_window();
     return std::nullopt;
   }
