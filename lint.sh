@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Checks which source folders include which, checks formatting and runs
-# clang-tidy over the project's own sources. Exits non-zero on any finding.
+# Checks which source folders include and link which, checks formatting and
+# runs clang-tidy over the project's own sources. Exits non-zero on any finding.
 #   ./lint.sh                      clang-tidy over every unit
 #   ./lint.sh --changed-since REF  clang-tidy over the units changed since REF,
 #                                  and those whose header changed

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Fails when a source folder includes a folder above it, so that the lower
-# layers build and test without the ones that use them. Called by lint.sh.
+# Fails when a source folder includes a folder above it, or when a library of
+# src/CMakeLists.txt links a library of a folder above its own or, below ui,
+# links Qt: the lower layers build and test without the ones that use them,
+# and the Windows build, which has no Qt, compiles them unchanged. Called by
+# lint.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,6 +12,8 @@ cd "$(dirname "$0")/.."
 layers=(state platform audio relay web accessory companion ui app)
 # The servers may use the client's layers, but not its windows or start-up.
 server_excluded=(ui app)
+# The first layer that may use Qt: those below it are shared with the Windows build.
+first_qt_layer=ui
 
 declare -A rank
 for i in "${!layers[@]}"; do rank[${layers[$i]}]=$i; done
@@ -19,7 +24,6 @@ mapfile -t files < <(git ls-files --cached --others --exclude-standard \
   'src/*.h' 'src/*.cpp' 'servers/*.h' 'servers/*.cpp' | sort -u)
 existing=()
 for file in "${files[@]}"; do [[ -f $file ]] && existing+=("$file"); done
-((${#existing[@]})) || exit 0
 
 status=0
 declare -A unknown_reported
@@ -53,6 +57,77 @@ while IFS=: read -r file line text; do
       fi
       ;;
   esac
-done < <(grep -HnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"/]+/' "${existing[@]}" || true)
+done < <( ((${#existing[@]})) && grep -HnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"/]+/' "${existing[@]}" || true)
+
+# Each library of src/CMakeLists.txt takes the layer of the folder its sources
+# are in, and may link only libraries of its own layer or below.
+libraries=src/CMakeLists.txt
+[[ -f $libraries ]] || exit "$status"
+# One line per command: its line number, its name and its arguments, comments left out.
+read_commands() {
+  awk '
+    { sub(/#.*/, "") }
+    !open && match($0, /^[[:space:]]*(add_library|add_executable|target_link_libraries)[[:space:]]*\(/) {
+      open = 1; start = NR; text = ""
+    }
+    open {
+      text = text " " $0
+      if (index($0, ")")) {
+        gsub(/[()]/, " ", text); gsub(/[[:space:]]+/, " ", text)
+        print start text
+        open = 0
+      }
+    }' "$1"
+}
+
+declare -A library_layer
+declare -A library_line
+while read -r line command name arguments; do
+  [[ $command == add_library || $command == add_executable ]] || continue
+  library_line[$name]=$line
+  folders=()
+  for argument in $arguments; do
+    [[ $argument == */* ]] && folders+=("${argument%%/*}")
+  done
+  mapfile -t folders < <(printf '%s\n' "${folders[@]}" | sort -u | sed '/^$/d')
+  if ((${#folders[@]} > 1)); then
+    echo "$libraries:$line: $name has sources in ${folders[*]}: a library keeps to one layer"
+    status=1
+  elif ((${#folders[@]} == 1)); then
+    if [[ -z ${rank[${folders[0]}]+set} ]]; then
+      echo "$libraries:$line: $name is in ${folders[0]}, missing from the layer order in $0 (${layers[*]})"
+      status=1
+    else
+      library_layer[$name]=${folders[0]}
+    fi
+  fi
+done < <(read_commands "$libraries")
+
+while read -r line command name arguments; do
+  [[ $command == target_link_libraries && -n ${library_layer[$name]+set} ]] || continue
+  layer=${library_layer[$name]}
+  for linked in $arguments; do
+    case $linked in
+      PUBLIC | PRIVATE | INTERFACE) ;;
+      Qt6::* | Qt::*)
+        if ((rank[$layer] < rank[$first_qt_layer])); then
+          echo "$libraries:$line: $name ($layer) links $linked: the layers below $first_qt_layer are shared with the Windows build and link no Qt"
+          status=1
+        fi
+        ;;
+      *)
+        if [[ -n ${library_layer[$linked]+set} ]]; then
+          if ((rank[${library_layer[$linked]}] > rank[$layer])); then
+            echo "$libraries:$line: $name ($layer) links $linked (${library_layer[$linked]}): a library links only those of its own layer or below (bottom first: ${layers[*]})"
+            status=1
+          fi
+        elif [[ $linked == marvok_* ]]; then
+          echo "$libraries:$line: $name links $linked, which is no library of $libraries with its sources in one layer"
+          status=1
+        fi
+        ;;
+    esac
+  done
+done < <(read_commands "$libraries")
 
 exit "$status"

@@ -1,8 +1,8 @@
 #include "demo_member.h"
 
-#include <QString>
 #include <algorithm>
 
+#include "state/utf8.h"
 #include "state/windows_1252.h"
 #include "web/identification_reply.h"
 #include "web/request_paths.h"
@@ -75,7 +75,7 @@ Identification DemoMember::identify(web::WebClient& web, std::string& problem) {
 }
 
 std::string DemoMember::member_name() const {
-  return QString::fromStdU16String(from_windows_1252(state_.identity.MemberName.get())).toStdString();
+  return utf16_to_utf8(from_windows_1252(state_.identity.MemberName.get()));
 }
 
 void DemoMember::join(std::uint32_t relay_address, VoiceRecorder* recorder) {

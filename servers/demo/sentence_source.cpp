@@ -24,12 +24,12 @@ constexpr double kCutoffHz = 3600.0;
 }  // namespace
 
 std::unique_ptr<SentenceSource> SentenceSource::open(std::string& error) {
-  auto synthesizer = platform::SpeechSynthesizer::open("fr", error);
+  auto synthesizer = speech::SpeechSynthesizer::open("fr", error);
   if (!synthesizer) return nullptr;
   return std::unique_ptr<SentenceSource>(new SentenceSource(std::move(synthesizer)));
 }
 
-SentenceSource::SentenceSource(std::unique_ptr<platform::SpeechSynthesizer> synthesizer)
+SentenceSource::SentenceSource(std::unique_ptr<speech::SpeechSynthesizer> synthesizer)
     : synthesizer_(std::move(synthesizer)),
       resampler_(synthesizer_->frames_per_second(), kVoiceFramesPerSecond, kCutoffHz) {}
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/speech_synthesizer.h"
 #include "resampler.h"
+#include "speech_synthesizer.h"
 #include "utterance.h"
 
 namespace marvok::demo {
@@ -20,9 +20,9 @@ class SentenceSource : public UtteranceSource {
   std::optional<Utterance> next(std::string& error) override;
 
  private:
-  explicit SentenceSource(std::unique_ptr<platform::SpeechSynthesizer> synthesizer);
+  explicit SentenceSource(std::unique_ptr<speech::SpeechSynthesizer> synthesizer);
 
-  std::unique_ptr<platform::SpeechSynthesizer> synthesizer_;
+  std::unique_ptr<speech::SpeechSynthesizer> synthesizer_;
   Resampler resampler_;
   std::size_t turn_ = 0;
 };

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QSocketNotifier>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -56,7 +57,13 @@ int main(int argc, char** argv) {
   } else {
     app = std::make_unique<QApplication>(argc, argv);
   }
-  marvok::platform::on_termination_request(*app, [] { QCoreApplication::exit(0); });
+  if (const int requests = marvok::platform::termination_request_descriptor(); requests >= 0) {
+    auto* notifier = new QSocketNotifier(requests, QSocketNotifier::Read, app.get());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+      marvok::platform::take_termination_request();
+      QCoreApplication::exit(0);
+    });
+  }
   if (display == DisplayKind::Headless)
     std::fputs("talksrv: no display: the push-to-talk key and window are off; texts are still spoken\n", stderr);
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/speech_synthesizer.h"
+#include "speech_synthesizer.h"
 
 namespace marvok::talksrv {
 
@@ -32,7 +32,7 @@ bool Speaker::still_wanted(std::uint64_t text_number, const std::stop_token& sto
 void Speaker::run(const std::stop_token& stop) {
   // The engine is made and used on this thread only.
   std::string error;
-  const auto synthesizer = platform::SpeechSynthesizer::open("fr", error);
+  const auto synthesizer = speech::SpeechSynthesizer::open("fr", error);
   if (!synthesizer) std::fprintf(stderr, "talksrv: no French voice (%s): texts are not spoken\n", error.c_str());
   const int rate = synthesizer ? synthesizer->frames_per_second() : 0;
   const auto piece = static_cast<std::size_t>(rate * kPieceMs / 1000);

@@ -17,7 +17,7 @@ void AccessoryIcon::show_accessory_state(AccessoryState state) {
     last_shown_ = state;
     place_known = std::exchange(place_known_, true);
   }
-  QImage fetched;
+  Picture fetched;
   {
     // Decoded under the fetch lock the download holds, before another request can reuse the buffer.
     const web::LockedResponse response = web_.download_web_file(web::WebFolder::Usb, 0, static_cast<int>(state));
@@ -29,10 +29,10 @@ void AccessoryIcon::show_accessory_state(AccessoryState state) {
     picture_ = fetched;
   }
   // Drawn outside the lock: the window may ask for the picture while it draws.
-  if (!fetched.isNull() && place_known && draw_) draw_(fetched);
+  if (!fetched.empty() && place_known && draw_) draw_(fetched);
 }
 
-QImage AccessoryIcon::picture() const {
+Picture AccessoryIcon::picture() const {
   const std::scoped_lock lock(mutex_);
   return picture_;
 }

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QImage>
 #include <functional>
 #include <mutex>
 #include <optional>
 
 #include "accessory/accessory_state.h"
+#include "state/picture.h"
 #include "web/web_client.h"
 
 namespace marvok::accessory {
@@ -21,7 +21,7 @@ class AccessoryIcon {
  public:
   // Called with each new picture, on the thread that showed the state, once
   // the icon's place is known (from the second state shown on).
-  using Draw = std::function<void(const QImage&)>;
+  using Draw = std::function<void(const Picture&)>;
 
   AccessoryIcon(web::WebClient& web, Draw draw);
 
@@ -30,8 +30,8 @@ class AccessoryIcon {
   // is not a PNG leaves none.
   void show_accessory_state(AccessoryState state);
 
-  // The picture of the last state shown; null while there is none.
-  QImage picture() const;
+  // The picture of the last state shown; empty while there is none.
+  Picture picture() const;
 
  private:
   web::WebClient& web_;
@@ -40,7 +40,7 @@ class AccessoryIcon {
   // Nothing has been shown at start, so the first request always fetches.
   std::optional<AccessoryState> last_shown_;
   bool place_known_ = false;
-  QImage picture_;
+  Picture picture_;
 };
 
 }  // namespace marvok::accessory

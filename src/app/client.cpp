@@ -12,22 +12,18 @@
 #include "app/inactivity_supervisor.h"
 #include "app/panel_schedule.h"
 #include "app/supervisor_notice_actions.h"
+#include "app/termination_requests.h"
 #include "audio/audio_worker.h"
 #include "audio/opus_playback.h"
 #include "audio/render_worker.h"
 #include "companion/companion_receiver.h"
 #include "platform/audio_devices.h"
 #include "platform/audio_endpoints.h"
-#include "platform/colour_dialog.h"
-#include "platform/file_dialog.h"
 #include "platform/https_session.h"
 #include "platform/instance_lock.h"
 #include "platform/master_volume.h"
-#include "platform/message_box.h"
 #include "platform/startup_sound.h"
-#include "platform/termination_signals.h"
 #include "platform/volume_serial.h"
-#include "platform/web_pages.h"
 #include "platform/worker_threads.h"
 #include "relay/control_worker.h"
 #include "relay/voice_receiver.h"
@@ -35,18 +31,23 @@
 #include "state/machine_id.h"
 #include "ui/about_box.h"
 #include "ui/canvas_window.h"
+#include "ui/colour_dialog.h"
 #include "ui/custom_dialog.h"
 #include "ui/default_input_device.h"
 #include "ui/drawing_helpers.h"
+#include "ui/file_dialog.h"
 #include "ui/gif_player.h"
 #include "ui/group_list_window.h"
 #include "ui/input_device_window.h"
 #include "ui/level_meters.h"
 #include "ui/main_window_layout.h"
+#include "ui/message_box.h"
 #include "ui/network_window.h"
 #include "ui/params_window.h"
+#include "ui/picture_image.h"
 #include "ui/speaker_panel.h"
 #include "ui/text_panels.h"
+#include "ui/web_pages.h"
 #include "ui/window_frame.h"
 #include "web/picture_decoding.h"
 
@@ -77,7 +78,7 @@ Client::Client(accessory::SerialAccess serial)
                                        deployment::kWebCaFile},
            state_.lights.HttpsLed),
       account_(web_, state_,
-               web::SpeakerDisplay{[this](const QImage& picture) { show_speaker_picture(picture); },
+               web::SpeakerDisplay{[this](const Picture& picture) { show_speaker_picture(picture); },
                                    [this](const web::SpeakerCard& card) { show_speaker_card(card); }}),
       exchange_(web_),
       window_getter_([this] { return window_; }),
@@ -131,7 +132,7 @@ void Client::wire_commands() {
   commands.toggle_picture_window = [this] {
     if (canvas_window_) canvas_window_->toggle();
   };
-  commands.open_documentation = [] { platform::open_web_page(std::string(deployment::kSiteUrl) + "/FR-Marvok.php"); };
+  commands.open_documentation = [] { ui::open_web_page(std::string(deployment::kSiteUrl) + "/FR-Marvok.php"); };
   commands.show_about_box = [this] { ui::show_about_box(window_); };
   commands.toggle_companion = [this] { companion_.toggle(state_.display.StatusText); };
   commands.speak = [this](std::u16string_view text) { companion_.speak(text); };
@@ -139,8 +140,8 @@ void Client::wire_commands() {
     platform::set_master_level(endpoint, level);
   };
   commands.show_inactive_key = [this] {
-    platform::show_message_box(window_, QStringLiteral("Désolé.\nCette touche est inactive !"),
-                               QStringLiteral("Info Clavier"), platform::BoxIcon::None);
+    ui::show_message_box(window_, QStringLiteral("Désolé.\nCette touche est inactive !"),
+                         QStringLiteral("Info Clavier"), ui::BoxIcon::None);
   };
   window_->set_commands(std::move(commands));
 }
@@ -224,13 +225,14 @@ void Client::show_own_parameters(web::OwnParamsOutcome outcome) {
   }
   if (outcome != web::OwnParamsOutcome::NotFound) return;
   if (window_) window_->setEnabled(false);
-  platform::show_message_box(window_, kParamsNotFoundText, QStringLiteral("Acquisition des paramètres"),
-                             platform::BoxIcon::None);
+  ui::show_message_box(window_, kParamsNotFoundText, QStringLiteral("Acquisition des paramètres"), ui::BoxIcon::None);
   if (window_) window_->setEnabled(true);
 }
 
-void Client::show_speaker_picture(const QImage& picture) {
-  if (window_) window_->draw_pixels([&](QImage& surface) { return ui::draw_speaker_picture(surface, picture); });
+void Client::show_speaker_picture(const Picture& picture) {
+  if (!window_) return;
+  const QImage image = ui::to_qimage(picture);
+  window_->draw_pixels([&](QImage& surface) { return ui::draw_speaker_picture(surface, image); });
 }
 
 void Client::show_speaker_card(const web::SpeakerCard& card) {
@@ -242,9 +244,8 @@ void Client::show_speaker_card(const web::SpeakerCard& card) {
 }
 
 void Client::upload_shared_picture(int group_index) {
-  exchange_.upload_shared_image(group_index, platform::choose_picture_file, [](const std::string& text) {
-    platform::show_message_box(nullptr, QString::fromStdString(text), QStringLiteral("Avertissement"),
-                               platform::BoxIcon::Warning);
+  exchange_.upload_shared_image(group_index, ui::choose_picture_file, [](const std::string& text) {
+    ui::show_message_box(nullptr, QString::fromStdString(text), QStringLiteral("Avertissement"), ui::BoxIcon::Warning);
   });
 }
 
@@ -264,7 +265,7 @@ void Client::create_tool_windows() {
   };
   services.post_parameters = [this](std::uint32_t colour) { account_.post_parameters(colour); };
   services.member_card = [this] { return account_.member_card(); };
-  services.choose_colour = platform::choose_colour;
+  services.choose_colour = ui::choose_colour;
   // The new background shows once the frame and the panels over it are painted again.
   services.repaint_main = [this] {
     if (window_) window_->request_repaint(window_->rect());
@@ -275,7 +276,7 @@ void Client::create_tool_windows() {
 
 void Client::draw_accessory_icon(QPainter& painter) const {
   if (!accessory_icon_) return;
-  const QImage picture = accessory_icon_->picture();
+  const QImage picture = ui::to_qimage(accessory_icon_->picture());
   if (!picture.isNull()) {
     ui::StretchImage(painter, picture, kAccessoryIconArea.x(), kAccessoryIconArea.y(), kAccessoryIconArea.width(),
                      kAccessoryIconArea.height());
@@ -285,7 +286,7 @@ void Client::draw_accessory_icon(QPainter& painter) const {
 std::optional<QImage> Client::member_picture(std::uint16_t member) {
   const web::LockedResponse response = web_.download_web_file(web::WebFolder::Users, member, kSmallPictureKind);
   if (response.result == 0) return std::nullopt;
-  return web::png_to_bitmap(response.result, *response.buffer);
+  return ui::to_qimage(web::png_to_bitmap(response.result, *response.buffer));
 }
 
 void Client::expire_after_inactivity() {
@@ -301,16 +302,15 @@ int Client::run(QApplication& app) {
   switch (instance_.acquire(kInstanceLockName)) {
     case platform::InstanceLock::Outcome::Failed: return kExitAlreadyRunning;
     case platform::InstanceLock::Outcome::HeldElsewhere:
-      platform::show_message_box(nullptr, kAnotherInstanceText, QStringLiteral("Marvok System"),
-                                 platform::BoxIcon::Error);
+      ui::show_message_box(nullptr, kAnotherInstanceText, QStringLiteral("Marvok System"), ui::BoxIcon::Error);
       return kExitAlreadyRunning;
     case platform::InstanceLock::Outcome::Acquired: break;
   }
 
   platform::StartupSound chime;
   if (!chime.play_async(kStartupSoundFile)) {
-    platform::show_message_box(nullptr, QStringLiteral("Échec de la lecture du son"), QStringLiteral("Erreur"),
-                               platform::BoxIcon::Error);
+    ui::show_message_box(nullptr, QStringLiteral("Échec de la lecture du son"), QStringLiteral("Erreur"),
+                         ui::BoxIcon::Error);
   }
 
   state_.display.BackgroundColor.store(0, std::memory_order_relaxed);
@@ -320,7 +320,7 @@ int Client::run(QApplication& app) {
   }
 
   create_main_window();
-  platform::on_termination_request(context_, [this] {
+  on_termination_request(context_, [this] {
     if (window_) window_->destroy_window();
   });
 
@@ -370,7 +370,7 @@ int Client::run(QApplication& app) {
         *window_, state_.channel, members_, [this](std::uint16_t member) { return member_picture(member); });
     canvas_window_ = std::make_unique<ui::CanvasWindowToggle>(
         *window_, state_.channel,
-        ui::CanvasSource{[this](int group) { return exchange_.download_shared_picture(group); },
+        ui::CanvasSource{[this](int group) { return ui::to_qimage(exchange_.download_shared_picture(group)); },
                          [this](int group) { upload_shared_picture(group); }});
     group_window_ = std::make_unique<ui::GroupListWindowToggle>(
         *window_, members_, [this](std::uint16_t member) { return member_picture(member); });
@@ -378,7 +378,7 @@ int Client::run(QApplication& app) {
   wire_commands();
   workers_ = std::make_unique<WorkerThreads>();
   start_network_workers();
-  accessory_icon_ = std::make_unique<accessory::AccessoryIcon>(web_, [this](const QImage&) {
+  accessory_icon_ = std::make_unique<accessory::AccessoryIcon>(web_, [this](const Picture&) {
     // Drawn by the window thread, which owns the window, from the kept picture.
     QMetaObject::invokeMethod(
         &context_,

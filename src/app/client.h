@@ -79,7 +79,7 @@ class Client {
   void start_identification_retry();
   void show_own_parameters(web::OwnParamsOutcome outcome);
   std::optional<QImage> member_picture(std::uint16_t member);
-  void show_speaker_picture(const QImage& picture);
+  void show_speaker_picture(const Picture& picture);
   void show_speaker_card(const web::SpeakerCard& card);
   void upload_shared_picture(int group_index);
   void create_tool_windows();

@@ -3,7 +3,7 @@
 #include <QString>
 
 #include "app/main_thread_call.h"
-#include "platform/message_box.h"
+#include "ui/message_box.h"
 
 namespace marvok {
 
@@ -24,11 +24,11 @@ void report_device_failure(QObject& context, MessageLoop& loop, VoiceDevice devi
   run_on_main_thread(
       context,
       [&loop, device, code] {
-        platform::show_message_box(
-            nullptr, QStringLiteral("Windows semble avoir un problème système !\nCode d'erreur : %1").arg(code),
-            QStringLiteral("Erreur Système Windows"), platform::BoxIcon::None);
-        platform::show_message_box(nullptr, device == VoiceDevice::Playback ? kPlaybackProblem : kCaptureProblem,
-                                   QStringLiteral("Identification du problème"), platform::BoxIcon::None);
+        ui::show_message_box(nullptr,
+                             QStringLiteral("Windows semble avoir un problème système !\nCode d'erreur : %1").arg(code),
+                             QStringLiteral("Erreur Système Windows"), ui::BoxIcon::None);
+        ui::show_message_box(nullptr, device == VoiceDevice::Playback ? kPlaybackProblem : kCaptureProblem,
+                             QStringLiteral("Identification du problème"), ui::BoxIcon::None);
         loop.post_quit_message(kExitDeviceFailure);
       },
       stop);

@@ -6,11 +6,12 @@
 #include <tuple>
 #include <utility>
 
-#include "platform/images.h"
-#include "platform/message_box.h"
+#include "platform/pictures.h"
 #include "state/led_image_file.h"
 #include "ui/main_images.h"
 #include "ui/main_window.h"
+#include "ui/message_box.h"
+#include "ui/picture_image.h"
 
 namespace marvok {
 
@@ -28,12 +29,17 @@ const QString kMissingAnimationText = QStringLiteral(
 void stop_for_missing_picture(const MainWindowGetter& main_window, const QString& caption, const QString& reference) {
   ui::MainWindow* window = main_window();
   if (window) window->setEnabled(false);
-  platform::show_message_box(window, reference, caption, platform::BoxIcon::Question);
+  ui::show_message_box(window, reference, caption, ui::BoxIcon::Question);
   window = main_window();
   if (window) {
     window->setEnabled(true);
     window->destroy_window();
   }
+}
+
+// A picture file of the resources folder; a null image when it is missing or no BMP.
+QImage load_bmp_file(const QString& file_name) {
+  return ui::to_qimage(platform::load_picture_file(file_name.toStdString(), platform::PictureFormat::Bmp));
 }
 
 }  // namespace
@@ -45,7 +51,8 @@ void load_led_images(ui::MainWindowImages& images) {
   for (int code = 1; code <= kLedColorCount; ++code) {
     const auto color = static_cast<LedColor>(code);
     if (const auto blob = file->find(led_image_name(color)))
-      images.leds[static_cast<std::size_t>(code - 1)] = platform::decode_bmp(*blob);
+      images.leds[static_cast<std::size_t>(code - 1)] =
+          ui::to_qimage(platform::decode_picture(*blob, platform::PictureFormat::Bmp));
   }
 }
 
@@ -55,7 +62,7 @@ void load_button_images(ui::MainWindowImages& images, const MainWindowGetter& wi
       {&images.params_button, QStringLiteral("btn-param.bmp")},
   };
   for (const auto& [image, file_name] : buttons) {
-    *image = platform::load_bmp_file(file_name);
+    *image = load_bmp_file(file_name);
     if (image->isNull()) stop_for_missing_picture(window, kMissingFileCaption, file_name);
   }
 }
@@ -66,14 +73,14 @@ void load_icon_images(ui::MainWindowImages& images, const MainWindowGetter& wind
       {&images.voice_help_icon, QStringLiteral("synthe_1.bmp"), QStringLiteral("SYNTHE-IMG")},
   };
   for (const auto& [image, file_name, reference] : icons) {
-    *image = platform::load_bmp_file(file_name);
+    *image = load_bmp_file(file_name);
     if (image->isNull()) stop_for_missing_picture(window, kMissingOneFileCaption, reference);
   }
 }
 
 void load_channel_images(ui::MainWindowImages& images, const MainWindowGetter& window) {
   for (int n = 0; n < ui::kChannelCount; ++n)
-    images.channel[static_cast<std::size_t>(n)] = platform::load_bmp_file(QStringLiteral("%1.bmp").arg(n));
+    images.channel[static_cast<std::size_t>(n)] = load_bmp_file(QStringLiteral("%1.bmp").arg(n));
   // Decide which are missing before the first box: destroying the window
   // releases the pictures that were found.
   std::array<bool, ui::kChannelCount> missing{};
@@ -85,8 +92,7 @@ void load_channel_images(ui::MainWindowImages& images, const MainWindowGetter& w
 std::optional<ui::GifAnimation> load_gif_animation(const MainWindowGetter& window) {
   QFile file(kAnimationFileName);
   if (!file.exists()) {
-    platform::show_message_box(nullptr, kMissingAnimationText, QStringLiteral("Marvok System"),
-                               platform::BoxIcon::Error);
+    ui::show_message_box(nullptr, kMissingAnimationText, QStringLiteral("Marvok System"), ui::BoxIcon::Error);
     if (ui::MainWindow* main = window()) main->destroy_window();
     return std::nullopt;
   }

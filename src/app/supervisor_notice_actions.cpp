@@ -2,10 +2,10 @@
 
 #include "app/deployment.h"
 #include "app/main_thread_call.h"
-#include "platform/message_box.h"
-#include "platform/web_pages.h"
 #include "ui/custom_dialog.h"
 #include "ui/main_window.h"
+#include "ui/message_box.h"
+#include "ui/web_pages.h"
 
 namespace marvok {
 
@@ -21,9 +21,9 @@ void SupervisorNoticeActions::version_too_old() {
   run_on_main_thread(
       context_,
       [window = window_] {
-        platform::show_message_box(window(), QStringLiteral("Votre application doit être mise à jour"),
-                                   QStringLiteral("Info du Superviseur"), platform::BoxIcon::Warning);
-        platform::open_web_page(std::string(deployment::kSiteUrl) + "/installer.php");
+        ui::show_message_box(window(), QStringLiteral("Votre application doit être mise à jour"),
+                             QStringLiteral("Info du Superviseur"), ui::BoxIcon::Warning);
+        ui::open_web_page(std::string(deployment::kSiteUrl) + "/installer.php");
         destroy_main_window(window);
       },
       stop_);

@@ -2,7 +2,6 @@
 // both in each device's properties: `device.description` and `device.icon_name`.
 #include "platform/audio_endpoints.h"
 
-#include <QString>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -26,7 +25,7 @@ struct DeviceFacts {
   std::u16string icon;
 };
 
-std::u16string to_utf16(const char* utf8) { return QString::fromUtf8(utf8).toStdU16String(); }
+std::u16string to_utf16(const char* utf8) { return utf8_to_utf16(utf8); }
 
 std::u16string cut(std::u16string text, std::size_t limit) {
   if (text.size() > limit) text.resize(limit);
@@ -133,7 +132,7 @@ int describe_default_output_device(DeviceDescription& description) {
   }
   if (!sink || !sink->name) return kEndpointFailed;
   description.name = cut(*sink->name, kEndpointNameChars);
-  print_console_text("Endpoint friendly name: " + to_utf8(description.name) + "\n");
+  print_console_text("Endpoint friendly name: " + utf16_to_utf8(description.name) + "\n");
   if (read_icon(*sink, description) == IconFound::No) {
     print_console_text("Virgule non trouvée dans la chaîne.\n");
     return kEndpointNoIcon;

@@ -1,9 +1,13 @@
 #include "platform/processes.h"
 
-#include <QProcess>
-#include <QString>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -55,6 +59,12 @@ bool runs_executable(const fs::path& process, std::string_view executable_name) 
   return !argv0.empty() && equal_ignoring_case(base_name(argv0), executable_name);
 }
 
+// Safe between fork and exec: a plain write of what errno holds.
+void report_errno(int descriptor) {
+  const int error = errno;
+  [[maybe_unused]] const ssize_t written = ::write(descriptor, &error, sizeof error);
+}
+
 }  // namespace
 
 std::optional<std::string> own_executable_folder() {
@@ -74,6 +84,51 @@ bool is_process_running(std::string_view executable_name) {
   return false;
 }
 
-bool start_detached(const std::string& path) { return QProcess::startDetached(QString::fromStdString(path), {}); }
+bool start_detached(const std::string& path) {
+  // The program's exec failure comes back through this pipe; a successful
+  // exec closes it empty.
+  int failure[2];
+  if (::pipe2(failure, O_CLOEXEC) != 0) return false;
+  char* const arguments[] = {const_cast<char*>(path.c_str()), nullptr};
+
+  // Started by a child that ends at once, the program is nobody's child here
+  // and is collected by the system. In its own session, a terminal's Ctrl-C
+  // meant for the client does not reach it. Between fork and exec only calls
+  // safe in a child of a threaded process.
+  const pid_t starter = ::fork();
+  if (starter < 0) {
+    ::close(failure[0]);
+    ::close(failure[1]);
+    return false;
+  }
+  if (starter == 0) {
+    ::close(failure[0]);
+    ::setsid();
+    const pid_t program = ::fork();
+    if (program == 0) {
+      // What the client holds or ignores is not the program's to inherit.
+      sigset_t none;
+      ::sigemptyset(&none);
+      ::sigprocmask(SIG_SETMASK, &none, nullptr);
+      ::signal(SIGPIPE, SIG_DFL);
+      ::execv(path.c_str(), arguments);
+      report_errno(failure[1]);
+      ::_exit(127);
+    }
+    if (program < 0) report_errno(failure[1]);
+    ::_exit(0);
+  }
+
+  ::close(failure[1]);
+  while (::waitpid(starter, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  int error = 0;
+  ssize_t got = 0;
+  do {
+    got = ::read(failure[0], &error, sizeof error);
+  } while (got < 0 && errno == EINTR);
+  ::close(failure[0]);
+  return got == 0;
+}
 
 }  // namespace marvok::platform

@@ -3,9 +3,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QSocketNotifier>
 #include <csignal>
+#include <initializer_list>
 
 namespace marvok::platform {
 
@@ -30,15 +29,15 @@ void catch_termination_signals() {
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal_number, &action, nullptr);
 }
 
-void on_termination_request(QObject& context, std::function<void()> on_request) {
+int termination_request_descriptor() {
   catch_termination_signals();
+  return signal_pipe[0];
+}
+
+void take_termination_request() {
   if (signal_pipe[0] < 0) return;
-  auto* notifier = new QSocketNotifier(signal_pipe[0], QSocketNotifier::Read, &context);
-  QObject::connect(notifier, &QSocketNotifier::activated, notifier, [on_request = std::move(on_request)] {
-    char byte = 0;
-    [[maybe_unused]] const ssize_t got = ::read(signal_pipe[0], &byte, 1);
-    on_request();
-  });
+  char byte = 0;
+  [[maybe_unused]] const ssize_t got = ::read(signal_pipe[0], &byte, 1);
 }
 
 }  // namespace marvok::platform

@@ -1,21 +1,22 @@
 #pragma once
 
-#include <functional>
-
-class QObject;
-
+// The process's requests to end (SIGINT, SIGTERM, SIGHUP), held so that the
+// program can close in its own order: each request becomes a byte to read on
+// a descriptor that the program's event loop watches.
 namespace marvok::platform {
 
-// Holds the process's requests to end (SIGINT, SIGTERM, SIGHUP) from now on,
-// instead of letting them end it on the spot, until a handler is given below.
-// Call first thing in main: start-up takes a while before it can close in order.
+// Holds requests to end from now on, instead of letting them end the process
+// on the spot. Call first thing in main: start-up takes a while before it can
+// close in order. Calling again changes nothing.
 void catch_termination_signals();
 
-// Calls `on_request` on the main thread's event loop when the process is asked
-// to end, also for a request held since `catch_termination_signals`, so the
-// client can close in its own order. Call from the main thread, after the
-// application object exists; the request is forgotten when `context` is
-// destroyed.
-void on_termination_request(QObject& context, std::function<void()> on_request);
+// The descriptor that becomes readable while a request is held, also for one
+// held since before it was asked for; -1 when the requests could not be
+// caught. Catches them if that was not done yet.
+int termination_request_descriptor();
+
+// Takes one held request, so that the descriptor is readable again only for
+// the next one. Call when the descriptor is readable.
+void take_termination_request();
 
 }  // namespace marvok::platform

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "state/utf16_surrogates.h"
+
 namespace marvok {
 
 namespace {
@@ -19,9 +21,6 @@ char to_byte(char16_t c) {
     if (kHighControls[i] != 0 && kHighControls[i] == c) return static_cast<char>(0x80 + i);
   return '?';
 }
-
-bool is_high_surrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool is_low_surrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 }  // namespace
 

@@ -11,6 +11,11 @@ inline QColor from_colorref(std::uint32_t colorref) {
                 static_cast<int>(colorref >> 16 & 0xFF));
 }
 
+inline std::uint32_t to_colorref(const QColor& colour) {
+  return static_cast<std::uint32_t>(colour.red()) | static_cast<std::uint32_t>(colour.green()) << 8 |
+         static_cast<std::uint32_t>(colour.blue()) << 16;
+}
+
 inline constexpr std::uint32_t kWhite = 0xFFFFFF;
 inline constexpr std::uint32_t kYellow = 0x00FFFF;
 inline constexpr std::uint32_t kRed = 0x0000FF;

@@ -2,15 +2,13 @@
 
 #include <QString>
 
-#include "platform/message_box.h"
+#include "ui/message_box.h"
 
 namespace marvok::ui {
 
 namespace {
 
-void warn(const QString& text) {
-  platform::show_message_box(nullptr, text, QStringLiteral("Error"), platform::BoxIcon::Warning);
-}
+void warn(const QString& text) { show_message_box(nullptr, text, QStringLiteral("Error"), BoxIcon::Warning); }
 
 }  // namespace
 

@@ -8,14 +8,15 @@
 #include <numbers>
 
 #include "audio/level_meter.h"
-#include "platform/images.h"
+#include "platform/pictures.h"
 #include "ui/main_window.h"
+#include "ui/picture_image.h"
 
 namespace marvok::ui {
 
 namespace {
 
-const QString kDialFileName = QStringLiteral("vu_meter_2.bmp");
+constexpr char kDialFileName[] = "vu_meter_2.bmp";
 
 void draw_level_bar(MainWindow& main, int x_from, int level) {
   const int lit = lit_bar_columns(level);
@@ -57,7 +58,8 @@ NeedleMeter::NeedleMeter(MainWindow& main, MeterSide side, const LevelMeterState
       main_(main),
       side_(side),
       meters_(meters),
-      dial_(platform::load_bmp_file(kDialFileName).convertToFormat(QImage::Format_RGB32)),
+      dial_(to_qimage(platform::load_picture_file(kDialFileName, platform::PictureFormat::Bmp))
+                .convertToFormat(QImage::Format_RGB32)),
       surface_(kNeedleMeterSize, QImage::Format_RGB32) {
   setObjectName(side == MeterSide::Left ? QStringLiteral("VuMeterLeftClass") : QStringLiteral("VuMeterRightClass"));
   setGeometry(QRect(side == MeterSide::Left ? kLeftNeedleMeterPosition : kRightNeedleMeterPosition, kNeedleMeterSize));

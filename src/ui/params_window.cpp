@@ -25,7 +25,7 @@ namespace marvok::ui {
 namespace {
 
 const QColor kParamsBackground(255, 0, 0);
-constexpr int kIconSize = 64;
+constexpr int kDeviceIconSize = 64;
 constexpr int kGrowthStep = 10;
 constexpr int kFirstStageEnd = 200;
 constexpr int kSecondStageEnd = 450;
@@ -51,7 +51,7 @@ void draw_device_icon(QPainter& painter, const std::u16string& theme_name, QPoin
   name_an_installed_theme();
   const QIcon icon = QIcon::fromTheme(QString::fromStdU16String(theme_name));
   if (icon.isNull()) return;
-  const QRect area(at, QSize(kIconSize, kIconSize));
+  const QRect area(at, QSize(kDeviceIconSize, kDeviceIconSize));
   painter.fillRect(area, QApplication::palette("QMenu").color(QPalette::Window));
   icon.paint(&painter, area);
 }
@@ -71,7 +71,7 @@ platform::DeviceDescription usable_part(int status, platform::DeviceDescription 
 }  // namespace
 
 ParamsWindow::ParamsWindow(QWidget& main, DisplayState& display, const DeviceState& devices,
-                           const ParamsServices& services, platform::CustomColours& custom_colours, QPoint position)
+                           const ParamsServices& services, CustomColours& custom_colours, QPoint position)
     : QWidget(&main, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint),
       main_(main),

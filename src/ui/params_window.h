@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "platform/audio_endpoints.h"
-#include "platform/colour_dialog.h"
+#include "ui/colour_dialog.h"
 #include "web/member_card.h"
 
 namespace marvok {
@@ -44,7 +44,7 @@ struct ParamsServices {
   std::function<void(std::uint32_t colour)> post_parameters;
   std::function<web::MemberCard()> member_card;
   // The colour picker: the chosen 0x00BBGGRR colour, nothing on cancel.
-  std::function<std::optional<std::uint32_t>(QWidget* owner, platform::CustomColours& custom)> choose_colour;
+  std::function<std::optional<std::uint32_t>(QWidget* owner, CustomColours& custom)> choose_colour;
   std::function<void()> repaint_main;
 };
 
@@ -56,7 +56,7 @@ class ParamsWindow final : public QWidget {
 
  public:
   ParamsWindow(QWidget& main, DisplayState& display, const DeviceState& devices, const ParamsServices& services,
-               platform::CustomColours& custom_colours, QPoint position);
+               CustomColours& custom_colours, QPoint position);
 
   // Ends the opening: the window now draws its content and answers clicks.
   void start();
@@ -88,7 +88,7 @@ class ParamsWindow final : public QWidget {
   DisplayState& display_;
   const DeviceState& devices_;
   const ParamsServices& services_;
-  platform::CustomColours& custom_colours_;
+  CustomColours& custom_colours_;
   bool ready_ = false;
   bool closing_ = false;
   // The lookups ask the sound server: a paint that only uncovers the window
@@ -119,7 +119,7 @@ class ParamsWindowToggle {
   ParamsWindow* window() const;
   bool is_open() const { return window() != nullptr; }
   // Kept for the whole run, whichever window picked them.
-  const platform::CustomColours& custom_colours() const { return custom_colours_; }
+  const CustomColours& custom_colours() const { return custom_colours_; }
 
  private:
   QWidget& main_;
@@ -127,7 +127,7 @@ class ParamsWindowToggle {
   const DeviceState& devices_;
   ParamsServices services_;
   std::chrono::milliseconds growth_pause_;
-  platform::CustomColours custom_colours_{};
+  CustomColours custom_colours_{};
   QPointer<ParamsWindow> window_;
 };
 

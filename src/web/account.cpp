@@ -54,8 +54,8 @@ void Account::apply(FetchMode mode, std::int32_t byte_count) {
   const ResponseBuffer& response = web_.response();
   switch (mode) {
     case FetchMode::SpeakerPicture: {
-      const QImage picture = png_to_bitmap(byte_count, response);
-      if (!picture.isNull() && display_.show_picture) display_.show_picture(picture);
+      const Picture picture = png_to_bitmap(byte_count, response);
+      if (!picture.empty() && display_.show_picture) display_.show_picture(picture);
       break;
     }
     case FetchMode::SpeakerCard:

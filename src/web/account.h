@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QImage>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <stop_token>
 
+#include "state/picture.h"
 #include "state/session_state.h"
 #include "web/member_card.h"
 #include "web/retry_pauses.h"
@@ -30,7 +30,7 @@ enum class FetchMode : std::int32_t {
 
 // Where the speaker's picture and card are shown; both run on the window thread.
 struct SpeakerDisplay {
-  std::function<void(const QImage& picture)> show_picture;
+  std::function<void(const Picture& picture)> show_picture;
   std::function<void(const SpeakerCard& card)> show_card;
 };
 

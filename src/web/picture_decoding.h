@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QImage>
 #include <cstdint>
 
+#include "state/picture.h"
 #include "web/response_buffer.h"
 
 namespace marvok::web {
@@ -11,12 +11,12 @@ namespace marvok::web {
 // lock of the request that filled it. `byte_count` is what the request
 // returned: its failure values, and counts too small to hold a picture or
 // larger than the buffer, give no picture. Transparent pixels come out on
-// opaque black; a failed decode gives a null image.
+// opaque black; a failed decode gives an empty picture.
 
 // A PNG only: any other body gives no picture.
-QImage png_to_bitmap(std::int32_t byte_count, const ResponseBuffer& response);
+Picture png_to_bitmap(std::int32_t byte_count, const ResponseBuffer& response);
 
-// Any picture format the image library reads: PNG, JPEG, BMP, GIF and others.
-QImage image_to_bitmap(std::int32_t byte_count, const ResponseBuffer& response);
+// Any picture format the system decodes: PNG, JPEG, BMP, GIF and others.
+Picture image_to_bitmap(std::int32_t byte_count, const ResponseBuffer& response);
 
 }  // namespace marvok::web

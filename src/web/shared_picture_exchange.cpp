@@ -29,7 +29,7 @@ std::string upload_size_warning() {
 SharedPictureExchange::SharedPictureExchange(WebClient& web)
     : web_(web), record_(allocate_zeroed_bytes(kUploadRecordBytes)) {}
 
-std::optional<QImage> SharedPictureExchange::download_shared_picture(int group_index) {
+std::optional<Picture> SharedPictureExchange::download_shared_picture(int group_index) {
   const LockedResponse response = web_.download_web_file(WebFolder::Exchange, group_index, kExchangeGetKind);
   if (response.result == 0) return std::nullopt;
   return image_to_bitmap(response.result, *response.buffer);

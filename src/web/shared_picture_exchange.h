@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QImage>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -9,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "state/picture.h"
 #include "web/web_client.h"
 #include "web/zeroed_bytes.h"
 
@@ -40,9 +40,9 @@ class SharedPictureExchange {
   explicit SharedPictureExchange(WebClient& web);
 
   // The channel's picture: nothing when no bytes came (an earlier picture may
-  // stay on screen), otherwise what they decode to (null when the download
+  // stay on screen), otherwise what they decode to (empty when the download
   // failed or the bytes are no picture).
-  std::optional<QImage> download_shared_picture(int group_index);
+  std::optional<Picture> download_shared_picture(int group_index);
 
   // Lets the member pick a file and sends it to the channel. Returns 0 when
   // no file was picked, -1 on any failure, otherwise the answer's status.

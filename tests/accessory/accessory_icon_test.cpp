@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QImage>
 #include <map>
 #include <mutex>
 
@@ -38,7 +39,7 @@ TEST(AccessoryIconTest, FetchesEachChangeOnceAndKeepsThePictureWhenAFetchFails) 
   LedCell light;
   web::WebClient web(server.address(), light);
   std::vector<QRgb> drawn;
-  AccessoryIcon icon(web, [&](const QImage& picture) { drawn.push_back(picture.pixel(0, 0)); });
+  AccessoryIcon icon(web, [&](const Picture& picture) { drawn.push_back(picture.pixel(0, 0)); });
 
   using enum AccessoryState;
   const QRgb black = qRgb(0, 0, 0);
@@ -68,8 +69,8 @@ TEST(AccessoryIconTest, FetchesEachChangeOnceAndKeepsThePictureWhenAFetchFails) 
       answer = step.answer;
     }
     icon.show_accessory_state(step.state);
-    const QImage picture = icon.picture();
-    EXPECT_EQ(picture.isNull() ? std::nullopt : std::optional(picture.pixel(0, 0)), step.picture);
+    const Picture picture = icon.picture();
+    EXPECT_EQ(picture.empty() ? std::nullopt : std::optional(picture.pixel(0, 0)), step.picture);
     EXPECT_EQ(drawn, std::vector<QRgb>(step.draws, green));
     const std::scoped_lock lock(mutex);
     EXPECT_EQ(fetches[step.name], step.fetches);

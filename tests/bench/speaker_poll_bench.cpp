@@ -33,7 +33,7 @@ void measure(const char* title, const platform::WebServiceAddress& address, int 
   SessionState state;
   web::WebClient client(address, state.lights.HttpsLed);
   int pictures = 0;
-  web::Account account(client, state, web::SpeakerDisplay{[&](const QImage&) { ++pictures; }, [](const auto&) {}});
+  web::Account account(client, state, web::SpeakerDisplay{[&](const Picture&) { ++pictures; }, [](const auto&) {}});
   std::vector<double> held_ms;
   for (int speaker = 1; speaker <= changes; ++speaker) {
     state.channel.SpeakerId = speaker;

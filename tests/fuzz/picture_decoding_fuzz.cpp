@@ -1,10 +1,9 @@
 // Whatever the web service returns as a picture lands in the response buffer
 // and is decoded from there with the count the request returned. A picture
 // comes out opaque, on black, from the counted bytes only; anything else
-// gives a null image.
+// gives an empty picture.
 // The first byte picks the decoder (PNG only or any format) and the count
 // (the body's length, a failure value, shorter or longer than the body).
-#include <QImage>
 #include <QImageReader>
 #include <cstddef>
 #include <cstdint>
@@ -36,14 +35,13 @@ bool is_png(std::span<const std::uint8_t> bytes) {
   return bytes.size() >= sizeof kSignature && std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin());
 }
 
-void check_picture(const QImage& picture) {
-  if (picture.isNull()) return;
-  if (picture.format() != QImage::Format_RGB32) __builtin_trap();
-  for (int y = 0; y < picture.height(); ++y) {
-    const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-    for (int x = 0; x < picture.width(); ++x)
-      if (qAlpha(line[x]) != 0xFF) __builtin_trap();
-  }
+void check_picture(const marvok::Picture& picture) {
+  if (picture.empty()) return;
+  if (picture.width <= 0 || picture.height <= 0 ||
+      picture.pixels.size() != static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height))
+    __builtin_trap();
+  for (const std::uint32_t pixel : picture.pixels)
+    if (pixel >> 24 != 0xFF) __builtin_trap();
 }
 
 }  // namespace
@@ -66,9 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::int32_t count = count_for(data[0] >> 1, body.size());
   const bool counted = count >= 0 && static_cast<std::size_t>(count) <= body.size();
-  const QImage picture =
+  const marvok::Picture picture =
       (data[0] & 1) == 0 ? marvok::web::png_to_bitmap(count, response) : marvok::web::image_to_bitmap(count, response);
-  if (!picture.isNull()) {
+  if (!picture.empty()) {
     if (!counted) __builtin_trap();
     if ((data[0] & 1) == 0 && !is_png(body.first(static_cast<std::size_t>(count)))) __builtin_trap();
   }

@@ -40,18 +40,5 @@ TEST(Windows1252Test, ReadsBytesBack) {
   EXPECT_EQ(from_windows_1252("Andr\xE9 \x80"), u"André €");
 }
 
-TEST(Utf8Test, EncodesEveryLengthAndReplacesLoneSurrogates) {
-  const struct {
-    std::u16string text;
-    std::string expected;
-  } cases[] = {
-      {u"Barré €", "Barr\xC3\xA9 \xE2\x82\xAC"},
-      {u"\u007F\u0080\u07FF\u0800\uFFFF", "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"},
-      {u"😀", "\xF0\x9F\x98\x80"},
-      {u"\xD800x\xDC00", "\xEF\xBF\xBDx\xEF\xBF\xBD"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(to_utf8(c.text), c.expected);
-}
-
 }  // namespace
 }  // namespace marvok

@@ -55,7 +55,7 @@ class ParamsWindowTest : public ::testing::Test {
     };
     s.toggle_input_device_window = [this] { ++input_windows; };
     s.post_parameters = [this](std::uint32_t colour) { posted.push_back(colour); };
-    s.choose_colour = [this](QWidget* owner, platform::CustomColours& custom) {
+    s.choose_colour = [this](QWidget* owner, CustomColours& custom) {
       pickers += owner == toggle.window() ? 1 : 100;
       seen_custom = std::exchange(custom[0], 0xABCDEF);
       return picked;

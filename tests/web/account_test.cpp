@@ -65,7 +65,7 @@ class AccountTest : public ::testing::Test {
   Account account() { return account_on(web); }
   Account account_on(WebClient& client) {
     return Account(client, state,
-                   SpeakerDisplay{[this](const QImage& picture) { pictures.push_back(picture); },
+                   SpeakerDisplay{[this](const Picture& picture) { pictures.push_back(picture); },
                                   [this](const SpeakerCard& card) { cards.push_back(card); }});
   }
 
@@ -73,7 +73,7 @@ class AccountTest : public ::testing::Test {
   SessionState state;
   WebClient web{server.address(), state.lights.HttpsLed};
   std::map<std::string, std::atomic<int>> hits;
-  std::vector<QImage> pictures;
+  std::vector<Picture> pictures;
   std::vector<SpeakerCard> cards;
 };
 
@@ -187,7 +187,9 @@ TEST_F(AccountTest, ThePollAsksOncePerSpeakerAndAgainForThePictureAfterARepaint)
   EXPECT_EQ(hits["/users/images.php"], 1);
   EXPECT_EQ(hits["/users/42/client.xml"], 1);
   ASSERT_EQ(pictures.size(), 1u);
-  EXPECT_EQ(pictures[0].size(), QSize(40, 50));
+  EXPECT_EQ(pictures[0].width, 40);
+  EXPECT_EQ(pictures[0].height, 50);
+  EXPECT_EQ(pictures[0].pixel(0, 0), 0xFFFF0000u);
   ASSERT_EQ(cards.size(), 1u);
   EXPECT_EQ(cards[0].city, "Lyon");
 

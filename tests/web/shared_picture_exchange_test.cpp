@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QImage>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <fstream>
@@ -156,21 +157,24 @@ TEST_F(SharedPictureExchangeTest, DownloadsTheChannelsPictureInAnyFormat) {
   store(png);
   const auto shown = exchange.download_shared_picture(4);
   ASSERT_TRUE(shown);
-  EXPECT_EQ(shown->size(), QSize(30, 20));
-  EXPECT_EQ(shown->pixelColor(5, 5), QColor(0, 0, 0));
+  EXPECT_EQ(shown->width, 30);
+  EXPECT_EQ(shown->height, 20);
+  EXPECT_EQ(shown->pixel(5, 5), 0xFF000000u);
 
   store(jpeg);
-  ASSERT_TRUE(exchange.download_shared_picture(4).value_or(QImage()).size() == QSize(30, 20));
+  const Picture from_jpeg = exchange.download_shared_picture(4).value_or(Picture());
+  EXPECT_EQ(from_jpeg.width, 30);
+  EXPECT_EQ(from_jpeg.height, 20);
   {
     // The speaker's picture reads PNG only.
     const LockedResponse response = web.download_web_file(WebFolder::Exchange, 4, 1);
-    EXPECT_TRUE(png_to_bitmap(response.result, *response.buffer).isNull());
-    EXPECT_FALSE(image_to_bitmap(response.result, *response.buffer).isNull());
+    EXPECT_TRUE(png_to_bitmap(response.result, *response.buffer).empty());
+    EXPECT_FALSE(image_to_bitmap(response.result, *response.buffer).empty());
   }
   store("GIF89a but truncated");
   const auto broken = exchange.download_shared_picture(4);
   ASSERT_TRUE(broken);
-  EXPECT_TRUE(broken->isNull());
+  EXPECT_TRUE(broken->empty());
 }
 
 }  // namespace

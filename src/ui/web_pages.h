@@ -2,9 +2,9 @@
 
 #include <string>
 
-namespace marvok::platform {
+namespace marvok::ui {
 
 // Opens a web page in the member's browser; false when none could be started.
 bool open_web_page(const std::string& url);
 
-}  // namespace marvok::platform
+}  // namespace marvok::ui

@@ -1,4 +1,4 @@
-#include "platform/colour_dialog.h"
+#include "ui/colour_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <QColorDialog>
 #include <QTimer>
 
-namespace marvok::platform {
+namespace marvok::ui {
 namespace {
 
 // The member changes custom colour 15, sets the colour to (0, 128, 255), then
@@ -34,4 +34,4 @@ TEST(ColourDialogTest, GivesTheColourAsColorrefAndTheCustomColoursBack) {
 }
 
 }  // namespace
-}  // namespace marvok::platform
+}  // namespace marvok::ui

@@ -1,10 +1,10 @@
-#include "platform/web_pages.h"
+#include "ui/web_pages.h"
 
 #include <QDesktopServices>
 #include <QUrl>
 
-namespace marvok::platform {
+namespace marvok::ui {
 
 bool open_web_page(const std::string& url) { return QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); }
 
-}  // namespace marvok::platform
+}  // namespace marvok::ui

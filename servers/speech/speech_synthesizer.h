@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace marvok::platform {
+namespace marvok::speech {
 
 // French speech from eSpeak NG, made as 16-bit mono samples. The engine keeps
 // process-wide state, so one synthesizer may exist at a time and it must be
@@ -37,4 +37,4 @@ class SpeechSynthesizer {
   int frames_per_second_;
 };
 
-}  // namespace marvok::platform
+}  // namespace marvok::speech

@@ -1,8 +1,8 @@
-#include "platform/file_dialog.h"
+#include "ui/file_dialog.h"
 
 #include <QFileDialog>
 
-namespace marvok::platform {
+namespace marvok::ui {
 
 std::optional<std::filesystem::path> choose_picture_file() {
   const QString chosen = QFileDialog::getOpenFileName(nullptr, QString(), QString(),
@@ -11,4 +11,4 @@ std::optional<std::filesystem::path> choose_picture_file() {
   return std::filesystem::path(chosen.toStdU16String());
 }
 
-}  // namespace marvok::platform
+}  // namespace marvok::ui

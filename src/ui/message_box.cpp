@@ -1,9 +1,9 @@
-#include "platform/message_box.h"
+#include "ui/message_box.h"
 
 #include <QMessageBox>
 #include <QPointer>
 
-namespace marvok::platform {
+namespace marvok::ui {
 
 namespace {
 
@@ -28,4 +28,4 @@ void show_message_box(QWidget* owner, const QString& text, const QString& captio
   delete box.data();
 }
 
-}  // namespace marvok::platform
+}  // namespace marvok::ui

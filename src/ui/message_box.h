@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace marvok::platform {
+namespace marvok::ui {
 
 enum class BoxIcon { None, Error, Question, Warning, Information };
 
@@ -12,4 +12,4 @@ enum class BoxIcon { None, Error, Question, Warning, Information };
 // Windows and timers of the calling thread keep running meanwhile.
 void show_message_box(QWidget* owner, const QString& text, const QString& caption, BoxIcon icon);
 
-}  // namespace marvok::platform
+}  // namespace marvok::ui

@@ -1,25 +1,13 @@
-#include "platform/colour_dialog.h"
+#include "ui/colour_dialog.h"
 
 #include <QColorDialog>
 #include <QPointer>
 #include <algorithm>
 #include <cstddef>
 
-namespace marvok::platform {
+#include "ui/colorref.h"
 
-namespace {
-
-QColor from_colorref(std::uint32_t colorref) {
-  return QColor(static_cast<int>(colorref & 0xFF), static_cast<int>(colorref >> 8 & 0xFF),
-                static_cast<int>(colorref >> 16 & 0xFF));
-}
-
-std::uint32_t to_colorref(const QColor& colour) {
-  return static_cast<std::uint32_t>(colour.red()) | static_cast<std::uint32_t>(colour.green()) << 8 |
-         static_cast<std::uint32_t>(colour.blue()) << 16;
-}
-
-}  // namespace
+namespace marvok::ui {
 
 std::optional<std::uint32_t> choose_colour(QWidget* owner, CustomColours& custom_colours) {
   // Qt keeps one set of custom colours for the process; the caller's set is
@@ -42,4 +30,4 @@ std::optional<std::uint32_t> choose_colour(QWidget* owner, CustomColours& custom
   return to_colorref(chosen);
 }
 
-}  // namespace marvok::platform
+}  // namespace marvok::ui

@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace marvok::platform {
+namespace marvok::ui {
 
 // The picker's sixteen custom colours, 0x00BBGGRR, kept by the caller between pickings.
 using CustomColours = std::array<std::uint32_t, 16>;
@@ -17,4 +17,4 @@ using CustomColours = std::array<std::uint32_t, 16>;
 // The chosen colour as 0x00BBGGRR, nothing when the member cancels.
 std::optional<std::uint32_t> choose_colour(QWidget* owner, CustomColours& custom_colours);
 
-}  // namespace marvok::platform
+}  // namespace marvok::ui

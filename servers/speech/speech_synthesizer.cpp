@@ -1,10 +1,10 @@
-#include "platform/speech_synthesizer.h"
+#include "speech_synthesizer.h"
 
 #include <espeak-ng/speak_lib.h>
 
 #include <atomic>
 
-namespace marvok::platform {
+namespace marvok::speech {
 namespace {
 
 std::atomic<bool> engine_in_use{false};
@@ -53,4 +53,4 @@ bool SpeechSynthesizer::speak(std::string_view utf8_text, const SampleSink& sink
   return result == EE_OK;
 }
 
-}  // namespace marvok::platform
+}  // namespace marvok::speech
