@@ -40,6 +40,7 @@
 #include "ui/group_list_window.h"
 #include "ui/input_device_window.h"
 #include "ui/level_meters.h"
+#include "ui/main_window_drawings.h"
 #include "ui/main_window_layout.h"
 #include "ui/message_box.h"
 #include "ui/network_window.h"
@@ -64,8 +65,6 @@ const QString kAnotherInstanceText = QStringLiteral(
 const QString kParamsNotFoundText =
     QStringLiteral("Aucun paramètre n'a été trouvé sur votre compte\nles paramètres par défaut seront utilisés.");
 constexpr int kSmallPictureKind = 1;
-constexpr QRect kAccessoryIconArea(accessory::kAccessoryIconLeft, accessory::kAccessoryIconTop,
-                                   accessory::kAccessoryIconSize, accessory::kAccessoryIconSize);
 
 const QString kInactivityNotice = QStringLiteral(
     "Le délais d'utilisation sans activité est terminé\nLe superviseur va maintenant fermer\n"
@@ -78,26 +77,18 @@ Client::Client(accessory::SerialAccess serial)
                                        deployment::kWebCaFile},
            state_.lights.HttpsLed),
       account_(web_, state_,
-               web::SpeakerDisplay{[this](const Picture& picture) { show_speaker_picture(picture); },
-                                   [this](const web::SpeakerCard& card) { show_speaker_card(card); }}),
+               web::SpeakerDisplay{
+                   [this](const Picture& picture) {
+                     with_window([&](ui::MainWindow& window) { ui::show_speaker_picture(window, picture); });
+                   },
+                   [this](const web::SpeakerCard& card) {
+                     with_window([&](ui::MainWindow& window) { ui::show_speaker_card(window, background(), card); });
+                   }}),
       exchange_(web_),
       window_getter_([this] { return window_; }),
       serial_(std::move(serial)) {}
 
-Client::~Client() {
-  accessory_.reset();
-  if (workers_) workers_->stop_all();
-  network_window_.reset();
-  canvas_window_.reset();
-  group_window_.reset();
-  params_window_.reset();
-  input_device_window_.reset();
-  animation_.reset();
-  panels_.reset();
-  supervisor_.reset();
-  window_ = nullptr;
-  window_owner_.reset();
-}
+Client::~Client() { shut_down(); }
 
 void Client::create_main_window() {
   window_owner_ = std::make_unique<ui::MainWindow>(state_);
@@ -118,7 +109,6 @@ void Client::create_main_window() {
 }
 
 void Client::wire_commands() {
-  if (!window_) return;
   ui::MainWindowCommands commands;
   commands.toggle_network_window = [this] {
     if (network_window_) network_window_->toggle();
@@ -143,7 +133,7 @@ void Client::wire_commands() {
     ui::show_message_box(window_, QStringLiteral("Désolé.\nCette touche est inactive !"),
                          QStringLiteral("Info Clavier"), ui::BoxIcon::None);
   };
-  window_->set_commands(std::move(commands));
+  with_window([&](ui::MainWindow& window) { window.set_commands(std::move(commands)); });
 }
 
 void Client::start_network_workers() {
@@ -186,13 +176,6 @@ void Client::start_render_worker() {
   });
 }
 
-void Client::show_countdown(int seconds_left) {
-  if (!window_) return;
-  const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
-  window_->draw(ui::kCountdownArea.adjusted(0, 0, 20, 40),
-                [&](QPainter& painter) { ui::draw_countdown(painter, seconds_left, background); });
-}
-
 void Client::run_startup_fetches() {
   const web::OwnParamsOutcome outcome = account_.run_startup_fetches();
   if (outcome == web::OwnParamsOutcome::NotIdentified) {
@@ -217,30 +200,16 @@ void Client::start_identification_retry() {
 void Client::show_own_parameters(web::OwnParamsOutcome outcome) {
   if (outcome == web::OwnParamsOutcome::Applied) {
     // The member's colour fills the whole window, not only what is drawn from now on.
-    if (window_) {
-      window_->request_repaint(window_->rect());
-      window_->update_now();
-    }
+    with_window([](ui::MainWindow& window) {
+      window.request_repaint(window.rect());
+      window.update_now();
+    });
     return;
   }
   if (outcome != web::OwnParamsOutcome::NotFound) return;
-  if (window_) window_->setEnabled(false);
+  with_window([](ui::MainWindow& window) { window.setEnabled(false); });
   ui::show_message_box(window_, kParamsNotFoundText, QStringLiteral("Acquisition des paramètres"), ui::BoxIcon::None);
-  if (window_) window_->setEnabled(true);
-}
-
-void Client::show_speaker_picture(const Picture& picture) {
-  if (!window_) return;
-  const QImage image = ui::to_qimage(picture);
-  window_->draw_pixels([&](QImage& surface) { return ui::draw_speaker_picture(surface, image); });
-}
-
-void Client::show_speaker_card(const web::SpeakerCard& card) {
-  if (!window_) return;
-  const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
-  window_->draw_pixels([&](QImage& surface) {
-    return ui::draw_speaker_card(surface, background, card.first_name, card.city, card.phrase);
-  });
+  with_window([](ui::MainWindow& window) { window.setEnabled(true); });
 }
 
 void Client::upload_shared_picture(int group_index) {
@@ -251,7 +220,8 @@ void Client::upload_shared_picture(int group_index) {
 
 void Client::create_tool_windows() {
   if (!window_) return;
-  input_device_window_ = std::make_unique<ui::InputDeviceWindowToggle>(*window_, state_.devices, [this] {
+  ui::MainWindow& window = *window_;
+  input_device_window_ = std::make_unique<ui::InputDeviceWindowToggle>(window, state_.devices, [this] {
     if (params_window_) params_window_->repaint_content();
   });
   ui::ParamsServices services;
@@ -267,20 +237,21 @@ void Client::create_tool_windows() {
   services.member_card = [this] { return account_.member_card(); };
   services.choose_colour = ui::choose_colour;
   // The new background shows once the frame and the panels over it are painted again.
-  services.repaint_main = [this] {
-    if (window_) window_->request_repaint(window_->rect());
-  };
+  services.repaint_main = [this] { with_window([](ui::MainWindow& main) { main.request_repaint(main.rect()); }); };
   params_window_ =
-      std::make_unique<ui::ParamsWindowToggle>(*window_, state_.display, state_.devices, std::move(services));
+      std::make_unique<ui::ParamsWindowToggle>(window, state_.display, state_.devices, std::move(services));
+  network_window_ = std::make_unique<ui::NetworkWindowToggle>(
+      window, state_.channel, members_, [this](std::uint16_t member) { return member_picture(member); });
+  canvas_window_ = std::make_unique<ui::CanvasWindowToggle>(
+      window, state_.channel,
+      ui::CanvasSource{[this](int group) { return ui::to_qimage(exchange_.download_shared_picture(group)); },
+                       [this](int group) { upload_shared_picture(group); }});
+  group_window_ = std::make_unique<ui::GroupListWindowToggle>(
+      window, members_, [this](std::uint16_t member) { return member_picture(member); });
 }
 
 void Client::draw_accessory_icon(QPainter& painter) const {
-  if (!accessory_icon_) return;
-  const QImage picture = ui::to_qimage(accessory_icon_->picture());
-  if (!picture.isNull()) {
-    ui::StretchImage(painter, picture, kAccessoryIconArea.x(), kAccessoryIconArea.y(), kAccessoryIconArea.width(),
-                     kAccessoryIconArea.height());
-  }
+  if (accessory_icon_) ui::draw_accessory_icon(painter, accessory_icon_->picture());
 }
 
 std::optional<QImage> Client::member_picture(std::uint16_t member) {
@@ -290,15 +261,27 @@ std::optional<QImage> Client::member_picture(std::uint16_t member) {
 }
 
 void Client::expire_after_inactivity() {
-  if (window_) window_->setEnabled(false);
+  with_window([](ui::MainWindow& window) { window.setEnabled(false); });
   ui::show_custom_dialog(window_, kInactivityNotice);
-  if (window_) {
-    window_->setEnabled(true);
-    window_->destroy_window();
-  }
+  with_window([](ui::MainWindow& window) {
+    window.setEnabled(true);
+    window.destroy_window();
+  });
 }
 
 int Client::run(QApplication& app) {
+  if (const std::optional<int> refused = claim_instance()) return *refused;
+  prepare_session();
+  open_main_window();
+  load_panels();
+  connect_to_the_network();
+  start_timers_and_monitors();
+  const int exit_code = loop_.run(app);
+  shut_down();
+  return exit_code;
+}
+
+std::optional<int> Client::claim_instance() {
   switch (instance_.acquire(kInstanceLockName)) {
     case platform::InstanceLock::Outcome::Failed: return kExitAlreadyRunning;
     case platform::InstanceLock::Outcome::HeldElsewhere:
@@ -306,23 +289,23 @@ int Client::run(QApplication& app) {
       return kExitAlreadyRunning;
     case platform::InstanceLock::Outcome::Acquired: break;
   }
+  return std::nullopt;
+}
 
+void Client::prepare_session() {
   platform::StartupSound chime;
   if (!chime.play_async(kStartupSoundFile)) {
     ui::show_message_box(nullptr, QStringLiteral("Échec de la lecture du son"), QStringLiteral("Erreur"),
                          ui::BoxIcon::Error);
   }
-
   state_.display.BackgroundColor.store(0, std::memory_order_relaxed);
-  {
-    platform::SystemVolumeSerial serial;
-    state_.identity.MachineId = build_machine_id(serial);
-  }
+  platform::SystemVolumeSerial serial;
+  state_.identity.MachineId = build_machine_id(serial);
+}
 
+void Client::open_main_window() {
   create_main_window();
-  on_termination_request(context_, [this] {
-    if (window_) window_->destroy_window();
-  });
+  on_termination_request(context_, [this] { with_window([](ui::MainWindow& window) { window.destroy_window(); }); });
 
   if (const std::optional<float> level = platform::get_master_level(platform::AudioEndpoint::DefaultCapture)) {
     state_.devices.SavedMicLevel.store(*level, std::memory_order_relaxed);
@@ -331,50 +314,33 @@ int Client::run(QApplication& app) {
   state_.devices.reset_input_devices();
   speech_decoder_.create();
 
-  const std::uint32_t background = state_.display.BackgroundColor.load(std::memory_order_relaxed);
-  if (window_) window_->draw(ui::kTitleArea, [&](QPainter& painter) { ui::draw_title(painter, background); });
   state_.display.InfoLine.set(kWelcomeText);
   state_.display.CloseCrossShown.store(CrossVisibility::Shown, std::memory_order_relaxed);
-  // Shown at once rather than at the next repaint, so the member can always see how to close.
-  if (window_) {
-    window_->draw(ui::kCloseArea,
-                  [&](QPainter& painter) { ui::draw_close_cross(painter, state_.display, ui::CrossHover::Outside); });
-  }
-  if (window_) {
-    window_->draw(ui::kPictureArea.adjusted(-1, -1, 1, 1), [](QPainter& painter) {
-      painter.setPen(Qt::white);
-      painter.setBrush(Qt::NoBrush);
-      painter.drawRect(ui::kPictureArea.adjusted(0, 0, -1, -1));
+  with_window([this](ui::MainWindow& window) { ui::draw_startup_marks(window, state_.display); });
+  if (std::optional<ui::GifAnimation> animation = load_gif_animation(window_getter_)) {
+    with_window([&](ui::MainWindow& window) {
+      animation_ = std::make_unique<ui::GifAnimationPlayer>(window, std::move(*animation));
+      animation_->start();
     });
   }
-  if (std::optional<ui::GifAnimation> animation = load_gif_animation(window_getter_); animation && window_) {
-    animation_ = std::make_unique<ui::GifAnimationPlayer>(*window_, std::move(*animation));
-    animation_->start();
-  }
+}
 
+void Client::load_panels() {
   load_led_images(images_);
   state_.lights.reset();
   load_button_images(images_, window_getter_);
   load_icon_images(images_, window_getter_);
-  if (window_) meters_ = ui::create_level_meters(*window_, level_meters_);
+  with_window([this](ui::MainWindow& window) { meters_ = ui::create_level_meters(window, level_meters_); });
   load_channel_images(images_, window_getter_);
   state_.display.PanelsReady.store(true, std::memory_order_relaxed);
+}
 
+void Client::connect_to_the_network() {
   relay::relay_setup(relay_, platform::parse_ipv4(deployment::kRelayAddress).value_or(0), state_.lights);
   set_led(state_.lights.TcpLed, LedColor::Yellow);
   // The companion's socket exists before its receiver starts listening on it.
   companion_.open();
   create_tool_windows();
-  if (window_) {
-    network_window_ = std::make_unique<ui::NetworkWindowToggle>(
-        *window_, state_.channel, members_, [this](std::uint16_t member) { return member_picture(member); });
-    canvas_window_ = std::make_unique<ui::CanvasWindowToggle>(
-        *window_, state_.channel,
-        ui::CanvasSource{[this](int group) { return ui::to_qimage(exchange_.download_shared_picture(group)); },
-                         [this](int group) { upload_shared_picture(group); }});
-    group_window_ = std::make_unique<ui::GroupListWindowToggle>(
-        *window_, members_, [this](std::uint16_t member) { return member_picture(member); });
-  }
   wire_commands();
   workers_ = std::make_unique<WorkerThreads>();
   start_network_workers();
@@ -383,17 +349,23 @@ int Client::run(QApplication& app) {
     QMetaObject::invokeMethod(
         &context_,
         [this] {
-          if (window_) window_->draw(kAccessoryIconArea, [this](QPainter& painter) { draw_accessory_icon(painter); });
+          with_window([this](ui::MainWindow& window) {
+            window.draw(ui::kAccessoryIconArea, [this](QPainter& painter) { draw_accessory_icon(painter); });
+          });
         },
         Qt::QueuedConnection);
   });
-  if (window_) window_->set_frame_overlay([this](QPainter& painter) { draw_accessory_icon(painter); });
+  with_window([this](ui::MainWindow& window) {
+    window.set_frame_overlay([this](QPainter& painter) { draw_accessory_icon(painter); });
+  });
   accessory_icon_->show_accessory_state(accessory::AccessoryState::NoAccessory);
   // Its first picture belongs to the window's background, painted with the frame.
-  if (window_) window_->request_repaint(kAccessoryIconArea);
+  with_window([](ui::MainWindow& window) { window.request_repaint(ui::kAccessoryIconArea); });
   state_.display.ReceivedFormat.store(StreamFormat::None, std::memory_order_relaxed);
   start_audio_worker();
+}
 
+void Client::start_timers_and_monitors() {
   panels_ = std::make_unique<PanelSchedule>(
       state_, images_, window_getter_,
       [this](platform::AudioEndpoint endpoint) { return level_reader_.read(endpoint); },
@@ -402,8 +374,12 @@ int Client::run(QApplication& app) {
   run_startup_fetches();
 
   supervisor_ = std::make_unique<InactivitySupervisor>(
-      state_.SecondsLeft,
-      InactivitySupervisor::Actions{[this](int left) { show_countdown(left); }, [this] { expire_after_inactivity(); }});
+      state_.SecondsLeft, InactivitySupervisor::Actions{[this](int left) {
+                                                          with_window([&](ui::MainWindow& window) {
+                                                            ui::show_countdown(window, left, background());
+                                                          });
+                                                        },
+                                                        [this] { expire_after_inactivity(); }});
   supervisor_->start();
   state_.display.ForceRefetch.store(false, std::memory_order_relaxed);
   companion_.greet();
@@ -412,15 +388,17 @@ int Client::run(QApplication& app) {
       [this](accessory::AccessoryState shown) { accessory_icon_->show_accessory_state(shown); }, serial_);
   accessory_->start();
   start_render_worker();
+}
 
-  const int exit_code = loop_.run(app);
-
+void Client::shut_down() {
+  if (shut_down_) return;
+  shut_down_ = true;
   companion_.quit();
-  panels_->stop();
+  if (panels_) panels_->stop();
   if (animation_) animation_->stop();
-  supervisor_->stop();
-  accessory_->stop();
-  workers_->stop_all();
+  if (supervisor_) supervisor_->stop();
+  if (accessory_) accessory_->stop();
+  if (workers_) workers_->stop_all();
   speech_decoder_.destroy();
   if (state_.devices.SavedMicLevelKnown.load(std::memory_order_relaxed)) {
     platform::set_master_level(platform::AudioEndpoint::DefaultCapture,
@@ -434,7 +412,6 @@ int Client::run(QApplication& app) {
   animation_.reset();
   window_ = nullptr;
   window_owner_.reset();
-  return exit_code;
 }
 
 }  // namespace marvok

@@ -68,22 +68,39 @@ class Client {
   const web::Account& account() const { return account_; }
 
  private:
+  // Start-up, step by step in the order the client starts. Nothing when
+  // the client may run; otherwise the exit code.
+  std::optional<int> claim_instance();
+  void prepare_session();
+  void open_main_window();
+  void load_panels();
+  void connect_to_the_network();
+  void start_timers_and_monitors();
+  // Stops what runs and closes the windows, once: after the message loop, or
+  // when the client goes without having run to the end.
+  void shut_down();
+
+  // The main window, when it still exists: a missing file or the member can
+  // destroy it at any step.
+  template <typename Use>
+  void with_window(Use&& use) {
+    if (window_) use(*window_);
+  }
+
   void create_main_window();
   void wire_commands();
   void start_network_workers();
   void start_audio_worker();
   void start_render_worker();
   void expire_after_inactivity();
-  void show_countdown(int seconds_left);
   void run_startup_fetches();
   void start_identification_retry();
   void show_own_parameters(web::OwnParamsOutcome outcome);
   std::optional<QImage> member_picture(std::uint16_t member);
-  void show_speaker_picture(const Picture& picture);
-  void show_speaker_card(const web::SpeakerCard& card);
   void upload_shared_picture(int group_index);
   void create_tool_windows();
   void draw_accessory_icon(QPainter& painter) const;
+  std::uint32_t background() const { return state_.display.BackgroundColor.load(std::memory_order_relaxed); }
 
   platform::InstanceLock instance_;
   SessionState state_;
@@ -118,6 +135,7 @@ class Client {
   std::unique_ptr<accessory::AccessoryIcon> accessory_icon_;
   accessory::SerialAccess serial_;
   std::unique_ptr<accessory::AccessoryMonitor> accessory_;
+  bool shut_down_ = false;
   // Calls queued for the main thread and the termination request die with it;
   // declared last, so it goes first.
   QObject context_;
