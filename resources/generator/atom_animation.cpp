@@ -13,7 +13,7 @@
 namespace {
 
 constexpr int kSizePx = 150;
-constexpr int kFrameCount = 32;
+constexpr int kFrameCount = 20;
 constexpr QPointF kCentre(75, 75);
 constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr int kTrailLength = 6;

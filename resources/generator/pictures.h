@@ -21,4 +21,6 @@ QImage draw_channel_picture(int channel);
 
 QImage draw_vu_meter_dial();
 std::vector<QImage> draw_atom_frames();
-constexpr int kAtomFrameDelayCentiseconds = 6;
+// Ten frames a second: each frame costs the client a repaint and a trip to
+// the display server, and the atom turns as smoothly to the eye as at more.
+constexpr int kAtomFrameDelayCentiseconds = 10;

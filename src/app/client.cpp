@@ -320,7 +320,7 @@ void Client::open_main_window() {
   if (std::optional<ui::GifAnimation> animation = load_gif_animation(window_getter_)) {
     with_window([&](ui::MainWindow& window) {
       animation_ = std::make_unique<ui::GifAnimationPlayer>(window, std::move(*animation));
-      animation_->start();
+      animation_->start(PanelSchedule::kTick);
     });
   }
 }
@@ -369,7 +369,11 @@ void Client::start_timers_and_monitors() {
   panels_ = std::make_unique<PanelSchedule>(
       state_, images_, window_getter_,
       [this](platform::AudioEndpoint endpoint) { return level_reader_.read(endpoint); },
-      [this] { account_.poll_speaker(); }, [this] { ui::redraw_level_meters(meters_); });
+      [this] { account_.poll_speaker(); },
+      [this] {
+        ui::redraw_level_meters(meters_);
+        if (animation_) animation_->tick();
+      });
   panels_->start();
   run_startup_fetches();
 

@@ -19,7 +19,7 @@ namespace {
 constexpr std::array<int, 7> kPeriodsMs = {500, 50, 1000, 1000, 500, 500, 200};
 // Every period is a whole number of these: one clock runs them all, so the
 // process wakes once per tick rather than once for each panel that is due.
-constexpr int kTickMs = 50;
+constexpr int kTickMs = static_cast<int>(PanelSchedule::kTick.count());
 static_assert(std::ranges::all_of(kPeriodsMs, [](int period) { return period % kTickMs == 0; }));
 
 template <std::size_t N>
@@ -60,14 +60,13 @@ struct PanelSchedule::Drawn {
 };
 
 PanelSchedule::PanelSchedule(SessionState& state, const ui::MainWindowImages& images, MainWindowGetter window,
-                             LevelReader read_level, std::function<void()> poll_speaker,
-                             std::function<void()> redraw_meters)
+                             LevelReader read_level, std::function<void()> poll_speaker, std::function<void()> on_tick)
     : state_(state),
       images_(images),
       window_(std::move(window)),
       read_level_(std::move(read_level)),
       poll_speaker_(std::move(poll_speaker)),
-      redraw_meters_(std::move(redraw_meters)),
+      on_tick_(std::move(on_tick)),
       drawn_(std::make_unique<Drawn>()) {
   clock_.setTimerType(Qt::PreciseTimer);
   QObject::connect(&clock_, &QTimer::timeout, [this] { tick(); });
@@ -79,7 +78,7 @@ void PanelSchedule::tick() {
       &PanelSchedule::poll_speaker,         &PanelSchedule::redraw_help_banner,  &PanelSchedule::redraw_status_text,
       &PanelSchedule::redraw_status_lights};
   ++ticks_;
-  if (redraw_meters_) redraw_meters_();
+  if (on_tick_) on_tick_();
   for (std::size_t i = 0; i < kWork.size(); ++i)
     if (ticks_ % static_cast<std::uint64_t>(kPeriodsMs[i] / kTickMs) == 0) (this->*kWork[i])();
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTimer>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,10 +30,13 @@ class PanelSchedule {
   // Reads a master level of the sound server; nothing when it cannot be had.
   using LevelReader = std::function<std::optional<float>(platform::AudioEndpoint)>;
 
-  // `poll_speaker` fetches and shows who speaks, every second;
-  // `redraw_meters` draws the needle meters, at every tick.
+  // The clock's tick, which divides every period.
+  static constexpr std::chrono::milliseconds kTick{50};
+
+  // `poll_speaker` fetches and shows who speaks, every second; `on_tick`
+  // runs at every tick first (the needle meters, the animation).
   PanelSchedule(SessionState& state, const ui::MainWindowImages& images, MainWindowGetter window,
-                LevelReader read_level, std::function<void()> poll_speaker, std::function<void()> redraw_meters = {});
+                LevelReader read_level, std::function<void()> poll_speaker, std::function<void()> on_tick = {});
   ~PanelSchedule();
 
   // Starts the timers: each first runs one period from now. Within a tick
@@ -66,7 +70,7 @@ class PanelSchedule {
   MainWindowGetter window_;
   LevelReader read_level_;
   std::function<void()> poll_speaker_;
-  std::function<void()> redraw_meters_;
+  std::function<void()> on_tick_;
   std::unique_ptr<Drawn> drawn_;
   QTimer clock_;
   std::uint64_t ticks_ = 0;

@@ -13,9 +13,27 @@ GifAnimationPlayer::GifAnimationPlayer(MainWindow& window, GifAnimation animatio
   QObject::connect(&timer_, &QTimer::timeout, [this] { draw_next_gif_frame(); });
 }
 
-void GifAnimationPlayer::start() { timer_.start(animation_.frame_period); }
+void GifAnimationPlayer::start(std::optional<std::chrono::milliseconds> shared_tick) {
+  const auto period = animation_.frame_period;
+  if (shared_tick && shared_tick->count() > 0 && period.count() > 0 &&
+      period % *shared_tick == std::chrono::milliseconds(0)) {
+    ticks_per_frame_ = period / *shared_tick;
+    ticks_ = 0;
+    return;
+  }
+  timer_.start(period);
+}
 
-void GifAnimationPlayer::stop() { timer_.stop(); }
+void GifAnimationPlayer::stop() {
+  timer_.stop();
+  ticks_per_frame_ = 0;
+}
+
+void GifAnimationPlayer::tick() {
+  if (ticks_per_frame_ == 0 || ++ticks_ < ticks_per_frame_) return;
+  ticks_ = 0;
+  draw_next_gif_frame();
+}
 
 void GifAnimationPlayer::draw_next_gif_frame() {
   const auto count = static_cast<std::uint32_t>(animation_.frames.size());

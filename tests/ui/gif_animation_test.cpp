@@ -120,5 +120,24 @@ TEST(GifAnimation, PlaysTheFramesInOrderIntoThePictureSquareAndWraps) {
   EXPECT_EQ(empty.next_frame(), 0u);
 }
 
+// A period that the shared clock's tick divides plays on that clock; another
+// keeps a timer of its own, and the clock's ticks draw nothing.
+TEST(GifAnimation, SharesTheWindowsClockWhenItsTickDividesThePeriod) {
+  SessionState state;
+  MainWindow window(state);
+  for (const std::uint16_t delay_cs : {std::uint16_t{10}, std::uint16_t{6}}) {
+    SCOPED_TRACE(delay_cs);
+    GifAnimationPlayer player(window, read(gif_bytes(4, {{kRed, delay_cs}, {kGreen, delay_cs}})));
+    player.start(50ms);
+    EXPECT_TRUE(player.is_running());
+    player.tick();
+    EXPECT_EQ(player.next_frame(), 0u);
+    player.tick();
+    EXPECT_EQ(player.next_frame(), delay_cs == 10 ? 1u : 0u);
+    player.stop();
+    EXPECT_FALSE(player.is_running());
+  }
+}
+
 }  // namespace
 }  // namespace marvok::ui
