@@ -50,9 +50,10 @@ void load_led_images(ui::MainWindowImages& images) {
   if (!file) return;
   for (int code = 1; code <= kLedColorCount; ++code) {
     const auto color = static_cast<LedColor>(code);
-    if (const auto blob = file->find(led_image_name(color)))
+    if (const auto blob = file->find(led_image_name(color))) {
       images.leds[static_cast<std::size_t>(code - 1)] =
           ui::to_qimage(platform::decode_picture(*blob, platform::PictureFormat::Bmp));
+    }
   }
 }
 

@@ -6,12 +6,12 @@ namespace marvok::command_line {
 namespace {
 
 TEST(Usage, ListsTheOptionsInOneColumnThenHelp) {
-  constexpr Option kTable[] = {
+  constexpr Option kUsageTable[] = {
       {"--address", "IPV4", "address to serve on"},
       {"--client-timeout-ms", "MS", "forget a client silent this long,\nthen forget it"},
       {"--quiet", "", "say less"},
   };
-  EXPECT_EQ(describe_options(kTable),
+  EXPECT_EQ(describe_options(kUsageTable),
             "  --address IPV4           address to serve on\n"
             "  --client-timeout-ms MS   forget a client silent this long,\n"
             "                           then forget it\n"
