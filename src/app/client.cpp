@@ -191,8 +191,13 @@ void Client::start_identification_retry() {
   workers_->start([this](std::stop_token stop) {
     web::RetryPauses pauses(web::kFirstIdentificationRetry, web::kLongestIdentificationRetry, std::random_device{}());
     if (const std::optional<web::OwnParamsOutcome> outcome = account_.retry_startup_fetches(stop, pauses)) {
+      // Late, the outcome is shown only on a window still there.
       QMetaObject::invokeMethod(
-          &context_, [this, shown = *outcome] { show_own_parameters(shown); }, Qt::QueuedConnection);
+          &context_,
+          [this, shown = *outcome] {
+            if (window_) show_own_parameters(shown);
+          },
+          Qt::QueuedConnection);
     }
   });
 }
@@ -207,9 +212,12 @@ void Client::show_own_parameters(web::OwnParamsOutcome outcome) {
     return;
   }
   if (outcome != web::OwnParamsOutcome::NotFound) return;
+  // The window is given back as it was: a late outcome may come while
+  // another box holds it.
+  const bool enabled = window_ == nullptr || window_->isEnabled();
   with_window([](ui::MainWindow& window) { window.setEnabled(false); });
   ui::show_message_box(window_, kParamsNotFoundText, QStringLiteral("Acquisition des paramètres"), ui::BoxIcon::None);
-  with_window([](ui::MainWindow& window) { window.setEnabled(true); });
+  with_window([enabled](ui::MainWindow& window) { window.setEnabled(enabled); });
 }
 
 void Client::upload_shared_picture(int group_index) {

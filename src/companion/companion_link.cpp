@@ -44,6 +44,7 @@ void CompanionLink::toggle(GuardedText<char16_t, 300>& status_text) const {
   }
   if (platform::is_process_running(settings_.executable_name)) {
     status_text.set(u"Le synthétiseur est fermé ou va se fermer");
+    greeting_deadline_.store(kNoGreeting, std::memory_order_relaxed);
     quit();
     return;
   }

@@ -13,6 +13,8 @@ namespace marvok::web {
 
 namespace {
 
+constexpr int kFirstServerError = 500;
+
 bool unreachable(std::int32_t result) { return result == kNoSession || result == kRequestFailed; }
 
 }  // namespace
@@ -32,8 +34,11 @@ std::int32_t Account::fetch_web_record(std::int32_t member_id, FetchMode mode) {
   if (skip_repeat(member_id, mode)) return 0;
 
   // Noted before the request, so a failed request for the same speaker is not
-  // repeated every second.
-  state_.display.ForceRefetch.store(false, std::memory_order_relaxed);
+  // repeated every second. Only the speaker's fetches answer a repaint's call
+  // for them: the member's own, which a late identification makes on a
+  // worker, must not swallow it.
+  if (mode == FetchMode::SpeakerPicture || mode == FetchMode::SpeakerCard)
+    state_.display.ForceRefetch.store(false, std::memory_order_relaxed);
   if (mode == FetchMode::SpeakerPicture) last_picture_id_ = member_id;
   if (mode == FetchMode::SpeakerCard) last_card_id_ = member_id;
 
@@ -46,6 +51,9 @@ std::int32_t Account::fetch_web_record(std::int32_t member_id, FetchMode mode) {
     case FetchMode::OwnParams: path = params_path(member_id); break;
   }
   const std::int32_t result = web_.get(path);
+  // A service that fails inside (restarting, overloaded) has not answered who
+  // this PC is: that is tried again, where a refusal is final.
+  if (mode == FetchMode::Identify && result == 0 && web_.last_status() >= kFirstServerError) return kRequestFailed;
   if (result != kNoSession && result > 0) apply(mode, result);
   return result;
 }
@@ -77,12 +85,14 @@ void Account::apply(FetchMode mode, std::int32_t byte_count) {
   }
 }
 
-OwnParamsOutcome Account::run_startup_fetches() {
+OwnParamsOutcome Account::run_startup_fetches(std::stop_token stop) {
   // A service that cannot be reached would only hold the window once more for each fetch.
   if (unreachable(fetch_web_record(state_.channel.SpeakerId.load(std::memory_order_relaxed), FetchMode::Identify)))
     return OwnParamsOutcome::NotIdentified;
   const std::int32_t member_id = state_.identity.MemberId.load(std::memory_order_relaxed);
+  if (stop.stop_requested()) return OwnParamsOutcome::Unreachable;
   fetch_web_record(member_id, FetchMode::OwnCard);
+  if (stop.stop_requested()) return OwnParamsOutcome::Unreachable;
   const std::int32_t params = fetch_web_record(member_id, FetchMode::OwnParams);
   if (params == 0) return OwnParamsOutcome::NotFound;
   if (unreachable(params)) return OwnParamsOutcome::Unreachable;
@@ -91,8 +101,10 @@ OwnParamsOutcome Account::run_startup_fetches() {
 
 std::optional<OwnParamsOutcome> Account::retry_startup_fetches(std::stop_token stop, RetryPauses& pauses) {
   while (sleep_unless_stopped(stop, pauses.next())) {
-    if (const OwnParamsOutcome outcome = run_startup_fetches(); outcome != OwnParamsOutcome::NotIdentified)
-      return outcome;
+    const OwnParamsOutcome outcome = run_startup_fetches(stop);
+    // The client is ending: the fetches left were not made, and nobody looks.
+    if (stop.stop_requested()) return std::nullopt;
+    if (outcome != OwnParamsOutcome::NotIdentified) return outcome;
   }
   return std::nullopt;
 }

@@ -51,8 +51,10 @@ class Account {
   std::int32_t fetch_web_record(std::int32_t member_id, FetchMode mode);
 
   // Identification, own card and own parameters, in that order; after an
-  // identification that could not reach the service, nothing more.
-  OwnParamsOutcome run_startup_fetches();
+  // identification that could not reach the service, or that the service
+  // failed to answer (a server error), nothing more. A stop request leaves
+  // the fetches not yet made.
+  OwnParamsOutcome run_startup_fetches(std::stop_token stop = {});
   // For a start-up that could not identify the PC: tries the start-up
   // fetches again after each pause until the identification reaches the
   // service (whether it then knows the PC or refuses it). Nothing when

@@ -69,8 +69,13 @@ std::int32_t SharedPictureExchange::upload_shared_image(int group_index, const F
   file.seekg(0);
   file.read(reinterpret_cast<char*>(record.data()), size);
   const std::streamsize read = file.gcount();
-  // The previous picture's bytes are not sent along with this one.
-  std::fill(record.begin() + read, record.begin() + kUploadDataBytes, 0);
+  // The previous picture's bytes are not sent along with this one. Only what
+  // an earlier file wrote can be other than zero: clearing just that leaves
+  // the rest of the ten megabytes untouched, and so not resident.
+  const auto file_end = static_cast<std::size_t>(std::max<std::streamsize>(read, 0));
+  std::fill(record.begin() + static_cast<std::ptrdiff_t>(file_end),
+            record.begin() + static_cast<std::ptrdiff_t>(std::max(file_end, written_end_)), 0);
+  written_end_ = file_end;
   write_u32_le(record, kUploadSizeAt, static_cast<std::uint32_t>(read));
   if (read <= 0) return kUploadFailed;
 

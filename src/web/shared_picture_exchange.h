@@ -56,6 +56,8 @@ class SharedPictureExchange {
   WebClient& web_;
   // Allocated once: every upload sends the whole record.
   ZeroedBytes record_;
+  // How far files have written into the record's data area.
+  std::size_t written_end_ = 0;
 };
 
 }  // namespace marvok::web

@@ -38,6 +38,7 @@ std::int32_t WebClient::get(std::string_view path) {
   if (!session) return kNoSession;
 
   response_.begin();
+  last_status_ = 0;
   bool status_ok = false;
   const platform::HttpsResult answer = session->get(path, [&](int status, std::span<const std::uint8_t> chunk) {
     status_ok = status == kStatusOk;
@@ -45,6 +46,7 @@ std::int32_t WebClient::get(std::string_view path) {
     return status_ok && response_.append(chunk);
   });
   if (answer.stage != platform::HttpsStage::Answered) return kRequestFailed;
+  last_status_ = answer.status.value_or(0);
   if (answer.status != kStatusOk) return 0;
   return static_cast<std::int32_t>(response_.finish());
 }

@@ -65,6 +65,8 @@ class WebClient {
   static std::int32_t query_status_code(const platform::HttpsResult& answer);
 
   const ResponseBuffer& response() const { return response_; }
+  // The status of the latest answer to `get`, 0 when none came; read under the fetch lock.
+  int last_status() const { return last_status_; }
 
  private:
   platform::WebServiceAddress service_;
@@ -72,6 +74,7 @@ class WebClient {
   LedCell& https_light_;
   std::mutex fetch_lock_;
   ResponseBuffer response_;
+  int last_status_ = 0;
   std::array<int, 3> request_counters_{};
 };
 

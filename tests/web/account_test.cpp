@@ -106,12 +106,13 @@ TEST_F(AccountTest, MissingParametersAndAnUnreachableServiceAreToldApart) {
 }
 
 // A start-up that found no service tries again after growing pauses, and
-// once the service is back the member is identified, with card and colour.
-// A service that answers with a refusal ends the retries at once.
+// once the service answers the member is identified, with card and colour. A
+// service failing inside (5xx) is tried again too; a refusal ends the retries.
 TEST_F(AccountTest, AnIdentificationThatFoundNoServiceIsRetriedUntilItIsAnswered) {
   using namespace std::chrono_literals;
-  for (const bool refused : {false, true}) {
-    SCOPED_TRACE(refused ? "refused" : "identified");
+  enum class Back { Identifies, FailsTwiceFirst, Refuses };
+  for (const Back back_as : {Back::Identifies, Back::FailsTwiceFirst, Back::Refuses}) {
+    SCOPED_TRACE(static_cast<int>(back_as));
     SessionState late;
     auto absent = std::make_unique<marvok::testing::RefusingPort>();
     platform::WebServiceAddress address = server.address();
@@ -127,10 +128,20 @@ TEST_F(AccountTest, AnIdentificationThatFoundNoServiceIsRetriedUntilItIsAnswered
     absent.reset();
     TestHttpsServer back(marvok::testing::trusted_certificates(), address.port);
     serve_member(back);
-    if (refused)
-      back.get("/Tr8mQe2xVk.php", [](const httplib::Request&, httplib::Response& response) { response.status = 503; });
+    auto failures = std::make_shared<std::atomic<int>>(2);
+    if (back_as != Back::Identifies) {
+      back.get("/Tr8mQe2xVk.php", [back_as, failures](const httplib::Request&, httplib::Response& response) {
+        if (back_as == Back::Refuses) {
+          response.status = 403;
+        } else if (failures->fetch_sub(1) > 0) {
+          response.status = 503;
+        } else {
+          response.set_content(identification_reply("00042", "Andr\xE9"), "application/octet-stream");
+        }
+      });
+    }
     retry.join();
-    if (refused) {
+    if (back_as == Back::Refuses) {
       EXPECT_EQ(outcome, OwnParamsOutcome::NotFound);
       EXPECT_EQ(late.identity.MemberId.load(), kPlaceholderMemberId);
     } else {
@@ -252,7 +263,7 @@ TEST_F(AccountTest, AFaultyServiceHoldsNoCallBeyondOneTimeOutAndIsUsedAgainOnceB
       {"absent", [&] { return port_of(std::make_shared<RefusingPort>()); }, OwnParamsOutcome::NotIdentified},
       {"silent", [&] { return port_of(std::make_shared<SilentServer>()); }, OwnParamsOutcome::NotIdentified},
       {"never answers", [&] { return port_of(answering(holding)); }, OwnParamsOutcome::NotIdentified},
-      {"answers 500", [&] { return port_of(answering(failing)); }, OwnParamsOutcome::NotFound},
+      {"answers 500", [&] { return port_of(answering(failing)); }, OwnParamsOutcome::NotIdentified},
       {"untrusted certificate", [&] { return port_of(answering(failing, marvok::testing::untrusted_certificates())); },
        OwnParamsOutcome::NotIdentified},
   };
