@@ -9,19 +9,14 @@
 
 #include "state/led_color.h"
 #include "state/led_image_file.h"
+#include "support/encoded_image.h"
 
 namespace marvok::platform {
 namespace {
 
 const std::string kResources = MARVOK_RESOURCE_DIR;
 
-QByteArray encoded(const QImage& image, const char* format) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, format);
-  return bytes;
-}
+QByteArray encoded(const QImage& image, const char* format) { return testing::encoded_image(image, format); }
 
 std::span<const std::uint8_t> bytes_of(const QByteArray& bytes) {
   return {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())};

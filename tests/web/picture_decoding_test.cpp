@@ -7,18 +7,13 @@
 #include <QImage>
 #include <memory>
 
+#include "support/encoded_image.h"
 #include "web/web_client.h"
 
 namespace marvok::web {
 namespace {
 
-QByteArray encoded(const QImage& image, const char* format) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, format);
-  return bytes;
-}
+QByteArray encoded(const QImage& image, const char* format) { return testing::encoded_image(image, format); }
 
 class PictureDecodingTest : public ::testing::Test {
  protected:
