@@ -5,6 +5,8 @@
 # display and a sound server (see scripts/services.sh); binds the relay's
 # fixed ports, so run it in a network namespace of its own
 # (tests/support/in_private_network.sh).
+# Give it tests/bench/idle_floor in place of marvok for the least that the
+# same periodic work costs on this machine.
 # Usage: idle_client_bench.sh <marvok> <marvok-relay> <resources folder> [seconds]
 set -euo pipefail
 client=$(realpath "$1") relay=$2 resources=$3 seconds=${4:-30}
@@ -30,7 +32,7 @@ sample >"$runtime/before"
 sleep "$seconds"
 sample >"$runtime/after"
 rss=$(awk '/VmRSS/ {print $2}' "/proc/$client_pid/status")
-join "$runtime/before" "$runtime/after" | awk -v s="$seconds" -v rss="$rss" '
+join "$runtime/before" "$runtime/after" | awk -v s="$seconds" -v rss="$rss" -v name="${client##*/}" '
   { cpu = ($6 - $3) / (s * 1e7); wakes = ($7 - $4) / s; total += cpu; threads++
     printf "  thread %-16s %6.3f %% of one core, %5.1f wake-ups/s\n", $2, cpu, wakes }
-  END { printf "idle client: %.2f %% of one core over %d s, %d threads, RSS %.1f MB\n", total, s, threads, rss / 1024 }'
+  END { printf "%s: %.2f %% of one core idle over %d s, %d threads, RSS %.1f MB\n", name, total, s, threads, rss / 1024 }'
