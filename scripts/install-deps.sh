@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config iproute2 util-linux python3
   qt6-base-dev qt6-serialport-dev libgl-dev
   libpulse-dev pulseaudio pulseaudio-utils
-  libopus-dev libcurl4-openssl-dev libssl-dev libsqlite3-dev libcpp-httplib-dev openssl
+  libopus-dev libcurl4-openssl-dev libssl-dev libsqlite3-dev libcpp-httplib-dev libmicrohttpd-dev openssl
   libgtest-dev
   xvfb xauth xdotool imagemagick x11-utils
   fonts-liberation

@@ -17,7 +17,7 @@ using Options = std::map<std::string_view, std::string_view>;
 // of their own.
 constexpr command_line::Option kServeOptions[] = {
     {"--database", "FILE", ""},   {"--certificate", "PEM", ""}, {"--key", "PEM", ""},
-    {"--address", "ADDRESS", ""}, {"--port", "PORT", ""},
+    {"--address", "ADDRESS", ""}, {"--port", "PORT", ""},       {"--idle-seconds", "N", ""},
 };
 constexpr command_line::Option kMemberListOptions[] = {{"--database", "FILE", ""}};
 
@@ -76,6 +76,11 @@ CommandLine parse_serve(std::span<const std::string_view> arguments) {
     const auto port = command_line::parse_number(options["--port"], 0, 65535);
     if (!port) return failure("--port needs a port number from 0 to 65535");
     result.serve.port = *port;
+  }
+  if (options.contains("--idle-seconds")) {
+    const auto seconds = command_line::parse_number(options["--idle-seconds"], 1, 3600);
+    if (!seconds) return failure("--idle-seconds needs a number of seconds from 1 to 3600");
+    result.serve.idle_seconds = static_cast<unsigned>(*seconds);
   }
   result.action = CommandLine::Action::Serve;
   return result;
@@ -156,7 +161,7 @@ CommandLine parse_command_line(std::span<const std::string_view> arguments) {
 
 std::string_view usage_text() {
   return "Usage: marvok-web serve --database FILE --certificate PEM --key PEM\n"
-         "                        [--address 127.0.0.1] [--port 8443]\n"
+         "                        [--address 127.0.0.1] [--port 8443] [--idle-seconds 20]\n"
          "       marvok-web member set ID --database FILE [--machine M] [--name TEXT]\n"
          "                        [--first-name TEXT] [--nickname TEXT] [--city TEXT]\n"
          "                        [--phrase TEXT] [--day TEXT] [--email TEXT] [--folder TEXT]\n"
@@ -166,7 +171,8 @@ std::string_view usage_text() {
          "serve        answers the clients over HTTPS until SIGINT or SIGTERM: sign-in,\n"
          "             member cards, parameters and pictures, the channels' shared\n"
          "             pictures, the accessory icons and the product's web pages.\n"
-         "             --port 0 takes any free port.\n"
+         "             --port 0 takes any free port. A connection that moves no byte\n"
+         "             for --idle-seconds is closed.\n"
          "member set   creates or edits member ID (1-65535). Texts are UTF-8; --name is\n"
          "             the display name sent at sign-in (24 characters are kept);\n"
          "             --machine ties the member to a PC's identifier; --background\n"

@@ -17,6 +17,9 @@ struct ServeOptions {
   std::string key;
   std::string address = "127.0.0.1";
   int port = 8443;  // 0 takes any free port
+  // A connection that neither sends nor takes a byte for this long is
+  // closed; one that keeps moving, however slowly, is not.
+  unsigned idle_seconds = 20;
 };
 
 // What `member set` changes; what is not given stays as it is.

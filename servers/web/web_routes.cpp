@@ -1,7 +1,5 @@
 #include "web_routes.h"
 
-#include <httplib.h>
-
 #include <charconv>
 
 #include "accessory_icons.h"
@@ -26,19 +24,19 @@ constexpr int kFull = 503;
 
 constexpr char kUploadPath[] = "/echange/pc_img_share_post.php";
 constexpr char kParametersPath[] = "/users/params.php";
-// A parameters body larger than this is not read to its end.
+// Bodies larger than these are not read to their end.
 constexpr std::size_t kLongestParametersBody = 1024;
+constexpr std::size_t kLongestOtherBody = 1024;
 
 constexpr char kBinary[] = "application/octet-stream";
 constexpr char kXml[] = "text/xml; charset=UTF-8";
 constexpr char kHtml[] = "text/html; charset=UTF-8";
 constexpr char kPng[] = "image/png";
 
-void answer(httplib::Response& response, int status) { response.status = status; }
+WebAnswer answer(int status) { return WebAnswer{status, {}, {}}; }
 
-void answer(httplib::Response& response, std::string_view body, const char* content_type) {
-  response.status = kOk;
-  response.set_content(body.data(), body.size(), content_type);
+WebAnswer answer(std::string_view body, const char* content_type) {
+  return WebAnswer{kOk, std::string(body), content_type};
 }
 
 std::optional<int> parse_channel(std::string_view text) {
@@ -49,139 +47,105 @@ std::optional<int> parse_channel(std::string_view text) {
   return channel;
 }
 
-std::optional<std::uint64_t> declared_length(const httplib::Request& request) {
-  if (!request.has_header("Content-Length")) return std::nullopt;
-  const std::string text = request.get_header_value("Content-Length");
-  std::uint64_t length = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), length);
-  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  return length;
+// The part of `path` between `prefix` and `suffix`, when it is one non-empty path segment.
+std::optional<std::string_view> segment_between(std::string_view path, std::string_view prefix,
+                                                std::string_view suffix) {
+  if (path.size() <= prefix.size() + suffix.size() || !path.starts_with(prefix) || !path.ends_with(suffix))
+    return std::nullopt;
+  const std::string_view segment = path.substr(prefix.size(), path.size() - prefix.size() - suffix.size());
+  if (segment.find('/') != std::string_view::npos) return std::nullopt;
+  return segment;
 }
 
-// Reads the body up to `limit` bytes; false when it is longer or the read
-// failed. A body declared longer than the server's payload limit is read and
-// dropped by the library itself, so the client still gets the answer.
-bool read_body(const httplib::Request& request, httplib::Response& response,
-               const httplib::ContentReader& content_reader, std::size_t limit, std::string& body, bool& too_long) {
-  const std::optional<std::uint64_t> declared = declared_length(request);
-  too_long = declared && *declared > limit;
-  if (declared && !too_long) body.reserve(static_cast<std::size_t>(*declared));
-  const bool complete = content_reader([&](const char* data, std::size_t length) {
-    if (body.size() + length > limit) {
-      too_long = true;
-      return false;
-    }
-    body.append(data, length);
-    return true;
-  });
-  // What is left of the body is not read: the connection cannot serve again.
-  if (!complete) response.set_header("Connection", "close");
-  return complete && !too_long;
-}
-
-void identify(MemberStore& store, const httplib::Request& request, httplib::Response& response) {
-  const std::string machine = request.get_param_value("I");
-  if (!is_machine_identifier(machine)) return answer(response, kBadRequest);
+WebAnswer identify(MemberStore& store, const WebRequest& request) {
+  const std::string machine(request.parameter("I"));
+  if (!is_machine_identifier(machine)) return answer(kBadRequest);
   const std::optional<Member> member = store.identify(machine);
-  if (!member) return answer(response, kFull);
+  if (!member) return answer(kFull);
   const IdentificationReply reply = identification_reply(member->number, member->name);
-  answer(response, std::string_view(reply.data(), reply.size()), kBinary);
+  return answer(std::string_view(reply.data(), reply.size()), kBinary);
 }
 
-void card(MemberStore& store, const httplib::Request& request, httplib::Response& response) {
-  const std::optional<int> number = parse_member_number(request.matches[1].str());
+WebAnswer card(MemberStore& store, std::string_view number_text) {
+  const std::optional<int> number = parse_member_number(std::string(number_text));
   const std::optional<Member> member = number ? store.find(*number) : std::nullopt;
-  if (!member) return answer(response, kNotFound);
-  answer(response, client_document(*member), kXml);
+  if (!member) return answer(kNotFound);
+  return answer(client_document(*member), kXml);
 }
 
-void parameters(MemberStore& store, const httplib::Request& request, httplib::Response& response) {
-  const std::optional<int> number = parse_member_number(request.matches[1].str());
+WebAnswer parameters(MemberStore& store, std::string_view number_text) {
+  const std::optional<int> number = parse_member_number(std::string(number_text));
   const std::optional<Member> member = number ? store.find(*number) : std::nullopt;
-  if (!member || !member->background) return answer(response, kNotFound);
-  answer(response, params_document(*member->background), kXml);
+  if (!member || !member->background) return answer(kNotFound);
+  return answer(params_document(*member->background), kXml);
 }
 
-void member_picture(MemberStore& store, const httplib::Request& request, httplib::Response& response) {
-  const std::string size = request.get_param_value("N");
-  if (size != "1" && size != "2") return answer(response, kBadRequest);
-  const std::optional<int> number = parse_member_number(request.get_param_value("F"));
+WebAnswer member_picture(MemberStore& store, const WebRequest& request) {
+  const std::string_view size = request.parameter("N");
+  if (size != "1" && size != "2") return answer(kBadRequest);
+  const std::optional<int> number = parse_member_number(std::string(request.parameter("F")));
   const std::optional<std::string> png =
       number ? store.picture(*number, size == "1" ? PictureSize::Small : PictureSize::Large) : std::nullopt;
-  if (!png) return answer(response, kNotFound);
-  answer(response, *png, kPng);
+  if (!png) return answer(kNotFound);
+  return answer(*png, kPng);
 }
 
-void shared_picture(MemberStore& store, const httplib::Request& request, httplib::Response& response) {
-  const std::optional<int> channel = parse_channel(request.get_param_value("F"));
-  if (!channel) return answer(response, kBadRequest);
+WebAnswer shared_picture(MemberStore& store, const WebRequest& request) {
+  const std::optional<int> channel = parse_channel(request.parameter("F"));
+  if (!channel) return answer(kBadRequest);
   const std::optional<SharedPicture> picture = store.shared_picture(*channel);
-  if (!picture) return answer(response, kNotFound);
-  answer(response, picture->data, picture->content_type.c_str());
+  if (!picture) return answer(kNotFound);
+  return answer(picture->data, picture->content_type.c_str());
 }
 
-void share_picture(MemberStore& store, const httplib::Request& request, httplib::Response& response,
-                   const httplib::ContentReader& content_reader) {
-  bool too_long = false;
-  std::string record;
-  if (!read_body(request, response, content_reader, kUploadRecordBytes, record, too_long))
-    return answer(response, too_long ? kTooLarge : kBadRequest);
-  const std::optional<SharedUpload> upload = read_upload_record(record);
-  if (!upload) return answer(response, kBadRequest);
+WebAnswer share_picture(MemberStore& store, const WebRequest& request) {
+  const std::optional<SharedUpload> upload = read_upload_record(request.body);
+  if (!upload) return answer(kBadRequest);
   const std::optional<DecodedPicture> decoded = decode_picture(upload->data);
-  if (!decoded) return answer(response, kNotAPicture);
+  if (!decoded) return answer(kNotAPicture);
   store.set_shared_picture(upload->channel,
                            SharedPicture{std::string(upload->name), decoded->content_type, std::string(upload->data)});
-  answer(response, kOk);
+  return answer(kOk);
 }
 
-void choose_background(MemberStore& store, const httplib::Request& request, httplib::Response& response,
-                       const httplib::ContentReader& content_reader) {
-  bool too_long = false;
-  std::string body;
-  if (!read_body(request, response, content_reader, kLongestParametersBody, body, too_long))
-    return answer(response, kBadRequest);
-  const std::optional<BackgroundChoice> choice = read_parameters_record(body);
-  if (!choice) return answer(response, kBadRequest);
-  if (!store.set_background(choice->member_number, choice->background)) return answer(response, kNotFound);
-  answer(response, kOk);
+WebAnswer choose_background(MemberStore& store, const WebRequest& request) {
+  const std::optional<BackgroundChoice> choice = read_parameters_record(request.body);
+  if (!choice) return answer(kBadRequest);
+  if (!store.set_background(choice->member_number, choice->background)) return answer(kNotFound);
+  return answer(kOk);
+}
+
+WebAnswer answer_get(const WebRequest& request, MemberStore& store, const AccessoryIcons& icons) {
+  const std::string_view path = request.path;
+  if (path == "/Tr8mQe2xVk.php") return identify(store, request);
+  if (const auto number = segment_between(path, "/users/", "/client.xml")) return card(store, *number);
+  if (const auto number = segment_between(path, "/users/", "/params.xml")) return parameters(store, *number);
+  if (path == "/users/images.php") return member_picture(store, request);
+  if (path == "/echange/pc_img_share_get.php") return shared_picture(store, request);
+  if (const auto file = segment_between(path, "/usb/", "")) {
+    const std::optional<std::string_view> icon = icons.for_file(std::string(*file));
+    if (!icon) return answer(kNotFound);
+    return answer(*icon, kPng);
+  }
+  if (path == "/FR-Marvok.php") return answer(documentation_page(), kHtml);
+  if (path == "/" || path == "/telechargement.php" || path == "/installer.php") return answer(installer_page(), kHtml);
+  return answer(kNotFound);
 }
 
 }  // namespace
 
-void add_web_routes(httplib::Server& server, MemberStore& store, const AccessoryIcons& icons) {
-  // The client labels its binary records multipart/form-data without a
-  // boundary, which the server library would refuse before any handler
-  // runs: on these two paths the label is dropped. The request object is
-  // the library's own, non-const one, handed here as const.
-  server.set_pre_routing_handler([](const httplib::Request& request, httplib::Response&) {
-    if (request.method == "POST" && (request.path == kUploadPath || request.path == kParametersPath))
-      const_cast<httplib::Request&>(request).headers.erase("Content-Type");
-    return httplib::Server::HandlerResponse::Unhandled;
-  });
+BodyRule body_rule(std::string_view method, std::string_view path) {
+  if (method == "POST" && path == kUploadPath) return {kUploadRecordBytes, kTooLarge};
+  // A parameters record is 20 bytes; the client never sends more.
+  if (method == "POST" && path == kParametersPath) return {kLongestParametersBody, kBadRequest};
+  return {kLongestOtherBody, kTooLarge};
+}
 
-  using Request = httplib::Request;
-  using Response = httplib::Response;
-  using Reader = httplib::ContentReader;
-  server.Get(R"(/Tr8mQe2xVk\.php)", [&store](const Request& q, Response& r) { identify(store, q, r); });
-  server.Get(R"(/users/([^/]+)/client\.xml)", [&store](const Request& q, Response& r) { card(store, q, r); });
-  server.Get(R"(/users/([^/]+)/params\.xml)", [&store](const Request& q, Response& r) { parameters(store, q, r); });
-  server.Get(R"(/users/images\.php)", [&store](const Request& q, Response& r) { member_picture(store, q, r); });
-  server.Get(R"(/echange/pc_img_share_get\.php)",
-             [&store](const Request& q, Response& r) { shared_picture(store, q, r); });
-  server.Post(R"(/echange/pc_img_share_post\.php)",
-              [&store](const Request& q, Response& r, const Reader& c) { share_picture(store, q, r, c); });
-  server.Post(R"(/users/params\.php)",
-              [&store](const Request& q, Response& r, const Reader& c) { choose_background(store, q, r, c); });
-  server.Get(R"(/usb/([^/]+))", [&icons](const Request& q, Response& r) {
-    const std::optional<std::string_view> icon = icons.for_file(q.matches[1].str());
-    if (!icon) return answer(r, kNotFound);
-    answer(r, *icon, kPng);
-  });
-
-  server.Get("/FR-Marvok\\.php", [](const Request&, Response& r) { answer(r, documentation_page(), kHtml); });
-  for (const char* path : {"/", "/telechargement\\.php", "/installer\\.php"})
-    server.Get(path, [](const Request&, Response& r) { answer(r, installer_page(), kHtml); });
+WebAnswer answer_request(const WebRequest& request, MemberStore& store, const AccessoryIcons& icons) {
+  if (request.method == "GET" || request.method == "HEAD") return answer_get(request, store, icons);
+  if (request.method == "POST" && request.path == kUploadPath) return share_picture(store, request);
+  if (request.method == "POST" && request.path == kParametersPath) return choose_background(store, request);
+  return answer(kNotFound);
 }
 
 }  // namespace marvok::web_server

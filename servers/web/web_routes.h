@@ -1,16 +1,25 @@
 #pragma once
 
-namespace httplib {
-class Server;
-}
+#include <cstddef>
+#include <string_view>
+
+#include "web_request.h"
 
 namespace marvok::web_server {
 
 class MemberStore;
 struct AccessoryIcons;
 
-// Every request the client makes, and the product's web pages; anything
-// else is left to the server's 404.
-void add_web_routes(httplib::Server& server, MemberStore& store, const AccessoryIcons& icons);
+// How long a request's body may be, and the status that answers a longer one
+// without reading it further.
+struct BodyRule {
+  std::size_t limit = 0;
+  int status_when_longer = 413;
+};
+BodyRule body_rule(std::string_view method, std::string_view path);
+
+// Every request the client makes, and the product's web pages; 404 for
+// anything else.
+WebAnswer answer_request(const WebRequest& request, MemberStore& store, const AccessoryIcons& icons);
 
 }  // namespace marvok::web_server

@@ -1,109 +1,238 @@
 #include "web_server.h"
 
-#include <httplib.h>
+#include <microhttpd.h>
+#include <netdb.h>
+#include <strings.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
 
+#include "listening_socket.h"
 #include "request_log.h"
 #include "web_routes.h"
-#include "wire_records.h"
 
 namespace marvok::web_server {
 
 namespace {
 
-// The client opens a connection per request; this only serves other clients.
-constexpr std::size_t kRequestsPerConnection = 100;
+// Event-loop threads: a request's own work (the database, a picture to
+// check) holds only the connections of its thread.
+constexpr unsigned kEventThreads = 4;
+// Bodies longer than this count as large; at most so many are received at
+// once, so that slow uploads cannot make the service hold gigabytes.
+constexpr std::size_t kLargeBody = 64 * 1024;
+constexpr int kMostLargeBodies = 32;
+// A body too long is read and dropped up to this many times its limit; past
+// that the connection is closed.
+constexpr std::uint64_t kMostDropped = 2;
+// Descriptors asked of the system, and those kept for the database and the log.
+constexpr rlim_t kWantedDescriptors = 65536;
+constexpr rlim_t kDescriptorsKeptAside = 64;
+
+constexpr int kServerBusy = 503;
+constexpr int kFailed = 500;
+
+// The process's descriptor limit, raised as far as the system lets it.
+rlim_t raise_descriptor_limit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1024;
+  const rlim_t wanted = std::min(limit.rlim_max, kWantedDescriptors);
+  if (limit.rlim_cur < wanted) {
+    const rlimit raised{wanted, limit.rlim_max};
+    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) return wanted;
+  }
+  return limit.rlim_cur;
+}
+
+std::optional<std::string> read_file(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return std::nullopt;
+  std::ostringstream text;
+  text << file.rdbuf();
+  return file.bad() ? std::nullopt : std::optional(text.str());
+}
+
+std::optional<std::uint64_t> declared_length(MHD_Connection* connection) {
+  const char* text = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+  if (!text) return std::nullopt;
+  std::uint64_t length = 0;
+  const char* end = text + std::strlen(text);
+  const auto [stop, error] = std::from_chars(text, end, length);
+  if (error != std::errc{} || stop != end) return std::nullopt;
+  return length;
+}
+
+bool expects_go_ahead(MHD_Connection* connection) {
+  const char* expect = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_EXPECT);
+  return expect && ::strcasecmp(expect, "100-continue") == 0;
+}
+
+std::string remote_address(MHD_Connection* connection) {
+  const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  if (!info || !info->client_addr) return {};
+  const socklen_t length = info->client_addr->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+  char host[NI_MAXHOST] = {};
+  if (::getnameinfo(info->client_addr, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) != 0) return {};
+  return host;
+}
+
+MHD_Result add_parameter(void* query, MHD_ValueKind, const char* key, const char* value) {
+  static_cast<std::vector<std::pair<std::string, std::string>>*>(query)->emplace_back(key, value ? value : "");
+  return MHD_YES;
+}
 
 }  // namespace
 
-void prepare_web_server(httplib::Server& server, MemberStore& store, RequestLog& log, const AccessoryIcons& icons) {
-  // The upload record is the largest body a client sends; longer ones are
-  // refused with 413 before they are stored anywhere.
-  server.set_payload_max_length(kUploadRecordBytes);
-  // A client that waits for the go-ahead before a body too long to accept
-  // learns at once, rather than after sending it all.
-  server.set_expect_100_continue_handler([](const httplib::Request& request, httplib::Response& response) {
-    const auto declared = request.get_header_value<std::uint64_t>("Content-Length");
-    response.status = declared > kUploadRecordBytes ? 413 : 100;
-    return response.status;
-  });
-  // Without the library's SO_REUSEPORT: a second service started on the same
-  // port must fail, not share the clients with the first one.
-  server.set_socket_options([](int socket) {
-    const int yes = 1;
-    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
-  server.set_keep_alive_max_count(kRequestsPerConnection);
-  // Answers are small: sent at once rather than held for the client's ack.
-  server.set_tcp_nodelay(true);
-  server.set_logger([&log](const httplib::Request& request, const httplib::Response& response) {
-    log.record(request.method, request.path, response.status, response.body.size());
-  });
-  server.set_exception_handler(
-      [&log](const httplib::Request& request, httplib::Response& response, std::exception_ptr failure) {
-        std::string reason = "unknown failure";
-        try {
-          std::rethrow_exception(failure);
-        } catch (const std::exception& exception) {
-          reason = exception.what();
-        } catch (...) {
-        }
-        log.note("marvok-web: " + request.method + " " + request.path + " failed: " + reason);
-        response.status = 500;
-      });
-  add_web_routes(server, store, icons);
-}
+struct WebServer::RequestInProgress {
+  WebRequest request;
+  BodyRule rule;
+  bool large = false;    // counted in the server's large bodies
+  bool refused = false;  // the body is too long: what comes of it is dropped
+  std::uint64_t dropped = 0;
+};
+
+struct RequestHandling {
+  using Progress = WebServer::RequestInProgress;
+
+  // Called when a request's head has arrived, for each part of its body, and
+  // once it is whole; the answer goes out from the first or the last call.
+  static MHD_Result on_request(void* context, MHD_Connection* connection, const char* url, const char* method,
+                               const char*, const char* upload_data, std::size_t* upload_data_size,
+                               void** request_context) {
+    WebServer& server = *static_cast<WebServer*>(context);
+    auto* progress = static_cast<Progress*>(*request_context);
+    if (!progress) {
+      progress = new Progress;
+      *request_context = progress;
+      progress->request.method = method;
+      progress->request.path = url;
+      MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &add_parameter, &progress->request.query);
+      progress->request.remote_address = remote_address(connection);
+      progress->rule = body_rule(method, url);
+      const std::optional<std::uint64_t> declared = declared_length(connection);
+      if (declared && *declared > progress->rule.limit) {
+        // A client waiting for the go-ahead, or one announcing far too much,
+        // is answered at once and the connection closes unread. Others are
+        // already sending: their body is read and dropped, so that they get
+        // the answer rather than a broken connection.
+        if (expects_go_ahead(connection) || *declared > kMostDropped * progress->rule.limit)
+          return send(server, connection, *progress, WebAnswer{progress->rule.status_when_longer, {}, {}});
+        progress->refused = true;
+      }
+      if (declared && *declared > kLargeBody && !progress->refused && !take_large_body(server, *progress))
+        return send(server, connection, *progress, WebAnswer{kServerBusy, {}, {}});
+      return MHD_YES;
+    }
+    if (*upload_data_size > 0) {
+      std::string& body = progress->request.body;
+      if (!progress->refused && body.size() + *upload_data_size > progress->rule.limit) {
+        progress->refused = true;
+        std::string().swap(body);
+      }
+      if (progress->refused) {
+        progress->dropped += *upload_data_size;
+        *upload_data_size = 0;
+        return progress->dropped > kMostDropped * progress->rule.limit ? MHD_NO : MHD_YES;
+      }
+      if (body.size() + *upload_data_size > kLargeBody && !take_large_body(server, *progress)) return MHD_NO;
+      body.append(upload_data, *upload_data_size);
+      *upload_data_size = 0;
+      return MHD_YES;
+    }
+    if (progress->refused)
+      return send(server, connection, *progress, WebAnswer{progress->rule.status_when_longer, {}, {}});
+    WebAnswer answer;
+    try {
+      answer = answer_request(progress->request, server.store_, server.icons_);
+    } catch (const std::exception& failure) {
+      server.log_.note("marvok-web: " + progress->request.method + " " + progress->request.path +
+                       " failed: " + failure.what());
+      answer = WebAnswer{kFailed, {}, {}};
+    }
+    return send(server, connection, *progress, answer);
+  }
+
+  static void on_completed(void* context, MHD_Connection*, void** request_context, MHD_RequestTerminationCode) {
+    auto* progress = static_cast<Progress*>(*request_context);
+    if (!progress) return;
+    if (progress->large) static_cast<WebServer*>(context)->large_bodies_.fetch_sub(1);
+    delete progress;
+    *request_context = nullptr;
+  }
+
+  static bool take_large_body(WebServer& server, Progress& progress) {
+    if (progress.large) return true;
+    if (server.large_bodies_.fetch_add(1) >= kMostLargeBodies) {
+      server.large_bodies_.fetch_sub(1);
+      return false;
+    }
+    progress.large = true;
+    return true;
+  }
+
+  static MHD_Result send(WebServer& server, MHD_Connection* connection, const Progress& progress,
+                         const WebAnswer& answer) {
+    MHD_Response* response = MHD_create_response_from_buffer(answer.body.size(), const_cast<char*>(answer.body.data()),
+                                                             MHD_RESPMEM_MUST_COPY);
+    if (!response) return MHD_NO;
+    if (!answer.content_type.empty())
+      MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.content_type.c_str());
+    const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
+    MHD_destroy_response(response);
+    server.log_.record(progress.request.method, progress.request.path, answer.status, answer.body.size());
+    return queued;
+  }
+};
 
 WebServer::WebServer(MemberStore& store, RequestLog& log) : store_(store), log_(log), icons_(draw_accessory_icons()) {}
 
 WebServer::~WebServer() { stop(); }
 
 bool WebServer::start(const ServeOptions& options, std::string& error) {
-  for (const std::string& file : {options.certificate, options.key}) {
-    if (::access(file.c_str(), R_OK) != 0) {
-      error = "cannot read " + file;
-      return false;
-    }
+  const std::optional<std::string> certificate = read_file(options.certificate);
+  const std::optional<std::string> key = read_file(options.key);
+  if (!certificate || !key) {
+    error = "cannot read " + (certificate ? options.key : options.certificate);
+    return false;
   }
-  server_ = std::make_unique<httplib::SSLServer>(options.certificate.c_str(), options.key.c_str());
-  if (!server_->is_valid()) {
+  const rlim_t descriptors = raise_descriptor_limit();
+  const int socket = open_listening_socket(options.address, options.port, error);
+  if (socket < 0) return false;
+  port_ = bound_port(socket);
+  const auto connections = static_cast<unsigned>(
+      descriptors > 2 * kDescriptorsKeptAside ? descriptors - kDescriptorsKeptAside : descriptors / 2);
+  // poll rather than epoll: this library's epoll loop spins without end on a
+  // TLS connection whose handshake stopped half-way.
+  daemon_ = MHD_start_daemon(MHD_USE_TLS | MHD_USE_POLL_INTERNAL_THREAD, 0, nullptr, nullptr,
+                             &RequestHandling::on_request, this,                                 //
+                             MHD_OPTION_LISTEN_SOCKET, socket,                                   //
+                             MHD_OPTION_HTTPS_MEM_CERT, certificate->c_str(),                    //
+                             MHD_OPTION_HTTPS_MEM_KEY, key->c_str(),                             //
+                             MHD_OPTION_THREAD_POOL_SIZE, kEventThreads,                         //
+                             MHD_OPTION_CONNECTION_LIMIT, connections,                           //
+                             MHD_OPTION_CONNECTION_TIMEOUT, options.idle_seconds,                //
+                             MHD_OPTION_NOTIFY_COMPLETED, &RequestHandling::on_completed, this,  //
+                             MHD_OPTION_END);
+  if (!daemon_) {
+    ::close(socket);
     error = "cannot use the certificate " + options.certificate + " with the key " + options.key;
-    return false;
-  }
-  prepare_web_server(*server_, store_, log_, icons_);
-
-  if (options.port == 0) {
-    port_ = server_->bind_to_any_port(options.address);
-  } else {
-    port_ = server_->bind_to_port(options.address, options.port) ? options.port : -1;
-  }
-  if (port_ <= 0) {
-    error = "cannot listen on " + options.address + " port " + std::to_string(options.port) +
-            " (taken, or not an address of this machine)";
-    return false;
-  }
-  listening_ended_ = false;
-  thread_ = std::thread([this] {
-    server_->listen_after_bind();
-    listening_ended_ = true;
-  });
-  // The library ignores a stop that comes before its loop runs.
-  while (!server_->is_running() && !listening_ended_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  if (listening_ended_) {
-    thread_.join();
-    error = "the server could not accept connections";
     return false;
   }
   return true;
 }
 
 void WebServer::stop() {
-  if (!thread_.joinable()) return;
-  server_->stop();
-  thread_.join();
+  if (!daemon_) return;
+  MHD_stop_daemon(daemon_);
+  daemon_ = nullptr;
   log_.flush();
 }
 

@@ -3,27 +3,21 @@
 #include <atomic>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "accessory_icons.h"
 #include "command_line.h"
 
-namespace httplib {
-class Server;
-class SSLServer;
-}  // namespace httplib
+struct MHD_Daemon;
 
 namespace marvok::web_server {
 
 class MemberStore;
 class RequestLog;
 
-// Everything the service does with a request, set on a server that has not
-// started listening: limits, logging, failures and the routes.
-void prepare_web_server(httplib::Server& server, MemberStore& store, RequestLog& log, const AccessoryIcons& icons);
-
-// The HTTPS service on its own threads: one accepts connections, a pool
-// answers them, each connection one request at a time.
+// The HTTPS service: a few event-loop threads, each watching its share of
+// the connections, so a connection that sends or reads slowly holds a
+// descriptor and a little memory, never a thread. Connections are closed
+// after a while without progress, however long a steady one lasts.
 class WebServer {
  public:
   WebServer(MemberStore& store, RequestLog& log);
@@ -36,17 +30,23 @@ class WebServer {
   bool start(const ServeOptions& options, std::string& error);
   // The port bound, useful when the options asked for any free one.
   int port() const { return port_; }
-  // Finishes the requests in progress and returns when the threads are done.
+  // Stops answering and returns when the threads are done.
   void stop();
 
+  // What a request being read keeps between the server's calls; defined
+  // with the calls.
+  struct RequestInProgress;
+
  private:
+  friend struct RequestHandling;
+
   MemberStore& store_;
   RequestLog& log_;
   AccessoryIcons icons_;
-  std::unique_ptr<httplib::SSLServer> server_;
-  std::thread thread_;
-  std::atomic<bool> listening_ended_{false};
+  MHD_Daemon* daemon_ = nullptr;
   int port_ = 0;
+  // Bodies of more than a few kilobytes being received, each up to 10 MB.
+  std::atomic<int> large_bodies_{0};
 };
 
 }  // namespace marvok::web_server

@@ -38,7 +38,7 @@ std::unique_ptr<httplib::SSLClient> https_client(int port) {
   return client;
 }
 
-RunningWebService::RunningWebService() : database_(folder_.path("members.sqlite")) {
+RunningWebService::RunningWebService(unsigned idle_seconds) : database_(folder_.path("members.sqlite")) {
   store_ = std::make_unique<MemberStore>(database_);
   log_file_ = std::fopen(folder_.path("requests.log").c_str(), "w");
   log_ = std::make_unique<RequestLog>(log_file_);
@@ -48,6 +48,7 @@ RunningWebService::RunningWebService() : database_(folder_.path("members.sqlite"
   options.certificate = test_certificate().path("tls/server.pem");
   options.key = test_certificate().path("tls/server.key");
   options.port = 0;
+  options.idle_seconds = idle_seconds;
   std::string error;
   if (!server_->start(options, error)) throw std::runtime_error(error);
 }

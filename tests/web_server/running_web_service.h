@@ -36,7 +36,7 @@ std::unique_ptr<httplib::SSLClient> https_client(int port);
 // database of its own. Its request log goes to a file the test may read.
 class RunningWebService {
  public:
-  RunningWebService();
+  explicit RunningWebService(unsigned idle_seconds = ServeOptions{}.idle_seconds);
   ~RunningWebService();
 
   httplib::Result get(const std::string& path) const;

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace marvok::web_server {
+
+// A TCP socket bound to `address` (a name or a numeric address) and `port`
+// (0 for any free one) and listening, or -1 with the reason in `error`.
+// Without SO_REUSEPORT: a second service started on the same port must fail,
+// not share the clients with the first one.
+int open_listening_socket(const std::string& address, int port, std::string& error);
+
+// The port a bound socket listens on.
+int bound_port(int socket);
+
+}  // namespace marvok::web_server
