@@ -16,10 +16,12 @@ using Options = std::map<std::string_view, std::string_view>;
 // The usage describes the commands as a whole, so their options carry no help
 // of their own.
 constexpr command_line::Option kServeOptions[] = {
-    {"--database", "FILE", ""},   {"--certificate", "PEM", ""}, {"--key", "PEM", ""},
-    {"--address", "ADDRESS", ""}, {"--port", "PORT", ""},       {"--idle-seconds", "N", ""},
+    {"--database", "FILE", ""},         {"--certificate", "PEM", ""}, {"--key", "PEM", ""},
+    {"--address", "ADDRESS", ""},       {"--port", "PORT", ""},       {"--idle-seconds", "N", ""},
+    {"--enrolments-per-hour", "N", ""}, {"--limit-loopback", "", ""},
 };
 constexpr command_line::Option kMemberListOptions[] = {{"--database", "FILE", ""}};
+constexpr command_line::Option kMemberForgetOptions[] = {{"--database", "FILE", ""}, {"--unseen-days", "N", ""}};
 
 std::vector<command_line::Option> member_set_options() {
   std::vector<command_line::Option> options = {{"--database", "FILE", ""},
@@ -82,6 +84,12 @@ CommandLine parse_serve(std::span<const std::string_view> arguments) {
     if (!seconds) return failure("--idle-seconds needs a number of seconds from 1 to 3600");
     result.serve.idle_seconds = static_cast<unsigned>(*seconds);
   }
+  if (options.contains("--enrolments-per-hour")) {
+    const auto count = command_line::parse_number(options["--enrolments-per-hour"], 0, 3600);
+    if (!count) return failure("--enrolments-per-hour needs a number from 0 to 3600");
+    result.serve.enrolments_per_hour = *count;
+  }
+  result.serve.limit_loopback = options.contains("--limit-loopback");
   result.action = CommandLine::Action::Serve;
   return result;
 }
@@ -131,6 +139,20 @@ CommandLine parse_member_list(std::span<const std::string_view> arguments) {
   return result;
 }
 
+CommandLine parse_member_forget(std::span<const std::string_view> arguments) {
+  Options options;
+  if (auto error = read_option_map(arguments, kMemberForgetOptions, options)) return failure(std::move(*error));
+  if (!options.contains("--database")) return failure("member forget needs --database");
+  if (!options.contains("--unseen-days")) return failure("member forget needs --unseen-days");
+  const auto days = command_line::parse_number(options["--unseen-days"], 1, 36500);
+  if (!days) return failure("--unseen-days needs a number of days from 1 to 36500");
+  CommandLine result;
+  result.database = options["--database"];
+  result.unseen_days = *days;
+  result.action = CommandLine::Action::MemberForget;
+  return result;
+}
+
 }  // namespace
 
 bool is_machine_identifier(std::string_view text) { return text.size() <= 19 && command_line::all_digits(text); }
@@ -149,35 +171,42 @@ CommandLine parse_command_line(std::span<const std::string_view> arguments) {
     result.action = CommandLine::Action::Help;
     return result;
   }
-  if (arguments.empty()) return failure("a command is needed: serve, member set or member list");
+  if (arguments.empty()) return failure("a command is needed: serve, member set, member list or member forget");
   if (arguments[0] == "serve") return parse_serve(arguments.subspan(1));
   if (arguments[0] == "member" && arguments.size() >= 2) {
     if (arguments[1] == "set") return parse_member_set(arguments.subspan(2));
     if (arguments[1] == "list") return parse_member_list(arguments.subspan(2));
+    if (arguments[1] == "forget") return parse_member_forget(arguments.subspan(2));
   }
-  if (arguments[0] == "member") return failure("member needs set or list");
+  if (arguments[0] == "member") return failure("member needs set, list or forget");
   return failure("unknown command " + std::string(arguments[0]));
 }
 
 std::string_view usage_text() {
   return "Usage: marvok-web serve --database FILE --certificate PEM --key PEM\n"
          "                        [--address 127.0.0.1] [--port 8443] [--idle-seconds 20]\n"
+         "                        [--enrolments-per-hour 3] [--limit-loopback]\n"
          "       marvok-web member set ID --database FILE [--machine M] [--name TEXT]\n"
          "                        [--first-name TEXT] [--nickname TEXT] [--city TEXT]\n"
          "                        [--phrase TEXT] [--day TEXT] [--email TEXT] [--folder TEXT]\n"
          "                        [--picture IMAGEFILE] [--background RRGGBB|none]\n"
          "       marvok-web member list --database FILE\n"
+         "       marvok-web member forget --database FILE --unseen-days N\n"
          "\n"
          "serve        answers the clients over HTTPS until SIGINT or SIGTERM: sign-in,\n"
          "             member cards, parameters and pictures, the channels' shared\n"
          "             pictures, the accessory icons and the product's web pages.\n"
          "             --port 0 takes any free port. A connection that moves no byte\n"
-         "             for --idle-seconds is closed.\n"
+         "             for --idle-seconds is closed. Each address (an IPv6 /64) enrols\n"
+         "             at most --enrolments-per-hour new machines; loopback is free\n"
+         "             of it unless --limit-loopback.\n"
          "member set   creates or edits member ID (1-65535). Texts are UTF-8; --name is\n"
          "             the display name sent at sign-in (24 characters are kept);\n"
          "             --machine ties the member to a PC's identifier; --background\n"
          "             is red, green, blue in hexadecimal, or none to clear it.\n"
          "member list  prints the members, one per line.\n"
+         "member forget  frees the numbers of the members whose PC has not signed\n"
+         "             in for N days, with their cards and pictures.\n"
          "--help       prints this text.\n";
 }
 

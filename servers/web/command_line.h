@@ -20,6 +20,10 @@ struct ServeOptions {
   // A connection that neither sends nor takes a byte for this long is
   // closed; one that keeps moving, however slowly, is not.
   unsigned idle_seconds = 20;
+  // New machines each source address (an IPv6 /64) may enrol an hour;
+  // loopback is free of it unless `limit_loopback`.
+  int enrolments_per_hour = 3;
+  bool limit_loopback = false;
 };
 
 // What `member set` changes; what is not given stays as it is.
@@ -36,10 +40,11 @@ struct MemberEdit {
 };
 
 struct CommandLine {
-  enum class Action { Serve, MemberSet, MemberList, Help, Error };
+  enum class Action { Serve, MemberSet, MemberList, MemberForget, Help, Error };
   Action action = Action::Error;
   ServeOptions serve;
   std::string database;  // for the member commands
+  int unseen_days = 0;   // for member forget
   MemberEdit edit;
   std::string error;  // set when action is Error
 };

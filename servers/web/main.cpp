@@ -68,6 +68,8 @@ int main(int argc, char** argv) {
       return marvok::web_server::run_member_set(command_line.database, command_line.edit, stdout, stderr);
     case CommandLine::Action::MemberList:
       return marvok::web_server::run_member_list(command_line.database, stdout, stderr);
+    case CommandLine::Action::MemberForget:
+      return marvok::web_server::run_member_forget(command_line.database, command_line.unseen_days, stdout, stderr);
   }
   return marvok::command_line::kExitBadOptions;
 }

@@ -111,4 +111,18 @@ int run_member_list(const std::string& database, std::FILE* out, std::FILE* erro
   }
 }
 
+int run_member_forget(const std::string& database, int unseen_days, std::FILE* out, std::FILE* errors) {
+  try {
+    MemberStore store(database);
+    constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
+    const int forgotten = store.forget_unseen(MemberStore::unix_now() - unseen_days * kSecondsPerDay);
+    std::fprintf(out, "marvok-web: %d member%s forgotten, their machines not seen for %d days\n", forgotten,
+                 forgotten == 1 ? "" : "s", unseen_days);
+    return kDone;
+  } catch (const DatabaseError& error) {
+    std::fprintf(errors, "marvok-web: %s\n", error.what());
+    return kRefused;
+  }
+}
+
 }  // namespace marvok::web_server

@@ -1,8 +1,12 @@
 #include "member_store.h"
 
+#include <chrono>
+
 namespace marvok::web_server {
 
 namespace {
+
+constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
 
 constexpr std::string_view kSchema = R"sql(
 PRAGMA journal_mode = WAL;
@@ -75,19 +79,64 @@ class WriteTransaction {
 
 }  // namespace
 
-MemberStore::MemberStore(const std::string& path) : database_(path) { database_.execute(kSchema); }
+MemberStore::MemberStore(const std::string& path) : database_(path) {
+  database_.execute(kSchema);
+  // When each machine last signed in; members enrolled before it was kept
+  // count as seen when it first is.
+  bool has_last_seen = false;
+  SqliteStatement columns = database_.prepare("PRAGMA table_info(members)");
+  while (columns.step() == SqliteStatement::Step::Row) has_last_seen = has_last_seen || columns.text(1) == "last_seen";
+  if (!has_last_seen) {
+    WriteTransaction transaction(database_);
+    database_.execute("ALTER TABLE members ADD COLUMN last_seen INTEGER");
+    database_.execute(
+        "UPDATE members SET last_seen = CAST(strftime('%s', 'now') AS INTEGER) WHERE machine IS NOT NULL");
+    transaction.commit();
+  }
+}
+
+std::int64_t MemberStore::unix_now() {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
 
 std::optional<Member> MemberStore::identify(std::string_view machine) {
+  if (auto known = sign_in(machine)) return known;
+  return enrol(machine);
+}
+
+std::optional<Member> MemberStore::sign_in(std::string_view machine, std::int64_t now) {
   std::lock_guard lock(mutex_);
-  if (auto known = member_by_machine(machine)) return known;
+  std::optional<Member> known = member_by_machine(machine);
+  if (!known) return std::nullopt;
+  // Written once a day at most: a machine signing in again and again costs no writes.
+  SqliteStatement seen =
+      database_.prepare("UPDATE members SET last_seen = ? WHERE number = ? AND (last_seen IS NULL OR last_seen < ?)");
+  seen.bind(1, now).bind(2, known->number).bind(3, now - kSecondsPerDay);
+  seen.run();
+  return known;
+}
+
+std::optional<Member> MemberStore::enrol(std::string_view machine, std::int64_t now) {
+  std::lock_guard lock(mutex_);
   WriteTransaction transaction(database_);
   // Looked up again inside the transaction: another process may have enrolled it.
   if (auto known = member_by_machine(machine)) return known;
   const std::optional<int> number = free_number();
   if (!number) return std::nullopt;
-  insert_default(*number, std::string(machine));
+  insert_default(*number, std::string(machine), now);
   transaction.commit();
   return member_by_number(*number);
+}
+
+int MemberStore::forget_unseen(std::int64_t seen_before) {
+  std::lock_guard lock(mutex_);
+  WriteTransaction transaction(database_);
+  SqliteStatement forget = database_.prepare("DELETE FROM members WHERE machine IS NOT NULL AND last_seen < ?");
+  forget.bind(1, seen_before);
+  forget.run();
+  const auto forgotten = static_cast<int>(database_.changes());
+  transaction.commit();
+  return forgotten;
 }
 
 std::optional<Member> MemberStore::find(int number) {
@@ -111,7 +160,7 @@ std::vector<Member> MemberStore::members() {
 Member MemberStore::create(int number) {
   std::lock_guard lock(mutex_);
   WriteTransaction transaction(database_);
-  insert_default(number, std::nullopt);
+  insert_default(number, std::nullopt, unix_now());
   transaction.commit();
   return *member_by_number(number);
 }
@@ -216,14 +265,14 @@ std::optional<int> MemberStore::free_number() {
   return static_cast<int>(query.integer(0));
 }
 
-void MemberStore::insert_default(int number, const std::optional<std::string>& machine) {
+void MemberStore::insert_default(int number, const std::optional<std::string>& machine, std::int64_t now) {
   const Member member = default_member(number);
   SqliteStatement insert = database_.prepare(
       "INSERT INTO members (number, machine, name, first_name, nickname, city, phrase, day, email, folder, "
-      "background, picture) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+      "background, picture, last_seen) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   insert.bind(1, number).bind(2, machine).bind(3, member.name);
   for (std::size_t i = 0; i < kCardFieldCount; ++i) insert.bind(static_cast<int>(4 + i), member.card[i]);
-  insert.bind(11, as_column(member.background)).bind_blob(12, default_member_picture(number));
+  insert.bind(11, as_column(member.background)).bind_blob(12, default_member_picture(number)).bind(13, now);
   insert.run();
 }
 

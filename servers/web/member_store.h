@@ -29,10 +29,22 @@ class MemberStore {
  public:
   explicit MemberStore(const std::string& path);
 
+  // Seconds since 1970, as the store keeps when machines were last seen.
+  static std::int64_t unix_now();
+
   // The member signing in from this machine; a machine seen for the first
   // time gets the lowest free number and a default card. Nothing when every
   // number is taken.
   std::optional<Member> identify(std::string_view machine);
+  // The member of a machine already enrolled, now seen; nothing otherwise.
+  std::optional<Member> sign_in(std::string_view machine, std::int64_t now = unix_now());
+  // Enrols a machine seen for the first time (or finds it, when it was
+  // enrolled meanwhile). Nothing when every number is taken.
+  std::optional<Member> enrol(std::string_view machine, std::int64_t now = unix_now());
+  // Removes the members whose machine was last seen before `seen_before`,
+  // freeing their numbers; those the operator made without a machine stay.
+  // Returns how many went.
+  int forget_unseen(std::int64_t seen_before);
 
   std::optional<Member> find(int number);
   std::optional<Member> find_by_machine(std::string_view machine);
@@ -60,7 +72,7 @@ class MemberStore {
   std::optional<Member> member_by_number(int number);
   std::optional<Member> member_by_machine(std::string_view machine);
   std::optional<int> free_number();
-  void insert_default(int number, const std::optional<std::string>& machine);
+  void insert_default(int number, const std::optional<std::string>& machine, std::int64_t now);
 
   std::mutex mutex_;
   SqliteDatabase database_;

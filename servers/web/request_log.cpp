@@ -37,6 +37,13 @@ RequestLog::RequestLog(std::FILE* out, int lines_per_second) : out_(out), lines_
 
 void RequestLog::record(std::string_view method, std::string_view path, int status, std::size_t bytes,
                         Clock::time_point now) {
+  write_limited(
+      std::string(method) + " " + printable(path) + " " + std::to_string(status) + " " + std::to_string(bytes), now);
+}
+
+void RequestLog::refusal(std::string_view line, Clock::time_point now) { write_limited(printable(line), now); }
+
+void RequestLog::write_limited(const std::string& line, Clock::time_point now) {
   std::lock_guard lock(mutex_);
   if (out_ == nullptr) return;
   if (now - window_start_ >= std::chrono::seconds(1)) {
@@ -49,8 +56,7 @@ void RequestLog::record(std::string_view method, std::string_view path, int stat
   }
   ++lines_in_window_;
   write_left_out();
-  std::fprintf(out_, "%s %.*s %s %d %zu\n", timestamp().c_str(), static_cast<int>(method.size()), method.data(),
-               printable(path).c_str(), status, bytes);
+  std::fprintf(out_, "%s %s\n", timestamp().c_str(), line.c_str());
   std::fflush(out_);
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <mutex>
+#include <string>
 #include <string_view>
 
 namespace marvok::web_server {
@@ -24,12 +25,16 @@ class RequestLog {
 
   void record(std::string_view method, std::string_view path, int status, std::size_t bytes,
               Clock::time_point now = Clock::now());
+  // A request refused, said in a line; left out past the limit like the
+  // request lines, since whoever is refused may ask again and again.
+  void refusal(std::string_view line, Clock::time_point now = Clock::now());
   // A line of its own, for failures: never left out.
   void note(std::string_view line);
   // Writes the count of lines left out, if any are still untold.
   void flush();
 
  private:
+  void write_limited(const std::string& line, Clock::time_point now);
   void write_left_out();
 
   std::mutex mutex_;

@@ -5,9 +5,11 @@
 #include "accessory_icons.h"
 #include "card_documents.h"
 #include "command_line.h"
+#include "enrolment_limit.h"
 #include "identification_reply.h"
 #include "member_store.h"
 #include "pictures.h"
+#include "request_log.h"
 #include "site_pages.h"
 #include "wire_records.h"
 
@@ -20,6 +22,7 @@ constexpr int kBadRequest = 400;
 constexpr int kNotFound = 404;
 constexpr int kTooLarge = 413;
 constexpr int kNotAPicture = 415;
+constexpr int kTooManyEnrolments = 429;
 constexpr int kFull = 503;
 
 constexpr char kUploadPath[] = "/echange/pc_img_share_post.php";
@@ -57,11 +60,25 @@ std::optional<std::string_view> segment_between(std::string_view path, std::stri
   return segment;
 }
 
-WebAnswer identify(MemberStore& store, const WebRequest& request) {
+WebAnswer identify(const Routes& routes, const WebRequest& request) {
   const std::string machine(request.parameter("I"));
   if (!is_machine_identifier(machine)) return answer(kBadRequest);
-  const std::optional<Member> member = store.identify(machine);
-  if (!member) return answer(kFull);
+  std::optional<Member> member = routes.store.sign_in(machine);
+  if (!member) {
+    // A refusal the client takes as final for this run, not as a failure to retry soon.
+    if (!routes.enrolments.allow(request.remote_address)) {
+      routes.log.refusal("marvok-web: no new machine enrolled for " + request.remote_address +
+                         ": its enrolments for this hour are used up");
+      return answer(kTooManyEnrolments);
+    }
+    member = routes.store.enrol(machine);
+  }
+  if (!member) {
+    routes.log.refusal("marvok-web: machine " + machine +
+                       " not enrolled: every member number is taken (marvok-web member forget frees those of "
+                       "machines long unseen)");
+    return answer(kFull);
+  }
   const IdentificationReply reply = identification_reply(member->number, member->name);
   return answer(std::string_view(reply.data(), reply.size()), kBinary);
 }
@@ -115,15 +132,16 @@ WebAnswer choose_background(MemberStore& store, const WebRequest& request) {
   return answer(kOk);
 }
 
-WebAnswer answer_get(const WebRequest& request, MemberStore& store, const AccessoryIcons& icons) {
+WebAnswer answer_get(const WebRequest& request, const Routes& routes) {
+  MemberStore& store = routes.store;
   const std::string_view path = request.path;
-  if (path == "/Tr8mQe2xVk.php") return identify(store, request);
+  if (path == "/Tr8mQe2xVk.php") return identify(routes, request);
   if (const auto number = segment_between(path, "/users/", "/client.xml")) return card(store, *number);
   if (const auto number = segment_between(path, "/users/", "/params.xml")) return parameters(store, *number);
   if (path == "/users/images.php") return member_picture(store, request);
   if (path == "/echange/pc_img_share_get.php") return shared_picture(store, request);
   if (const auto file = segment_between(path, "/usb/", "")) {
-    const std::optional<std::string_view> icon = icons.for_file(std::string(*file));
+    const std::optional<std::string_view> icon = routes.icons.for_file(std::string(*file));
     if (!icon) return answer(kNotFound);
     return answer(*icon, kPng);
   }
@@ -141,10 +159,10 @@ BodyRule body_rule(std::string_view method, std::string_view path) {
   return {kLongestOtherBody, kTooLarge};
 }
 
-WebAnswer answer_request(const WebRequest& request, MemberStore& store, const AccessoryIcons& icons) {
-  if (request.method == "GET" || request.method == "HEAD") return answer_get(request, store, icons);
-  if (request.method == "POST" && request.path == kUploadPath) return share_picture(store, request);
-  if (request.method == "POST" && request.path == kParametersPath) return choose_background(store, request);
+WebAnswer answer_request(const WebRequest& request, const Routes& routes) {
+  if (request.method == "GET" || request.method == "HEAD") return answer_get(request, routes);
+  if (request.method == "POST" && request.path == kUploadPath) return share_picture(routes.store, request);
+  if (request.method == "POST" && request.path == kParametersPath) return choose_background(routes.store, request);
   return answer(kNotFound);
 }
 

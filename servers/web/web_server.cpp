@@ -151,7 +151,8 @@ struct RequestHandling {
       return send(server, connection, *progress, WebAnswer{progress->rule.status_when_longer, {}, {}});
     WebAnswer answer;
     try {
-      answer = answer_request(progress->request, server.store_, server.icons_);
+      answer =
+          answer_request(progress->request, Routes{server.store_, server.icons_, *server.enrolments_, server.log_});
     } catch (const std::exception& failure) {
       server.log_.note("marvok-web: " + progress->request.method + " " + progress->request.path +
                        " failed: " + failure.what());
@@ -203,6 +204,7 @@ bool WebServer::start(const ServeOptions& options, std::string& error) {
     error = "cannot read " + (certificate ? options.key : options.certificate);
     return false;
   }
+  enrolments_ = std::make_unique<EnrolmentLimit>(options.enrolments_per_hour, options.limit_loopback);
   const rlim_t descriptors = raise_descriptor_limit();
   const int socket = open_listening_socket(options.address, options.port, error);
   if (socket < 0) return false;

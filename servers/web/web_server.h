@@ -6,6 +6,7 @@
 
 #include "accessory_icons.h"
 #include "command_line.h"
+#include "enrolment_limit.h"
 
 struct MHD_Daemon;
 
@@ -43,6 +44,7 @@ class WebServer {
   MemberStore& store_;
   RequestLog& log_;
   AccessoryIcons icons_;
+  std::unique_ptr<EnrolmentLimit> enrolments_;
   MHD_Daemon* daemon_ = nullptr;
   int port_ = 0;
   // Bodies of more than a few kilobytes being received, each up to 10 MB.

@@ -18,6 +18,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <span>
 #include <string>
@@ -26,7 +27,9 @@
 #include <vector>
 
 #include "accessory_icons.h"
+#include "enrolment_limit.h"
 #include "member_store.h"
+#include "request_log.h"
 #include "web/identification_reply.h"
 #include "web/member_card.h"
 #include "web/parameters_record.h"
@@ -126,7 +129,11 @@ void check_read_by_client(Route route, const WebAnswer& answer) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const AccessoryIcons icons = draw_accessory_icons();
+  static std::FILE* const null_file = std::fopen("/dev/null", "w");
   MemberStore store(":memory:");
+  RequestLog log(null_file);
+  EnrolmentLimit enrolments(3, false);
+  const Routes routes{store, icons, enrolments, log};
 
   std::string_view input(reinterpret_cast<const char*>(data), size);
   for (int request = 0; request < 4 && input.size() >= 6; ++request) {
@@ -150,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sent.remote_address = "127.0.0.1";
     // The server answers a body past its limit itself, without the routes.
     if (sent.body.size() > body_rule(sent.method, sent.path).limit) continue;
-    const WebAnswer answered = answer_request(sent, store, icons);
+    const WebAnswer answered = answer_request(sent, routes);
     if (answered.status < 200 || answered.status > 599 || answered.status == 500) __builtin_trap();
     if (method == "GET") check_read_by_client(route, answered);
   }

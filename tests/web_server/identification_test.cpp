@@ -86,5 +86,56 @@ TEST(Identification, TakesAGapLeftInTheNumbersAndAnswers503WhenAllAreTaken) {
   EXPECT_FALSE(service.store().find_by_machine("2"));
 }
 
+TEST(Identification, EachAddressEnrolsOnlySoManyNewMachinesAnHour) {
+  ServeOptions options;
+  options.enrolments_per_hour = 2;
+  options.limit_loopback = true;
+  RunningWebService service(options);
+  EXPECT_EQ(member_number_of(service.get(identify_path("101"))), "00001");
+  EXPECT_EQ(member_number_of(service.get(identify_path("102"))), "00002");
+  const httplib::Result refused = service.get(identify_path("103"));
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 429);
+  EXPECT_FALSE(service.store().find_by_machine("103"));
+  // Machines already enrolled sign in as always.
+  EXPECT_EQ(member_number_of(service.get(identify_path("101"))), "00001");
+  EXPECT_NE(service.log_text().find("no new machine enrolled for 127.0.0.1"), std::string::npos) << service.log_text();
+}
+
+TEST(Identification, MachinesEnrolledBeforeSignInsWereDatedCountAsSeenNow) {
+  TemporaryFolder folder;
+  {
+    SqliteDatabase database(folder.path("members.sqlite"));
+    database.execute(
+        "CREATE TABLE members (number INTEGER PRIMARY KEY, machine TEXT UNIQUE, name TEXT NOT NULL, "
+        "first_name TEXT NOT NULL DEFAULT '', nickname TEXT NOT NULL DEFAULT '', city TEXT NOT NULL DEFAULT '', "
+        "phrase TEXT NOT NULL DEFAULT '', day TEXT NOT NULL DEFAULT '', email TEXT NOT NULL DEFAULT '', "
+        "folder TEXT NOT NULL DEFAULT '', background INTEGER, picture BLOB, "
+        "picture_version INTEGER NOT NULL DEFAULT 0, picture_small BLOB, picture_large BLOB);"
+        "INSERT INTO members (number, machine, name) VALUES (7, '777', 'Sept');");
+  }
+  MemberStore store(folder.path("members.sqlite"));
+  EXPECT_EQ(store.forget_unseen(MemberStore::unix_now() - 60), 0);
+  EXPECT_EQ(store.sign_in("777")->number, 7);
+}
+
+TEST(Identification, ForgettingUnseenMachinesFreesTheirNumbers) {
+  TemporaryFolder folder;
+  MemberStore store(folder.path("members.sqlite"));
+  constexpr std::int64_t kDay = 24 * 60 * 60;
+  const std::int64_t now = MemberStore::unix_now();
+  store.enrol("501", now - 40 * kDay);
+  store.enrol("502", now - 40 * kDay);
+  store.enrol("503", now - 40 * kDay);
+  store.create(4);                       // the operator's, without a machine
+  store.sign_in("502", now - 2 * kDay);  // came back since
+  EXPECT_EQ(store.forget_unseen(now - 30 * kDay), 2);
+  EXPECT_FALSE(store.find_by_machine("501"));
+  EXPECT_EQ(store.find_by_machine("502")->number, 2);
+  EXPECT_TRUE(store.find(4));
+  EXPECT_EQ(store.identify("504")->number, 1);
+  EXPECT_EQ(store.identify("505")->number, 3);
+}
+
 }  // namespace
 }  // namespace marvok::web_server::testing

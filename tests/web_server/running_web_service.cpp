@@ -6,6 +6,8 @@
 #include <QImage>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace marvok::web_server::testing {
 
@@ -38,17 +40,15 @@ std::unique_ptr<httplib::SSLClient> https_client(int port) {
   return client;
 }
 
-RunningWebService::RunningWebService(unsigned idle_seconds) : database_(folder_.path("members.sqlite")) {
+RunningWebService::RunningWebService(ServeOptions options) : database_(folder_.path("members.sqlite")) {
   store_ = std::make_unique<MemberStore>(database_);
   log_file_ = std::fopen(folder_.path("requests.log").c_str(), "w");
   log_ = std::make_unique<RequestLog>(log_file_);
   server_ = std::make_unique<WebServer>(*store_, *log_);
-  ServeOptions options;
   options.database = database_;
   options.certificate = test_certificate().path("tls/server.pem");
   options.key = test_certificate().path("tls/server.key");
   options.port = 0;
-  options.idle_seconds = idle_seconds;
   std::string error;
   if (!server_->start(options, error)) throw std::runtime_error(error);
 }
@@ -57,6 +57,12 @@ RunningWebService::~RunningWebService() {
   server_.reset();
   log_.reset();
   std::fclose(log_file_);
+}
+
+std::string RunningWebService::log_text() const {
+  std::fflush(log_file_);
+  std::ifstream file(folder_.path("requests.log"));
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 httplib::Result RunningWebService::get(const std::string& path) const { return https_client(port())->Get(path); }

@@ -36,7 +36,8 @@ std::unique_ptr<httplib::SSLClient> https_client(int port);
 // database of its own. Its request log goes to a file the test may read.
 class RunningWebService {
  public:
-  explicit RunningWebService(unsigned idle_seconds = ServeOptions{}.idle_seconds);
+  // The options' database, certificate, key and port are the service's own.
+  explicit RunningWebService(ServeOptions options = {});
   ~RunningWebService();
 
   httplib::Result get(const std::string& path) const;
@@ -44,6 +45,8 @@ class RunningWebService {
   httplib::Result post(const std::string& path, const std::string& body) const;
 
   MemberStore& store() { return *store_; }
+  // What the service has logged so far.
+  std::string log_text() const;
   const std::string& database() const { return database_; }
   int port() const { return server_->port(); }
 

@@ -59,7 +59,9 @@ TEST(SlowClients, CostNoProcessorTimeWhileTheyWait) {
 }
 
 TEST(SlowClients, AreJudgedByProgressNotTotalTime) {
-  RunningWebService service(1);
+  ServeOptions options;
+  options.idle_seconds = 1;
+  RunningWebService service(options);
   const auto stalled = TlsConnection::open(service.port());
   ASSERT_TRUE(stalled);
 

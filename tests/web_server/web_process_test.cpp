@@ -150,6 +150,9 @@ TEST(WebProcess, MembersAndPicturesSurviveARestart) {
   EXPECT_NE(list.find("\n42\tmachine=777\tname=André\tfirst-name=Membre 42\t"), std::string::npos) << list;
   EXPECT_NE(list.find("\tcity=Lyon\t"), std::string::npos);
   EXPECT_NE(list.find("\tbackground=0a141e\t"), std::string::npos);
+  std::string forgotten;
+  ASSERT_EQ(run({"member", "forget", "--database", database, "--unseen-days", "30"}, &forgotten), 0);
+  EXPECT_EQ(forgotten, "marvok-web: 0 members forgotten, their machines not seen for 30 days\n");
 }
 
 TEST(WebProcess, BadUsageGetsTheUsageAndExitCode2) {
@@ -167,6 +170,9 @@ TEST(WebProcess, BadUsageGetsTheUsageAndExitCode2) {
       {"member", "set", "5", "--database", "d", "--machine", "12x"},
       {"member", "set", "5", "--database", "d", "--city", "a", "--city", "b"},
       {"member", "list"},
+      {"member", "forget", "--database", "d"},
+      {"member", "forget", "--database", "d", "--unseen-days", "0"},
+      {"serve", "--database", "d", "--certificate", "c", "--key", "k", "--enrolments-per-hour", "-1"},
       {"relay"},
   };
   for (const auto& arguments : cases) {
