@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "address_book.h"
 #include "client_table.h"
 #include "control_pairing.h"
 #include "forward_batch.h"
@@ -53,6 +54,8 @@ class Relay {
   bool note_control_heard(const platform::Endpoint& from, Clock::time_point now);
   ControlSighting sighting(const platform::Endpoint& control, Clock::time_point now) const;
 
+  // Makes a client a member, when its address has room for one more.
+  bool admit(SlotId slot);
   void tie_to_channel(SlotId slot, int channel);
   void on_control_known(SlotId slot);
   void check_version(SlotId slot);
@@ -70,6 +73,7 @@ class Relay {
   const RelayOutput& output_;
   RelayLog& log_;
   ClientTable clients_;
+  AddressBook addresses_;
   // One per client slot; holds an encoder only while its client speaks on an Opus channel.
   std::vector<std::unique_ptr<OpusReframer>> reframers_;
   relay::Buffer out_{};
