@@ -124,6 +124,9 @@ void Relay::on_presence(int channel, const Endpoint& from, const relay::Presence
     if (!steady || !admit(slot)) return;
     tie_to_channel(slot, channel);
     check_version(slot);
+    // Held requests are few, and a stream at a client's pace has paid for them.
+    held_lists_.release(client.voice, client.control, now,
+                        [this](const Endpoint& asker, int asked) { send_member_list(asked, asker); });
     return;
   }
   if (client.channel != channel) tie_to_channel(slot, channel);
@@ -172,14 +175,20 @@ void Relay::on_list_request(int channel, const Endpoint& from, Clock::time_point
   }
   // Only to an address with members, at their pace: a list is ten times the
   // size of the request, and a forged request would aim it at anyone.
-  if (!addresses_.answer_list_request(from.address, now)) {
+  if (addresses_.clients_at(from.address) == 0) {
+    held_lists_.hold(from, channel, now);
+  } else if (addresses_.answer_list_request(from.address, now)) {
+    send_member_list(channel, from);
+  } else {
     ++counters_.unanswered_list_requests;
-    return;
   }
+}
+
+void Relay::send_member_list(int channel, const Endpoint& to) {
   std::array<std::uint16_t, relay::kMaxListedMembers> members{};
   const std::size_t count = listed_members(channel, members);
   const std::size_t size = relay::write_member_list(out_, channel, std::span(members.data(), count));
-  send(RelayPort::Control, channel, size, from);
+  send(RelayPort::Control, channel, size, to);
 }
 
 std::size_t Relay::listed_members(int channel, std::array<std::uint16_t, relay::kMaxListedMembers>& members) const {

@@ -10,6 +10,7 @@
 #include "client_table.h"
 #include "control_pairing.h"
 #include "forward_batch.h"
+#include "held_list_requests.h"
 #include "opus_reframer.h"
 #include "pairing_memory.h"
 #include "relay/datagrams.h"
@@ -47,6 +48,7 @@ class Relay {
   void on_presence(int channel, const platform::Endpoint& from, const relay::Presence& presence, Clock::time_point now);
   void on_speech(int channel, const platform::Endpoint& from, const relay::OutgoingVoice& voice, Clock::time_point now);
   void on_list_request(int channel, const platform::Endpoint& from, Clock::time_point now);
+  void send_member_list(int channel, const platform::Endpoint& to);
   void on_alive(int channel, const platform::Endpoint& from, Clock::time_point now);
   // The channel's members in join order, each once; returns how many.
   std::size_t listed_members(int channel, std::array<std::uint16_t, relay::kMaxListedMembers>& members) const;
@@ -74,6 +76,7 @@ class Relay {
   RelayLog& log_;
   ClientTable clients_;
   AddressBook addresses_;
+  HeldListRequests held_lists_;
   // One per client slot; holds an encoder only while its client speaks on an Opus channel.
   std::vector<std::unique_ptr<OpusReframer>> reframers_;
   relay::Buffer out_{};

@@ -15,7 +15,7 @@ struct RelayCounters {
   // New clients turned away because every slot was taken or their address
   // had as many admitted clients as it may.
   std::uint64_t refused_clients = 0;
-  // From an address without admitted clients, or faster than its clients ask.
+  // From an address with admitted clients, faster than they ask.
   std::uint64_t unanswered_list_requests = 0;
 };
 

@@ -35,6 +35,23 @@ TEST(RelayRealMembers, ManyBehindOneAddressHearEachOther) {
   }
 }
 
+// A starting client asks for lists before its presence has made it a member.
+TEST(RelayRealMembers, AListAskedAsTheClientStartsIsAnswered) {
+  RunningRelay relay;
+  TestClient starting(5, "0.7.8", 0x7F000003);
+  starting.say_hello();
+  starting.send_list_request(2);
+  starting.send_list_request(7);
+  std::this_thread::sleep_for(30ms);
+  starting.send_presences(2);
+  const auto first = starting.receive_control();
+  const auto second = starting.receive_control();
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(relay::read_member_list(*first)->channel, 2);
+  EXPECT_EQ(relay::read_member_list(*first)->count, 1);
+  EXPECT_EQ(relay::read_member_list(*second)->channel, 7);
+}
+
 // The listener's presence arrives with up to 100 ms of jitter, and so does its speech.
 TEST(RelayRealMembers, AJitteryClientIsAdmittedAndHearsEverything) {
   RunningRelay relay;
