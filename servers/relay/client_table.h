@@ -11,6 +11,7 @@
 #include "client_version.h"
 #include "endpoint_index.h"
 #include "platform/udp_socket.h"
+#include "presence_pace.h"
 #include "relay/datagrams.h"
 
 namespace marvok::relay_server {
@@ -26,7 +27,11 @@ struct Client {
   platform::Endpoint voice;
   std::optional<platform::Endpoint> control;
   std::uint16_t member = 0;
-  int channel = kNoChannel;  // until its first presence
+  // kNoChannel until admitted, which takes presence at a client's pace and
+  // room at its address. Only members get speech, lists and notices.
+  int channel = kNoChannel;
+  PresencePace presence_pace;
+  bool refusal_logged = false;  // its address was full
   std::optional<ClientVersion> version;
   bool version_notice_sent = false;
   // A voice hello came and no control hello has been paired with it yet.

@@ -10,12 +10,14 @@ namespace marvok::relay_server {
 namespace {
 
 constexpr long kLongestClientTimeoutMs = 3'600'000;
+constexpr long kMostClientsPerAddress = 65'535;
 
 constexpr command_line::Option kOptions[] = {
     {"--address", "IPV4", "address to serve on, e.g. 127.0.0.1"},
     {"--min-version", "X.Y.Z", "send notice 220 to clients older than this"},
     {"--opus-channel", "N", "forward channel N (0-10) as Opus; repeatable"},
-    {"--client-timeout-ms", "MS", "forget a client silent this long (default 3000)"},
+    {"--client-timeout-ms", "MS", "forget a client silent this long (default 1000)"},
+    {"--max-clients-per-address", "N", "admit at most N clients behind one IP address\n(default 32)"},
     {"--pairing-file", "PATH",
      "keep the clients' control sockets here, so a\nrestarted relay can still send them notices"},
 };
@@ -39,6 +41,10 @@ std::optional<std::string> apply_option(std::string_view name, std::string_view 
     const auto timeout = command_line::parse_number<long>(value, 1, kLongestClientTimeoutMs);
     if (!timeout) return "--client-timeout-ms needs a number of milliseconds from 1 to 3600000";
     config.client_timeout = std::chrono::milliseconds(*timeout);
+  } else if (name == "--max-clients-per-address") {
+    const auto most = command_line::parse_number<long>(value, 1, kMostClientsPerAddress);
+    if (!most) return "--max-clients-per-address needs a number from 1 to 65535";
+    config.max_clients_per_address = static_cast<std::size_t>(*most);
   } else if (name == "--pairing-file") {
     if (value.empty()) return "--pairing-file needs a file name";
     config.pairing_file = value;
@@ -74,7 +80,8 @@ CommandLine parse_command_line(std::span<const std::string_view> arguments) {
 
 std::string usage_text() {
   return "Usage: marvok-relay --address IPV4 [--min-version X.Y.Z] [--opus-channel N]...\n"
-         "                    [--client-timeout-ms MS] [--pairing-file PATH]\n"
+         "                    [--client-timeout-ms MS] [--max-clients-per-address N]\n"
+         "                    [--pairing-file PATH]\n"
          "\n"
          "Relays the voice network's speech, member lists and notices. Binds the\n"
          "voice ports 30000-30010 and the control ports 31000-31010 on IPV4.\n"

@@ -37,6 +37,7 @@ Relay::Relay(const RelayConfig& config, const RelayOutput& output, RelayLog& log
       output_(output),
       log_(log),
       clients_(config.capacity),
+      addresses_(config.capacity),
       reframers_(config.capacity),
       next_summary_(now + kSummaryInterval),
       remembered_(config.capacity),
@@ -112,16 +113,43 @@ void Relay::on_presence(int channel, const Endpoint& from, const relay::Presence
   }
   Client& client = clients_.at(slot);
   client.last_presence = now;
+  const bool steady = client.presence_pace.note(now);
   if (client.is_member() && client.member != presence.member) {
     log_.write(LogEvent::MemberNumberChange, "member %u now reports itself as member %u", client.member,
                presence.member);
   }
   client.member = presence.member;
-  if (client.channel != channel) tie_to_channel(slot, channel);
-  if (presence.variant == relay::PresenceVariant::Version) {
-    client.version = presence.version;
+  if (presence.variant == relay::PresenceVariant::Version) client.version = presence.version;
+  if (!client.is_member()) {
+    if (!steady || !admit(slot)) return;
+    tie_to_channel(slot, channel);
     check_version(slot);
+    // Held requests are few, and a stream at a client's pace has paid for them.
+    held_lists_.release(client.voice, client.control, now,
+                        [this](const Endpoint& asker, int asked) { send_member_list(asked, asker); });
+    return;
   }
+  if (client.channel != channel) tie_to_channel(slot, channel);
+  if (presence.variant == relay::PresenceVariant::Version) check_version(slot);
+}
+
+bool Relay::admit(SlotId slot) {
+  Client& client = clients_.at(slot);
+  const std::uint32_t address = client.voice.address;
+  const std::size_t admitted = addresses_.clients_at(address);
+  if (admitted < config_.max_clients_per_address) {
+    addresses_.add_client(address);
+    return true;
+  }
+  // Logged once per client; it stays waiting until a member of its address leaves or it falls silent.
+  if (!client.refusal_logged) {
+    client.refusal_logged = true;
+    ++counters_.refused_clients;
+    std::string voice;
+    log_.write(LogEvent::NotAdmitted, "member %u not admitted (voice %s): its address has %zu clients already",
+               client.member, endpoint_text(client.voice, voice), admitted);
+  }
+  return false;
 }
 
 void Relay::on_speech(int channel, const Endpoint& from, const relay::OutgoingVoice& voice, Clock::time_point now) {
@@ -145,10 +173,22 @@ void Relay::on_list_request(int channel, const Endpoint& from, Clock::time_point
     if (const SlotId slot = learn_control_from_list_request(clients_, channel, sighting(from, now)); slot != kNoSlot)
       on_control_known(slot);
   }
+  // Only to an address with members, at their pace: a list is ten times the
+  // size of the request, and a forged request would aim it at anyone.
+  if (addresses_.clients_at(from.address) == 0) {
+    held_lists_.hold(from, channel, now);
+  } else if (addresses_.answer_list_request(from.address, now)) {
+    send_member_list(channel, from);
+  } else {
+    ++counters_.unanswered_list_requests;
+  }
+}
+
+void Relay::send_member_list(int channel, const Endpoint& to) {
   std::array<std::uint16_t, relay::kMaxListedMembers> members{};
   const std::size_t count = listed_members(channel, members);
   const std::size_t size = relay::write_member_list(out_, channel, std::span(members.data(), count));
-  send(RelayPort::Control, channel, size, from);
+  send(RelayPort::Control, channel, size, to);
 }
 
 std::size_t Relay::listed_members(int channel, std::array<std::uint16_t, relay::kMaxListedMembers>& members) const {
@@ -206,7 +246,7 @@ void Relay::on_control_known(SlotId slot) {
 
 void Relay::check_version(SlotId slot) {
   Client& client = clients_.at(slot);
-  if (!config_.min_version || !client.version || client.version_notice_sent) return;
+  if (!client.is_member() || !config_.min_version || !client.version || client.version_notice_sent) return;
   if (!(*client.version < *config_.min_version) || !client.control) return;
   if (!send_notice(slot, relay::kNoticeVersionTooOld)) return;
   client.version_notice_sent = true;
@@ -262,7 +302,7 @@ void Relay::print_clients(std::FILE* out) const {
       std::fprintf(out, "member %u channel %d version %s voice %s control %s\n", client.member, client.channel,
                    version.data(), endpoint_text(client.voice, voice), endpoint_text(client.control, control));
     } else {
-      std::fprintf(out, "waiting for presence: voice %s control %s\n", endpoint_text(client.voice, voice),
+      std::fprintf(out, "not admitted yet: voice %s control %s\n", endpoint_text(client.voice, voice),
                    endpoint_text(client.control, control));
     }
   }
@@ -272,8 +312,10 @@ void Relay::print_clients(std::FILE* out) const {
 void Relay::forget(SlotId slot, const char* reason) {
   const Client& client = clients_.at(slot);
   if (client.control) pairings_changed_ = true;
-  if (client.is_member())
+  if (client.is_member()) {
+    addresses_.remove_client(client.voice.address);
     log_.write(LogEvent::Departure, "member %u left channel %d (%s)", client.member, client.channel, reason);
+  }
   reframers_[slot].reset();
   clients_.remove(slot);
 }
@@ -370,13 +412,14 @@ void Relay::write_summary() {
   const RelayCounters& then = summarized_;
   log_.write(
       "summary: %zu clients (%zu in channels), last 10 s: %llu datagrams in, %llu out, %llu bad, %llu stray, "
-      "%llu send failures, %llu clients refused",
+      "%llu send failures, %llu clients refused, %llu list requests unanswered",
       clients_.size(), clients_.member_count(), static_cast<unsigned long long>(now.datagrams_in - then.datagrams_in),
       static_cast<unsigned long long>(now.datagrams_out - then.datagrams_out),
       static_cast<unsigned long long>(now.bad_datagrams - then.bad_datagrams),
       static_cast<unsigned long long>(now.stray_datagrams - then.stray_datagrams),
       static_cast<unsigned long long>(now.send_failures - then.send_failures),
-      static_cast<unsigned long long>(now.refused_clients - then.refused_clients));
+      static_cast<unsigned long long>(now.refused_clients - then.refused_clients),
+      static_cast<unsigned long long>(now.unanswered_list_requests - then.unanswered_list_requests));
   summarized_ = counters_;
 }
 

@@ -6,9 +6,11 @@
 #include <memory>
 #include <vector>
 
+#include "address_book.h"
 #include "client_table.h"
 #include "control_pairing.h"
 #include "forward_batch.h"
+#include "held_list_requests.h"
 #include "opus_reframer.h"
 #include "pairing_memory.h"
 #include "relay/datagrams.h"
@@ -46,6 +48,7 @@ class Relay {
   void on_presence(int channel, const platform::Endpoint& from, const relay::Presence& presence, Clock::time_point now);
   void on_speech(int channel, const platform::Endpoint& from, const relay::OutgoingVoice& voice, Clock::time_point now);
   void on_list_request(int channel, const platform::Endpoint& from, Clock::time_point now);
+  void send_member_list(int channel, const platform::Endpoint& to);
   void on_alive(int channel, const platform::Endpoint& from, Clock::time_point now);
   // The channel's members in join order, each once; returns how many.
   std::size_t listed_members(int channel, std::array<std::uint16_t, relay::kMaxListedMembers>& members) const;
@@ -53,6 +56,8 @@ class Relay {
   bool note_control_heard(const platform::Endpoint& from, Clock::time_point now);
   ControlSighting sighting(const platform::Endpoint& control, Clock::time_point now) const;
 
+  // Makes a client a member, when its address has room for one more.
+  bool admit(SlotId slot);
   void tie_to_channel(SlotId slot, int channel);
   void on_control_known(SlotId slot);
   void check_version(SlotId slot);
@@ -70,6 +75,8 @@ class Relay {
   const RelayOutput& output_;
   RelayLog& log_;
   ClientTable clients_;
+  AddressBook addresses_;
+  HeldListRequests held_lists_;
   // One per client slot; holds an encoder only while its client speaks on an Opus channel.
   std::vector<std::unique_ptr<OpusReframer>> reframers_;
   relay::Buffer out_{};

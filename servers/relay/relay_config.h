@@ -18,7 +18,12 @@ struct RelayConfig {
   std::optional<ClientVersion> min_version;
   // Channels whose speech is forwarded as Opus instead of raw PCM.
   std::bitset<relay::kChannelCount> opus_channels;
-  std::chrono::milliseconds client_timeout{3000};
+  // Long enough to ride out a Wi-Fi drop of 300-500 ms; short, since a
+  // forged source address draws speech until then.
+  std::chrono::milliseconds client_timeout{1000};
+  // Admitted clients behind one IPv4 address: families, cafés and carrier
+  // NAT share one, yet no address draws the speech of a whole relay.
+  std::size_t max_clients_per_address = 32;
   // Client slots: room for a few thousand members (at most 65,535); a full
   // relay refuses newcomers.
   std::size_t capacity = 4096;

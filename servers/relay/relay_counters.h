@@ -12,8 +12,11 @@ struct RelayCounters {
   // Well formed but from nobody the relay knows, e.g. speech before presence.
   std::uint64_t stray_datagrams = 0;
   std::uint64_t send_failures = 0;
-  // New clients turned away because every slot was taken.
+  // New clients turned away because every slot was taken or their address
+  // had as many admitted clients as it may.
   std::uint64_t refused_clients = 0;
+  // From an address with admitted clients, faster than they ask.
+  std::uint64_t unanswered_list_requests = 0;
 };
 
 }  // namespace marvok::relay_server

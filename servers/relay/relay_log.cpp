@@ -10,7 +10,8 @@ namespace marvok::relay_server {
 namespace {
 
 constexpr std::array<const char*, kLogEventKinds> kPlurals = {
-    "joins", "channel moves", "departures", "member number changes", "notices", "unsent notices"};
+    "joins",   "channel moves",  "departures",          "member number changes",
+    "notices", "unsent notices", "clients not admitted"};
 
 }  // namespace
 

@@ -13,8 +13,16 @@ namespace marvok::relay_server {
 // What a log line is about. A flood of datagrams from many source ports turns
 // into a flood of joins and departures; lines of one kind beyond a budget are
 // left out and counted instead.
-enum class LogEvent : std::uint8_t { Join, ChannelMove, Departure, MemberNumberChange, Notice, UnsentNotice };
-inline constexpr std::size_t kLogEventKinds = 6;
+enum class LogEvent : std::uint8_t {
+  Join,
+  ChannelMove,
+  Departure,
+  MemberNumberChange,
+  Notice,
+  UnsentNotice,
+  NotAdmitted
+};
+inline constexpr std::size_t kLogEventKinds = 7;
 
 struct LogLimit {
   std::size_t lines_per_interval = 20;

@@ -393,6 +393,8 @@ int main(int argc, char** argv) {
   relay_server::RelayConfig config;
   config.address = kLoopback;
   config.log = quiet;
+  // Every member sends from 127.0.0.1.
+  config.max_clients_per_address = static_cast<std::size_t>(options.members);
   relay_server::RelayServer server(config);
   std::string error;
   if (!server.open(error)) {

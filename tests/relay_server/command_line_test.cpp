@@ -10,14 +10,15 @@ namespace {
 CommandLine parse(std::vector<std::string_view> arguments) { return parse_command_line(arguments); }
 
 TEST(RelayCommandLine, ReadsEveryOptionInBothForms) {
-  const CommandLine parsed =
-      parse({"--address", "127.0.0.2", "--min-version=0.7.8", "--opus-channel", "3", "--opus-channel=10",
-             "--client-timeout-ms", "1500", "--pairing-file", "/var/lib/marvok-relay/pairings"});
+  const CommandLine parsed = parse({"--address", "127.0.0.2", "--min-version=0.7.8", "--opus-channel", "3",
+                                    "--opus-channel=10", "--client-timeout-ms", "1500", "--max-clients-per-address=200",
+                                    "--pairing-file", "/var/lib/marvok-relay/pairings"});
   ASSERT_EQ(parsed.action, CommandLine::Action::Run) << parsed.error;
   EXPECT_EQ(parsed.config.address, 0x7F000002u);
   EXPECT_EQ(parsed.config.min_version, (ClientVersion{'0', '7', '8'}));
   EXPECT_EQ(parsed.config.opus_channels.to_ulong(), (1ul << 3) | (1ul << 10));
   EXPECT_EQ(parsed.config.client_timeout, std::chrono::milliseconds(1500));
+  EXPECT_EQ(parsed.config.max_clients_per_address, 200u);
   EXPECT_EQ(parsed.config.pairing_file, "/var/lib/marvok-relay/pairings");
 }
 
@@ -31,6 +32,8 @@ TEST(RelayCommandLine, RefusesWhatItCannotServe) {
       {"--address", "127.0.0.1", "--min-version", "0.10.1"},
       {"--address", "127.0.0.1", "--client-timeout-ms", "0"},
       {"--address", "127.0.0.1", "--client-timeout-ms", "12ms"},
+      {"--address", "127.0.0.1", "--max-clients-per-address", "0"},
+      {"--address", "127.0.0.1", "--max-clients-per-address", "65536"},
       {"--address", "127.0.0.1", "--verbose"},
       {"--address", "127.0.0.1", "--pairing-file="},
       {"--address"},

@@ -109,7 +109,7 @@ TEST(RelayMembership, SilentClientIsForgotten) {
   EXPECT_FALSE(leaver.receive_voice(200ms));
 
   // Presence alone brings it back.
-  leaver.send_presence(5);
+  leaver.send_presences(5);
   EXPECT_TRUE(keeper.wait_until_listed(5, 20));
 }
 

@@ -55,7 +55,7 @@ TEST(RelayNotices, VersionNoticeWaitsUntilAnAliveRevealsTheControlSocket) {
   TestClient old_client(60, "0.6.9");
   observer.join(4);
   // No hellos, as when the relay restarted under a running client.
-  old_client.send_presence(4, relay::PresenceVariant::Version);
+  for (int i = 0; i < 3; ++i) old_client.send_presence(4, relay::PresenceVariant::Version);
   ASSERT_TRUE(observer.wait_until_listed(4, 60));
   EXPECT_FALSE(old_client.receive_control(100ms));
 
@@ -94,8 +94,8 @@ TEST(RelayNotices, ControlHelloPairsWithTheLatestUnpairedVoiceHello) {
   second.send_voice_hello();
   second.send_control_hello();
   first.send_control_hello();
-  first.send_presence(2);
-  second.send_presence(2);
+  first.send_presences(2);
+  second.send_presences(2);
   ASSERT_TRUE(first.wait_until_listed(2, 71));
 
   relay.command("close 70");
@@ -113,8 +113,8 @@ TEST(RelayNotices, ControlSocketsAreLearnedFromAlivesAndListsOnlyWhenUnambiguous
   TestClient in_two(81);
   observer.join(0);
   // Neither says hello, so the relay knows only their voice sockets.
-  in_one.send_presence(1);
-  in_two.send_presence(2);
+  in_one.send_presences(1);
+  in_two.send_presences(2);
   ASSERT_TRUE(observer.wait_until_listed(1, 80));
   ASSERT_TRUE(observer.wait_until_listed(2, 81));
 
@@ -173,8 +173,8 @@ TEST(RelayNotices, ARestartedRelayReachesTwoClientsOfOneAddressInOneChannelAtOnc
   RunningRelay restarted(config);
   // No hellos this time: presence, and the alives and list requests of two
   // control sockets that nothing tells apart.
-  first.send_presence(4);
-  second.send_presence(4);
+  first.send_presences(4);
+  second.send_presences(4);
   first.send_alive(4);
   second.send_alive(4);
   ASSERT_TRUE(first.wait_until_listed(4, 71));

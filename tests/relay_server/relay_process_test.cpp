@@ -106,10 +106,13 @@ class RelayProcess {
   std::optional<int> exit_code_;
 };
 
+// Lists go only to addresses with members, so the client joins channel 0.
 bool wait_until_serving(TestClient& client) {
   const auto deadline = std::chrono::steady_clock::now() + 5s;
-  while (std::chrono::steady_clock::now() < deadline)
+  while (std::chrono::steady_clock::now() < deadline) {
+    client.send_presences(0);
     if (client.ask_members(0, 100ms)) return true;
+  }
   return false;
 }
 

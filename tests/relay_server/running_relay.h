@@ -13,7 +13,7 @@ namespace marvok::relay_server::testing {
 
 inline constexpr std::uint32_t kLoopback = 0x7F000001;
 
-// A relay configured for tests: loopback, the usual timeout, no commands.
+// A relay configured for tests: loopback, a long timeout, no commands.
 RelayConfig test_config();
 
 // The relay server on a thread of the test process. The ports are bound when

@@ -84,7 +84,7 @@ TEST(RelaySpeech, ClientKnownOnlyByPresenceStillHearsAndGetsLists) {
   TestClient listener(31);
   speaker.join(8);
   // As after a relay restart: the client sends no hellos again.
-  listener.send_presence(8);
+  listener.send_presences(8);
   ASSERT_TRUE(listener.wait_until_listed(8, 31));
 
   speaker.speak(8, filled_block(9));

@@ -16,24 +16,25 @@ namespace {
 constexpr int kFramesPerBlock = 250;
 constexpr double kSampleRate = 8000.0;
 
-platform::UdpSocket open_socket() {
-  auto socket = platform::UdpSocket::open_ephemeral();
+platform::UdpSocket open_socket(std::uint32_t address) {
+  auto socket = platform::UdpSocket::open_bound({address, 0});
   EXPECT_TRUE(socket.has_value());
   return socket ? std::move(*socket) : platform::UdpSocket{};
 }
 
-platform::Endpoint loopback_endpoint(const platform::UdpSocket& socket) {
-  const auto local = socket.local_endpoint();
-  return {kLoopback, local ? local->port : std::uint16_t{0}};
-}
-
 }  // namespace
 
-TestClient::TestClient(std::uint16_t member, std::string version)
-    : member_(member), version_(std::move(version)), voice_(open_socket()), control_(open_socket()) {}
+TestClient::TestClient(std::uint16_t member, std::string version, std::uint32_t address)
+    : member_(member),
+      version_(std::move(version)),
+      address_(address),
+      voice_(open_socket(address)),
+      control_(open_socket(address)) {}
 
-platform::Endpoint TestClient::voice_endpoint() const { return loopback_endpoint(voice_); }
-platform::Endpoint TestClient::control_endpoint() const { return loopback_endpoint(control_); }
+platform::Endpoint TestClient::voice_endpoint() const { return voice_.local_endpoint().value_or(platform::Endpoint{}); }
+platform::Endpoint TestClient::control_endpoint() const {
+  return control_.local_endpoint().value_or(platform::Endpoint{});
+}
 
 void TestClient::send(const platform::UdpSocket& socket, int port, std::size_t size) {
   EXPECT_TRUE(socket.send_to(std::span(out_.data(), size), {kLoopback, static_cast<std::uint16_t>(port)}));
@@ -52,11 +53,15 @@ void TestClient::send_presence(int channel, relay::PresenceVariant variant) {
   send(voice_, relay::voice_port_of(channel), relay::write_presence(out_, variant, member_, version_, "DEVICE.ID"));
 }
 
-void TestClient::announce(int channel) {
-  say_hello();
+void TestClient::send_presences(int channel) {
   send_presence(channel, relay::PresenceVariant::Name);
   send_presence(channel, relay::PresenceVariant::Device);
   send_presence(channel, relay::PresenceVariant::Version);
+}
+
+void TestClient::announce(int channel) {
+  say_hello();
+  send_presences(channel);
 }
 
 void TestClient::join(int channel) {
@@ -75,7 +80,7 @@ void TestClient::send_list_request(int channel) {
 void TestClient::send_alive(int channel) { send(control_, relay::control_port_of(channel), relay::write_alive(out_)); }
 
 void TestClient::reopen_control_socket() {
-  auto replacement = open_socket();
+  auto replacement = open_socket(address_);
   control_ = std::move(replacement);
 }
 

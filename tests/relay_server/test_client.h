@@ -11,6 +11,7 @@
 
 #include "platform/udp_socket.h"
 #include "relay/datagrams.h"
+#include "running_relay.h"
 
 namespace marvok::relay_server::testing {
 
@@ -19,10 +20,10 @@ using Datagram = std::vector<std::uint8_t>;
 using Block = std::array<std::uint8_t, relay::kVoiceBlockSize>;
 
 // A client as the relay sees it: a voice socket and a control socket on
-// loopback, speaking the client's datagrams.
+// a loopback address, speaking the client's datagrams.
 class TestClient {
  public:
-  explicit TestClient(std::uint16_t member, std::string version = "0.7.8");
+  explicit TestClient(std::uint16_t member, std::string version = "0.7.8", std::uint32_t address = kLoopback);
 
   std::uint16_t member() const { return member_; }
   platform::Endpoint voice_endpoint() const;
@@ -33,6 +34,8 @@ class TestClient {
   void send_voice_hello();
   void send_control_hello();
   void send_presence(int channel, relay::PresenceVariant variant = relay::PresenceVariant::Name);
+  // The presence variants in a row: enough for the relay to admit the client.
+  void send_presences(int channel);
   // Hellos, then the presence variants.
   void announce(int channel);
   // Announces, then returns once the relay lists the member in the channel.
@@ -60,6 +63,7 @@ class TestClient {
 
   std::uint16_t member_;
   std::string version_;
+  std::uint32_t address_;
   platform::UdpSocket voice_;
   platform::UdpSocket control_;
   relay::Buffer out_{};
