@@ -17,7 +17,8 @@ struct ParsedAddress {
 };
 
 std::optional<ParsedAddress> parse(std::string_view text) {
-  const std::string address(text);
+  // A link-local IPv6 address comes with its interface ("fe80::1%eth0").
+  const std::string address(text.substr(0, text.find('%')));
   ParsedAddress parsed;
   in_addr v4{};
   if (::inet_pton(AF_INET, address.c_str(), &v4) == 1) {

@@ -83,16 +83,18 @@ MemberStore::MemberStore(const std::string& path) : database_(path) {
   database_.execute(kSchema);
   // When each machine last signed in; members enrolled before it was kept
   // count as seen when it first is.
+  // Checked inside the transaction, so that two processes opening an old
+  // file at once do not both add the column.
+  WriteTransaction transaction(database_);
   bool has_last_seen = false;
   SqliteStatement columns = database_.prepare("PRAGMA table_info(members)");
   while (columns.step() == SqliteStatement::Step::Row) has_last_seen = has_last_seen || columns.text(1) == "last_seen";
   if (!has_last_seen) {
-    WriteTransaction transaction(database_);
     database_.execute("ALTER TABLE members ADD COLUMN last_seen INTEGER");
     database_.execute(
         "UPDATE members SET last_seen = CAST(strftime('%s', 'now') AS INTEGER) WHERE machine IS NOT NULL");
-    transaction.commit();
   }
+  transaction.commit();
 }
 
 std::int64_t MemberStore::unix_now() {
@@ -108,11 +110,18 @@ std::optional<Member> MemberStore::sign_in(std::string_view machine, std::int64_
   std::lock_guard lock(mutex_);
   std::optional<Member> known = member_by_machine(machine);
   if (!known) return std::nullopt;
-  // Written once a day at most: a machine signing in again and again costs no writes.
-  SqliteStatement seen =
-      database_.prepare("UPDATE members SET last_seen = ? WHERE number = ? AND (last_seen IS NULL OR last_seen < ?)");
-  seen.bind(1, now).bind(2, known->number).bind(3, now - kSecondsPerDay);
-  seen.run();
+  // Dated once a day at most, and only then is the file written: signing in
+  // stays a read that another process's write does not hold up.
+  SqliteStatement last = database_.prepare("SELECT last_seen FROM members WHERE number = ?");
+  last.bind(1, known->number);
+  if (last.step() == SqliteStatement::Step::Row && !last.is_null(0) && last.integer(0) >= now - kSecondsPerDay)
+    return known;
+  try {
+    SqliteStatement seen = database_.prepare("UPDATE members SET last_seen = ? WHERE number = ?");
+    seen.bind(1, now).bind(2, known->number).run();
+  } catch (const DatabaseError&) {
+    // The date waits for the next sign-in; the member is signed in all the same.
+  }
   return known;
 }
 
@@ -132,7 +141,8 @@ int MemberStore::forget_unseen(std::int64_t seen_before) {
   std::lock_guard lock(mutex_);
   WriteTransaction transaction(database_);
   SqliteStatement forget = database_.prepare("DELETE FROM members WHERE machine IS NOT NULL AND last_seen < ?");
-  forget.bind(1, seen_before);
+  // The date is written once a day: a machine may have signed in up to a day after it.
+  forget.bind(1, seen_before - kSecondsPerDay);
   forget.run();
   const auto forgotten = static_cast<int>(database_.changes());
   transaction.commit();
@@ -169,10 +179,11 @@ void MemberStore::save(const Member& member) {
   std::lock_guard lock(mutex_);
   SqliteStatement update = database_.prepare(
       "UPDATE members SET machine = ?, name = ?, first_name = ?, nickname = ?, city = ?, phrase = ?, day = ?, "
-      "email = ?, folder = ?, background = ? WHERE number = ?");
+      "email = ?, folder = ?, background = ?, last_seen = ? WHERE number = ?");
   update.bind(1, member.machine).bind(2, member.name);
   for (std::size_t i = 0; i < kCardFieldCount; ++i) update.bind(static_cast<int>(3 + i), member.card[i]);
-  update.bind(10, as_column(member.background)).bind(11, member.number);
+  // A member the operator has just edited counts as seen: not one to forget.
+  update.bind(10, as_column(member.background)).bind(11, unix_now()).bind(12, member.number);
   update.run();
 }
 

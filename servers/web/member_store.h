@@ -43,7 +43,8 @@ class MemberStore {
   std::optional<Member> enrol(std::string_view machine, std::int64_t now = unix_now());
   // Removes the members whose machine was last seen before `seen_before`,
   // freeing their numbers; those the operator made without a machine stay.
-  // Returns how many went.
+  // Sign-ins are dated to the day, so a day's margin is kept. Returns how
+  // many went.
   int forget_unseen(std::int64_t seen_before);
 
   std::optional<Member> find(int number);

@@ -27,9 +27,10 @@ namespace {
 // check) holds only the connections of its thread.
 constexpr unsigned kEventThreads = 4;
 // Bodies longer than this count as large; at most so many are received at
-// once, so that slow uploads cannot make the service hold gigabytes.
+// once, and so many from one address.
 constexpr std::size_t kLargeBody = 64 * 1024;
 constexpr int kMostLargeBodies = 32;
+constexpr int kMostLargeBodiesFromOneAddress = 4;
 // A body too long is read and dropped up to this many times its limit; past
 // that the connection is closed.
 constexpr std::uint64_t kMostDropped = 2;
@@ -94,8 +95,8 @@ MHD_Result add_parameter(void* query, MHD_ValueKind, const char* key, const char
 struct WebServer::RequestInProgress {
   WebRequest request;
   BodyRule rule;
-  bool large = false;    // counted in the server's large bodies
-  bool refused = false;  // the body is too long: what comes of it is dropped
+  bool large = false;  // holds one of the large bodies' slots
+  int refusal = 0;     // the status that answers once the body is dropped
   std::uint64_t dropped = 0;
 };
 
@@ -104,79 +105,90 @@ struct RequestHandling {
 
   // Called when a request's head has arrived, for each part of its body, and
   // once it is whole; the answer goes out from the first or the last call.
+  // Nothing may escape into the library, which is C.
   static MHD_Result on_request(void* context, MHD_Connection* connection, const char* url, const char* method,
                                const char*, const char* upload_data, std::size_t* upload_data_size,
                                void** request_context) {
-    WebServer& server = *static_cast<WebServer*>(context);
-    auto* progress = static_cast<Progress*>(*request_context);
-    if (!progress) {
-      progress = new Progress;
-      *request_context = progress;
-      progress->request.method = method;
-      progress->request.path = url;
-      MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &add_parameter, &progress->request.query);
-      progress->request.remote_address = remote_address(connection);
-      progress->rule = body_rule(method, url);
-      const std::optional<std::uint64_t> declared = declared_length(connection);
-      if (declared && *declared > progress->rule.limit) {
-        // A client waiting for the go-ahead, or one announcing far too much,
-        // is answered at once and the connection closes unread. Others are
-        // already sending: their body is read and dropped, so that they get
-        // the answer rather than a broken connection.
-        if (expects_go_ahead(connection) || *declared > kMostDropped * progress->rule.limit)
-          return send(server, connection, *progress, WebAnswer{progress->rule.status_when_longer, {}, {}});
-        progress->refused = true;
-      }
-      if (declared && *declared > kLargeBody && !progress->refused && !take_large_body(server, *progress))
-        return send(server, connection, *progress, WebAnswer{kServerBusy, {}, {}});
-      return MHD_YES;
-    }
-    if (*upload_data_size > 0) {
-      std::string& body = progress->request.body;
-      if (!progress->refused && body.size() + *upload_data_size > progress->rule.limit) {
-        progress->refused = true;
-        std::string().swap(body);
-      }
-      if (progress->refused) {
-        progress->dropped += *upload_data_size;
-        *upload_data_size = 0;
-        return progress->dropped > kMostDropped * progress->rule.limit ? MHD_NO : MHD_YES;
-      }
-      if (body.size() + *upload_data_size > kLargeBody && !take_large_body(server, *progress)) return MHD_NO;
-      body.append(upload_data, *upload_data_size);
-      *upload_data_size = 0;
-      return MHD_YES;
-    }
-    if (progress->refused)
-      return send(server, connection, *progress, WebAnswer{progress->rule.status_when_longer, {}, {}});
-    WebAnswer answer;
     try {
-      answer =
-          answer_request(progress->request, Routes{server.store_, server.icons_, *server.enrolments_, server.log_});
-    } catch (const std::exception& failure) {
-      server.log_.note("marvok-web: " + progress->request.method + " " + progress->request.path +
-                       " failed: " + failure.what());
-      answer = WebAnswer{kFailed, {}, {}};
+      WebServer& server = *static_cast<WebServer*>(context);
+      auto* progress = static_cast<Progress*>(*request_context);
+      if (!progress) {
+        progress = new Progress;
+        *request_context = progress;
+        return on_head(server, connection, url, method, *progress);
+      }
+      if (*upload_data_size > 0) {
+        const std::string_view part(upload_data, *upload_data_size);
+        *upload_data_size = 0;
+        return on_body_part(server, part, *progress);
+      }
+      if (progress->refusal != 0) return send(server, connection, *progress, WebAnswer{progress->refusal, {}, {}});
+      return send(server, connection, *progress, answer(server, progress->request));
+    } catch (...) {
+      return MHD_NO;  // the connection is closed
     }
-    return send(server, connection, *progress, answer);
+  }
+
+  static MHD_Result on_head(WebServer& server, MHD_Connection* connection, const char* url, const char* method,
+                            Progress& progress) {
+    progress.request.method = method;
+    progress.request.path = url;
+    MHD_get_connection_values(connection, MHD_GET_ARGUMENT_KIND, &add_parameter, &progress.request.query);
+    progress.request.remote_address = remote_address(connection);
+    progress.rule = body_rule(method, url);
+    const std::optional<std::uint64_t> declared = declared_length(connection);
+    if (!declared) return MHD_YES;
+    if (*declared > progress.rule.limit) {
+      progress.refusal = progress.rule.status_when_longer;
+    } else if (*declared > kLargeBody) {
+      if (!take_large_body(server, progress)) progress.refusal = kServerBusy;
+      if (progress.large) progress.request.body.reserve(static_cast<std::size_t>(*declared));
+    }
+    // A client waiting for the go-ahead, or one announcing far too much, is
+    // answered at once and the connection closes unread. Others are already
+    // sending: their body is read and dropped, so that they get the answer
+    // rather than a broken connection.
+    if (progress.refusal != 0 && (expects_go_ahead(connection) || *declared > kMostDropped * progress.rule.limit))
+      return send(server, connection, progress, WebAnswer{progress.refusal, {}, {}});
+    return MHD_YES;
+  }
+
+  static MHD_Result on_body_part(WebServer& server, std::string_view part, Progress& progress) {
+    std::string& body = progress.request.body;
+    if (progress.refusal == 0 && body.size() + part.size() > progress.rule.limit)
+      progress.refusal = progress.rule.status_when_longer;
+    if (progress.refusal == 0 && body.size() + part.size() > kLargeBody && !take_large_body(server, progress))
+      progress.refusal = kServerBusy;
+    if (progress.refusal != 0) {
+      std::string().swap(body);
+      progress.dropped += part.size();
+      // Past this, a body sent without its length is cut with no answer.
+      return progress.dropped > kMostDropped * progress.rule.limit ? MHD_NO : MHD_YES;
+    }
+    body.append(part);
+    return MHD_YES;
+  }
+
+  static WebAnswer answer(WebServer& server, const WebRequest& request) {
+    try {
+      return answer_request(request, Routes{server.store_, server.icons_, *server.enrolments_, server.log_});
+    } catch (const std::exception& failure) {
+      server.log_.note("marvok-web: " + request.method + " " + request.path + " failed: " + failure.what());
+      return WebAnswer{kFailed, {}, {}};
+    }
   }
 
   static void on_completed(void* context, MHD_Connection*, void** request_context, MHD_RequestTerminationCode) {
     auto* progress = static_cast<Progress*>(*request_context);
     if (!progress) return;
-    if (progress->large) static_cast<WebServer*>(context)->large_bodies_.fetch_sub(1);
+    if (progress->large) static_cast<WebServer*>(context)->large_bodies_.give_back(progress->request.remote_address);
     delete progress;
     *request_context = nullptr;
   }
 
   static bool take_large_body(WebServer& server, Progress& progress) {
-    if (progress.large) return true;
-    if (server.large_bodies_.fetch_add(1) >= kMostLargeBodies) {
-      server.large_bodies_.fetch_sub(1);
-      return false;
-    }
-    progress.large = true;
-    return true;
+    if (!progress.large) progress.large = server.large_bodies_.take(progress.request.remote_address);
+    return progress.large;
   }
 
   static MHD_Result send(WebServer& server, MHD_Connection* connection, const Progress& progress,
@@ -193,7 +205,11 @@ struct RequestHandling {
   }
 };
 
-WebServer::WebServer(MemberStore& store, RequestLog& log) : store_(store), log_(log), icons_(draw_accessory_icons()) {}
+WebServer::WebServer(MemberStore& store, RequestLog& log)
+    : store_(store),
+      log_(log),
+      icons_(draw_accessory_icons()),
+      large_bodies_(kMostLargeBodies, kMostLargeBodiesFromOneAddress) {}
 
 WebServer::~WebServer() { stop(); }
 
@@ -224,7 +240,8 @@ bool WebServer::start(const ServeOptions& options, std::string& error) {
                              MHD_OPTION_NOTIFY_COMPLETED, &RequestHandling::on_completed, this,  //
                              MHD_OPTION_END);
   if (!daemon_) {
-    ::close(socket);
+    // The socket is not closed here: the library may have closed it already,
+    // and the service does not go on without the daemon.
     error = "cannot use the certificate " + options.certificate + " with the key " + options.key;
     return false;
   }

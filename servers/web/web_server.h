@@ -1,12 +1,12 @@
 #pragma once
 
-#include <atomic>
 #include <memory>
 #include <string>
 
 #include "accessory_icons.h"
 #include "command_line.h"
 #include "enrolment_limit.h"
+#include "large_body_slots.h"
 
 struct MHD_Daemon;
 
@@ -48,7 +48,7 @@ class WebServer {
   MHD_Daemon* daemon_ = nullptr;
   int port_ = 0;
   // Bodies of more than a few kilobytes being received, each up to 10 MB.
-  std::atomic<int> large_bodies_{0};
+  LargeBodySlots large_bodies_;
 };
 
 }  // namespace marvok::web_server

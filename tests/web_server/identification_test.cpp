@@ -115,8 +115,10 @@ TEST(Identification, MachinesEnrolledBeforeSignInsWereDatedCountAsSeenNow) {
         "INSERT INTO members (number, machine, name) VALUES (7, '777', 'Sept');");
   }
   MemberStore store(folder.path("members.sqlite"));
+  constexpr std::int64_t kDay = 24 * 60 * 60;
   EXPECT_EQ(store.forget_unseen(MemberStore::unix_now() - 60), 0);
   EXPECT_EQ(store.sign_in("777")->number, 7);
+  EXPECT_EQ(store.forget_unseen(MemberStore::unix_now() + 2 * kDay), 1) << "the old member was left undated";
 }
 
 TEST(Identification, ForgettingUnseenMachinesFreesTheirNumbers) {
@@ -129,12 +131,16 @@ TEST(Identification, ForgettingUnseenMachinesFreesTheirNumbers) {
   store.enrol("503", now - 40 * kDay);
   store.create(4);                       // the operator's, without a machine
   store.sign_in("502", now - 2 * kDay);  // came back since
-  EXPECT_EQ(store.forget_unseen(now - 30 * kDay), 2);
+  Member edited = *store.find_by_machine("503");
+  edited.name = "Tied by hand";
+  store.save(edited);  // an operator's edit counts as seen
+  EXPECT_EQ(store.forget_unseen(now - 30 * kDay), 1);
   EXPECT_FALSE(store.find_by_machine("501"));
   EXPECT_EQ(store.find_by_machine("502")->number, 2);
+  EXPECT_EQ(store.find_by_machine("503")->number, 3);
   EXPECT_TRUE(store.find(4));
   EXPECT_EQ(store.identify("504")->number, 1);
-  EXPECT_EQ(store.identify("505")->number, 3);
+  EXPECT_EQ(store.identify("505")->number, 5);
 }
 
 }  // namespace

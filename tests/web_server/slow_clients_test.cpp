@@ -39,6 +39,17 @@ TEST(SlowClients, DoNotKeepOthersWaiting) {
   }
 }
 
+TEST(SlowClients, AnUploadPastOneAddressShareIsAnsweredBusyNotCut) {
+  RunningWebService service;
+  SlowConnections slow(service.port());
+  ASSERT_TRUE(slow.open(Slowness::DribbledBody, 4));
+  std::this_thread::sleep_for(300ms);  // for the service to read their heads
+  // Sent whole without waiting for the go-ahead, as the client sends it.
+  const httplib::Result reply = service.post("/echange/pc_img_share_post.php", std::string(kUploadRecordBytes, '\0'));
+  ASSERT_TRUE(reply) << httplib::to_string(reply.error());
+  EXPECT_EQ(reply->status, 503);
+}
+
 double process_cpu_seconds() {
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
@@ -62,7 +73,9 @@ TEST(SlowClients, AreJudgedByProgressNotTotalTime) {
   ServeOptions options;
   options.idle_seconds = 1;
   RunningWebService service(options);
-  const auto stalled = TlsConnection::open(service.port());
+  // Read after the upload, about 2.5 s later: by then it must have been
+  // closed, and a second more is all it is given.
+  const auto stalled = TlsConnection::open(service.port(), 1s);
   ASSERT_TRUE(stalled);
 
   // An upload record sent in eight parts over more than twice the idle limit.
