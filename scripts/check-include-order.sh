@@ -59,25 +59,30 @@ while IFS=: read -r file line text; do
   esac
 done < <( ((${#existing[@]})) && grep -HnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"/]+/' "${existing[@]}" || true)
 
-# Each library of src/CMakeLists.txt takes the layer of the folder its sources
-# are in, and may link only libraries of its own layer or below.
+# Each library of src/CMakeLists.txt (and of src/shared_libraries.cmake, which
+# it includes) takes the layer of the folder its sources are in, and may link
+# only libraries of its own layer or below.
 libraries=src/CMakeLists.txt
 [[ -f $libraries ]] || exit "$status"
-# One line per command: its line number, its name and its arguments, comments left out.
+library_files=("$libraries")
+[[ -f src/shared_libraries.cmake ]] && library_files=(src/shared_libraries.cmake "$libraries")
+# One line per command: its file and line, its name and its arguments,
+# comments left out; a path from the file's own folder is written as such.
 read_commands() {
   awk '
     { sub(/#.*/, "") }
     !open && match($0, /^[[:space:]]*(add_library|add_executable|target_link_libraries)[[:space:]]*\(/) {
-      open = 1; start = NR; text = ""
+      open = 1; start = FNR; text = ""
     }
     open {
       text = text " " $0
       if (index($0, ")")) {
         gsub(/[()]/, " ", text); gsub(/[[:space:]]+/, " ", text)
-        print start text
+        gsub(/\$\{CMAKE_CURRENT_LIST_DIR\}\//, "", text)
+        print FILENAME ":" start text
         open = 0
       }
-    }' "$1"
+    }' "$@"
 }
 
 declare -A library_layer
@@ -91,17 +96,17 @@ while read -r line command name arguments; do
   done
   mapfile -t folders < <(printf '%s\n' "${folders[@]}" | sort -u | sed '/^$/d')
   if ((${#folders[@]} > 1)); then
-    echo "$libraries:$line: $name has sources in ${folders[*]}: a library keeps to one layer"
+    echo "$line: $name has sources in ${folders[*]}: a library keeps to one layer"
     status=1
   elif ((${#folders[@]} == 1)); then
     if [[ -z ${rank[${folders[0]}]+set} ]]; then
-      echo "$libraries:$line: $name is in ${folders[0]}, missing from the layer order in $0 (${layers[*]})"
+      echo "$line: $name is in ${folders[0]}, missing from the layer order in $0 (${layers[*]})"
       status=1
     else
       library_layer[$name]=${folders[0]}
     fi
   fi
-done < <(read_commands "$libraries")
+done < <(read_commands "${library_files[@]}")
 
 while read -r line command name arguments; do
   [[ $command == target_link_libraries && -n ${library_layer[$name]+set} ]] || continue
@@ -111,23 +116,23 @@ while read -r line command name arguments; do
       PUBLIC | PRIVATE | INTERFACE) ;;
       Qt6::* | Qt::*)
         if ((rank[$layer] < rank[$first_qt_layer])); then
-          echo "$libraries:$line: $name ($layer) links $linked: the layers below $first_qt_layer are shared with the Windows build and link no Qt"
+          echo "$line: $name ($layer) links $linked: the layers below $first_qt_layer are shared with the Windows build and link no Qt"
           status=1
         fi
         ;;
       *)
         if [[ -n ${library_layer[$linked]+set} ]]; then
           if ((rank[${library_layer[$linked]}] > rank[$layer])); then
-            echo "$libraries:$line: $name ($layer) links $linked (${library_layer[$linked]}): a library links only those of its own layer or below (bottom first: ${layers[*]})"
+            echo "$line: $name ($layer) links $linked (${library_layer[$linked]}): a library links only those of its own layer or below (bottom first: ${layers[*]})"
             status=1
           fi
         elif [[ $linked == marvok_* ]]; then
-          echo "$libraries:$line: $name links $linked, which is no library of $libraries with its sources in one layer"
+          echo "$line: $name links $linked, which is no library of $libraries with its sources in one layer"
           status=1
         fi
         ;;
     esac
   done
-done < <(read_commands "$libraries")
+done < <(read_commands "${library_files[@]}")
 
 exit "$status"

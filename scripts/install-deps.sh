@@ -18,6 +18,9 @@ case "${1:-}" in
   # The Debian package: dpkg-shlibdeps finds its library dependencies, lintian
   # and desktop-file-validate check it.
   --with-packaging) packages+=(dpkg-dev lintian desktop-file-utils) ;;
+  # The Windows build: the cross compiler, Wine to run its tests, NSIS for
+  # its installer, and dpkg-dev to fetch libopus's source.
+  --windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis dpkg-dev) ;;
 esac
 
 missing=()
@@ -26,7 +29,13 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
+windows_libraries() {
+  [[ "${1:-}" != --windows ]] || "$(dirname "$0")/build-windows-libraries.sh"
+}
+if [[ ${#missing[@]} -eq 0 ]]; then
+  windows_libraries "${1:-}"
+  exit 0
+fi
 
 echo "Installing: ${missing[*]}"
 sudo_cmd=()
@@ -34,3 +43,4 @@ sudo_cmd=()
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+windows_libraries "${1:-}"

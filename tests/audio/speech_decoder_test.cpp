@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 namespace marvok {
@@ -16,7 +17,7 @@ std::vector<std::uint8_t> encoded_tone_packet() {
   OpusEncoder* encoder = opus_encoder_create(8000, 2, OPUS_APPLICATION_VOIP, &error);
   std::array<opus_int16, 160 * 2> pcm{};
   for (int i = 0; i < 160; ++i)
-    pcm[2 * i] = pcm[2 * i + 1] = static_cast<opus_int16>(8000 * std::sin(2 * M_PI * 440 * i / 8000.0));
+    pcm[2 * i] = pcm[2 * i + 1] = static_cast<opus_int16>(8000 * std::sin(2 * std::numbers::pi * 440 * i / 8000.0));
   std::vector<std::uint8_t> packet(255);
   const int length = opus_encode(encoder, pcm.data(), 160, packet.data(), static_cast<opus_int32>(packet.size()));
   opus_encoder_destroy(encoder);

@@ -1,0 +1,39 @@
+# The layers that need nothing of the system: the same sources build for
+# Linux and for Windows. Included by src/CMakeLists.txt and by the Windows
+# build, so paths are taken from this file's folder.
+set(MARVOK_GENERATED_DIR ${CMAKE_BINARY_DIR}/src/generated)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/state/version.h.in ${MARVOK_GENERATED_DIR}/state/version.h @ONLY)
+
+# Opus decoding of received speech.
+add_library(marvok_codec STATIC ${CMAKE_CURRENT_LIST_DIR}/audio/speech_decoder.cpp)
+target_include_directories(marvok_codec PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(marvok_codec PUBLIC PkgConfig::OPUS)
+marvok_warnings(marvok_codec)
+
+# Session state and the small file formats: no Qt, no OS headers.
+add_library(marvok_state STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/state/countdown_seconds.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/state/led_color.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/state/led_image_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/state/line_rate_limit.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/state/machine_id.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/state/session_state.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/state/utf8.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/state/wave_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/state/windows_1252.cpp)
+target_include_directories(marvok_state PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${MARVOK_GENERATED_DIR})
+marvok_warnings(marvok_state)
+# A test program links its own countdown length in its place, which works only
+# while this file is an object of its own in the library.
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/state/countdown_seconds.cpp
+  PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+
+# Stoppable worker loops and their sleeps.
+add_library(marvok_threads STATIC ${CMAKE_CURRENT_LIST_DIR}/platform/worker_threads.cpp)
+target_include_directories(marvok_threads PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+marvok_warnings(marvok_threads)
+
+# The relay protocol's datagrams, shared by the client and the relay server.
+add_library(marvok_relay_protocol STATIC ${CMAKE_CURRENT_LIST_DIR}/relay/datagrams.cpp)
+target_include_directories(marvok_relay_protocol PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+marvok_warnings(marvok_relay_protocol)
