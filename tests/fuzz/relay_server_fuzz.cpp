@@ -73,8 +73,11 @@ class CheckingOutput : public RelayOutput {
  private:
   void check_control(int channel, std::span<const std::uint8_t> datagram) const {
     if (const auto list = relay::read_member_list(datagram)) {
-      // Lists answer a request on the same channel's control port.
-      if (expectation.arrival != Arrival::ControlPort || list->channel != channel) __builtin_trap();
+      // Lists answer a request on the same channel's control port, at once,
+      // or when the presence that admits its asker arrives.
+      if (expectation.arrival == Arrival::Tick || expectation.arrival == Arrival::OperatorInput ||
+          list->channel != channel)
+        __builtin_trap();
       if (list->count < 0 || datagram.size() != 3 + 2 * static_cast<std::size_t>(list->count)) __builtin_trap();
       const auto members = std::span(list->members).first(static_cast<std::size_t>(list->count));
       for (std::size_t i = 0; i < members.size(); ++i)
