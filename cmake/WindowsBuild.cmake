@@ -1,6 +1,6 @@
-# The Windows build as far as it goes today: the layers that need nothing of
-# the system, and their tests, which ctest runs under Wine. The platform
-# layer on Win32 and the Win32 front end come next.
+# The Windows build: the shared layers, the platform layer on Win32 (one
+# file per concept under src/platform/windows) and their tests, which ctest
+# runs under Wine. The Win32 front end comes next.
 
 # libopus built for Windows by scripts/build-windows-libraries.sh, under the
 # name of the Linux build's pkg-config target so the shared layers link the same.
@@ -11,16 +11,26 @@ target_include_directories(PkgConfig::OPUS INTERFACE ${MARVOK_OPUS_INCLUDE_DIR})
 # Built with fortified string calls, which mingw-w64 takes from libssp.
 target_link_libraries(PkgConfig::OPUS INTERFACE ${MARVOK_OPUS_LIBRARY} ssp)
 
-include(${CMAKE_SOURCE_DIR}/src/shared_libraries.cmake)
+set(MARVOK_SOURCE_DIR ${CMAKE_SOURCE_DIR}/src)
+set(MARVOK_TESTS_DIR ${CMAKE_SOURCE_DIR}/tests)
+# Windows headers without min/max macros, with their wide-character calls,
+# for Windows 10 and later.
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0A00)
+
+# The Linux build of the servers the platform tests talk to (marvok-relay,
+# marvok-web): the Windows build has no servers of its own.
+set(MARVOK_LINUX_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/default CACHE PATH "Linux build holding marvok-relay and marvok-web")
 
 if(MARVOK_BUILD_TESTS)
   enable_testing()
   find_package(GTest REQUIRED)
   # One ctest entry per program: every start of Wine costs about a second.
+  # WRAPPER runs the program through a script of ours (which starts the
+  # servers it needs) instead of straight under Wine.
   function(marvok_windows_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;SKIP" ${ARGN})
+    cmake_parse_arguments(ARG "" "WRAPPER" "SOURCES;LIBS;SKIP" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
-    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    target_include_directories(${name} PRIVATE ${MARVOK_TESTS_DIR})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
     # The generated images and sounds are made by a Qt program, on Linux only so far.
     target_compile_definitions(${name} PRIVATE MARVOK_RESOURCE_DIR="resources-are-built-on-linux")
@@ -30,11 +40,23 @@ if(MARVOK_BUILD_TESTS)
       list(JOIN ARG_SKIP ":" skipped)
       set(filter --gtest_filter=-${skipped})
     endif()
-    add_test(NAME ${name} COMMAND ${name} ${filter})
+    if(ARG_WRAPPER)
+      add_test(NAME ${name} COMMAND ${ARG_WRAPPER} $<TARGET_FILE:${name}> ${filter})
+    else()
+      add_test(NAME ${name} COMMAND ${name} ${filter})
+    endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT 120)
   endfunction()
+endif()
 
-  set(tests ${CMAKE_SOURCE_DIR}/tests)
+include(${MARVOK_SOURCE_DIR}/shared_libraries.cmake)
+# Each concept of the platform layer builds its library and its tests.
+foreach(concept IN ITEMS console)
+  include(${MARVOK_SOURCE_DIR}/platform/windows/${concept}.cmake)
+endforeach()
+
+if(MARVOK_BUILD_TESTS)
+  set(tests ${MARVOK_TESTS_DIR})
   marvok_windows_test(state_tests
     SOURCES ${tests}/state/session_state_test.cpp ${tests}/state/machine_id_test.cpp
             ${tests}/state/led_image_file_test.cpp ${tests}/state/wave_file_test.cpp
@@ -43,4 +65,8 @@ if(MARVOK_BUILD_TESTS)
     LIBS marvok_state marvok_threads
     SKIP LedImageFileTest.ShippedFileHoldsTheSixLights WaveFileTest.ShippedChimeIsPlayable)
   marvok_windows_test(codec_tests SOURCES ${tests}/audio/speech_decoder_test.cpp LIBS marvok_codec)
+  marvok_windows_test(audio_logic_tests
+    SOURCES ${tests}/audio/playback_queue_test.cpp ${tests}/audio/opus_playback_test.cpp
+            ${tests}/audio/input_device_table_test.cpp ${tests}/audio/audio_worker_test.cpp
+    LIBS marvok_audio)
 endif()

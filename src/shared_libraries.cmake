@@ -37,3 +37,16 @@ marvok_warnings(marvok_threads)
 add_library(marvok_relay_protocol STATIC ${CMAKE_CURRENT_LIST_DIR}/relay/datagrams.cpp)
 target_include_directories(marvok_relay_protocol PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 marvok_warnings(marvok_relay_protocol)
+
+# The audio engine's logic: metering, the jitter queue, the half-duplex worker, Opus playback.
+add_library(marvok_audio STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/audio/audio_worker.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/audio/input_device_table.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/audio/level_meter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/audio/opus_playback.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/audio/playback_queue.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/audio/render_ring.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/audio/render_worker.cpp)
+target_include_directories(marvok_audio PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(marvok_audio PUBLIC marvok_state marvok_threads marvok_codec marvok_console)
+marvok_warnings(marvok_audio)

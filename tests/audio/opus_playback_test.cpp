@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <string>
 
 #include "audio/level_meter.h"
@@ -19,7 +20,7 @@ std::vector<std::uint8_t> tone_packet(int frames) {
   std::vector<opus_int16> pcm(static_cast<std::size_t>(frames) * 2);
   for (int i = 0; i < frames; ++i) {
     pcm[2 * static_cast<std::size_t>(i)] = pcm[2 * static_cast<std::size_t>(i) + 1] =
-        static_cast<opus_int16>(12000 * std::sin(2 * M_PI * 500 * i / 8000.0));
+        static_cast<opus_int16>(12000 * std::sin(2 * std::numbers::pi * 500 * i / 8000.0));
   }
   std::vector<std::uint8_t> packet(400);
   const int length = opus_encode(encoder, pcm.data(), frames, packet.data(), static_cast<opus_int32>(packet.size()));
