@@ -50,8 +50,11 @@ if(MARVOK_BUILD_TESTS)
 endif()
 
 include(${MARVOK_SOURCE_DIR}/shared_libraries.cmake)
+# The platform library the shared layers link under the Linux build's name;
+# each concept's library joins it.
+add_library(marvok_platform INTERFACE)
 # Each concept of the platform layer builds its library and its tests.
-foreach(concept IN ITEMS console)
+foreach(concept IN ITEMS console net https audio serial system)
   include(${MARVOK_SOURCE_DIR}/platform/windows/${concept}.cmake)
 endforeach()
 
