@@ -54,7 +54,7 @@ include(${MARVOK_SOURCE_DIR}/shared_libraries.cmake)
 # each concept's library joins it.
 add_library(marvok_platform INTERFACE)
 # Each concept of the platform layer builds its library and its tests.
-foreach(concept IN ITEMS console net https audio serial system)
+foreach(concept IN ITEMS console net https audio audio_endpoints serial system)
   include(${MARVOK_SOURCE_DIR}/platform/windows/${concept}.cmake)
 endforeach()
 

@@ -1,0 +1,1 @@
+# Filled in as the concept is built for Windows.
