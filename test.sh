@@ -10,10 +10,9 @@ cd "$(dirname "$0")"
 
 if [[ "${1:-}" == --windows ]]; then
   shift
+  ./scripts/install-deps.sh
   ./scripts/install-deps.sh --windows
-  cmake --preset windows >/dev/null
-  cmake --build --preset windows
-  exec ctest --test-dir build/windows --output-on-failure "$@"
+  exec ./scripts/check-windows.sh "$@"
 fi
 ./scripts/install-deps.sh
 exec ./scripts/check-sanitizers.sh asan "$@"

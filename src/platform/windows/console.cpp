@@ -13,8 +13,7 @@ void print_console_text(std::string_view utf8_text) {
   std::fflush(stdout);
   HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD mode = 0;
-  if (output != INVALID_HANDLE_VALUE && output != nullptr && GetConsoleMode(output, &mode) != 0 &&
-      !utf8_text.empty()) {
+  if (output != INVALID_HANDLE_VALUE && output != nullptr && GetConsoleMode(output, &mode) != 0 && !utf8_text.empty()) {
     const int size = static_cast<int>(utf8_text.size());
     const int wide_count = MultiByteToWideChar(CP_UTF8, 0, utf8_text.data(), size, nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(wide_count), L'\0');
