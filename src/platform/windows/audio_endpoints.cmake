@@ -9,10 +9,11 @@ marvok_warnings(marvok_audio_endpoints)
 target_link_libraries(marvok_platform INTERFACE marvok_audio_endpoints)
 
 if(MARVOK_BUILD_TESTS)
-  # Against a sound server of the test's own, with null devices.
+  # Against a sound server of the test's own, with null devices, then against none.
   marvok_windows_test(audio_endpoint_tests
     SOURCES ${MARVOK_TESTS_DIR}/platform/windows/audio_endpoints_test.cpp
             ${MARVOK_TESTS_DIR}/platform/windows/master_volume_test.cpp
+            ${MARVOK_TESTS_DIR}/platform/windows/without_sound_devices_test.cpp
             ${MARVOK_TESTS_DIR}/platform/windows/endpoint_registry.cpp
     LIBS marvok_audio_endpoints marvok_audio ole32 winmm advapi32
     WRAPPER ${MARVOK_TESTS_DIR}/platform/windows/with_sound_server.sh)
