@@ -51,7 +51,8 @@ std::int32_t leading_integer(std::wstring_view text) {
   return negative ? -value : value;
 }
 
-enum class IconFound { Yes, No };
+// Unreadable: the property itself could not be read.
+enum class IconFound { Yes, No, Unreadable };
 
 // Splits "file,index" at the first comma. Without a comma the path is left as
 // it was and the index is 0.
@@ -69,8 +70,8 @@ IconFound read_icon_reference(const wchar_t* reference, DeviceDescription& descr
 
 enum class Trace { None, Name };
 
-// Reads an endpoint's friendly name and icon. The icon's absence is told
-// apart: callers differ on whether it is a failure.
+// Reads an endpoint's friendly name and icon. What became of the icon is told
+// apart: callers differ on whether its absence is a failure.
 HRESULT read_description(IMMDevice& endpoint, DeviceDescription& description, IconFound& icon, Trace trace) {
   ComPtr<IPropertyStore> properties;
   HRESULT status = endpoint.OpenPropertyStore(STGM_READ, properties.put());
@@ -84,9 +85,9 @@ HRESULT read_description(IMMDevice& endpoint, DeviceDescription& description, Ic
   }
   if (trace == Trace::Name) print_console_text("Endpoint friendly name: " + utf16_to_utf8(description.name) + "\n");
   PropertyValue reference;
-  status = properties->GetValue(kDeviceClassIconPath, reference.put());
-  if (FAILED(status)) return status;
-  icon = read_icon_reference(reference.text(), description);
+  icon = FAILED(properties->GetValue(kDeviceClassIconPath, reference.put()))
+             ? IconFound::Unreadable
+             : read_icon_reference(reference.text(), description);
   return S_OK;
 }
 
@@ -111,7 +112,8 @@ int describe_default_output_device(DeviceDescription& description) {
   ComPtr<IMMDevice> endpoint;
   if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eMultimedia, endpoint.put()))) return kEndpointFailed;
   IconFound icon = IconFound::No;
-  if (FAILED(read_description(*endpoint.get(), description, icon, Trace::Name))) return kEndpointFailed;
+  if (FAILED(read_description(*endpoint.get(), description, icon, Trace::Name)) || icon == IconFound::Unreadable)
+    return kEndpointFailed;
   if (icon == IconFound::No) {
     print_console_text("Virgule non trouvée dans la chaîne.\n");
     return kEndpointNoIcon;
