@@ -13,8 +13,6 @@ if(MARVOK_BUILD_TESTS)
   marvok_windows_test(audio_endpoint_tests
     SOURCES ${MARVOK_TESTS_DIR}/platform/windows/audio_endpoints_test.cpp
             ${MARVOK_TESTS_DIR}/platform/windows/master_volume_test.cpp
-            ${MARVOK_TESTS_DIR}/platform/windows/without_sound_devices_test.cpp
-            ${MARVOK_TESTS_DIR}/platform/windows/endpoint_registry.cpp
     LIBS marvok_audio_endpoints marvok_audio ole32 winmm advapi32
     WRAPPER ${MARVOK_TESTS_DIR}/platform/windows/with_sound_server.sh)
 endif()

@@ -69,5 +69,16 @@ TEST(MasterVolumeTest, KeepingTheReaderOpenCostsLessThanAConnectionPerRead) {
   EXPECT_LT(kept, each);
 }
 
+TEST(WithoutSoundDevicesTest, NoLevelToReadOrSet) {
+  MasterLevelReader reader;
+  for (const AudioEndpoint endpoint : kEndpoints) {
+    EXPECT_EQ(get_master_level(endpoint), std::nullopt);
+    EXPECT_FALSE(set_master_level(endpoint, 0.5f));
+    // Asked again after a failure, the reader tries again and fails the same.
+    EXPECT_EQ(reader.read(endpoint), std::nullopt);
+    EXPECT_EQ(reader.read(endpoint), std::nullopt);
+  }
+}
+
 }  // namespace
 }  // namespace marvok::platform
