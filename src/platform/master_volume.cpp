@@ -64,15 +64,20 @@ std::optional<float> get_master_level(AudioEndpoint endpoint) {
   return read_level(*connection, endpoint);
 }
 
+struct MasterLevelReader::Connection {
+  std::unique_ptr<PulseConnection> pulse;
+};
+
 MasterLevelReader::MasterLevelReader() = default;
 MasterLevelReader::~MasterLevelReader() = default;
 
 std::optional<float> MasterLevelReader::read(AudioEndpoint endpoint) {
-  if (!connection_) connection_ = connect_for_level_change();
-  if (!connection_) return std::nullopt;
-  const std::optional<float> level = read_level(*connection_, endpoint);
+  if (!connection_) connection_ = std::make_unique<Connection>();
+  if (!connection_->pulse) connection_->pulse = connect_for_level_change();
+  if (!connection_->pulse) return std::nullopt;
+  const std::optional<float> level = read_level(*connection_->pulse, endpoint);
   // A device that is missing is no reason to connect again; a lost server is.
-  if (!level && pa_context_get_state(connection_->context()) != PA_CONTEXT_READY) connection_.reset();
+  if (!level && pa_context_get_state(connection_->pulse->context()) != PA_CONTEXT_READY) connection_->pulse.reset();
   return level;
 }
 

@@ -13,11 +13,9 @@ enum class AudioEndpoint { DefaultRender, DefaultCapture };
 std::optional<float> get_master_level(AudioEndpoint endpoint);
 bool set_master_level(AudioEndpoint endpoint, float level);
 
-class PulseConnection;
-
 // Reads master levels over one connection kept open, for a reader that asks
 // every second: connecting each time would cost far more than the reading.
-// A lost connection is opened again at the next read.
+// A lost connection is opened again at the next read. Used by one thread.
 class MasterLevelReader {
  public:
   MasterLevelReader();
@@ -28,7 +26,9 @@ class MasterLevelReader {
   std::optional<float> read(AudioEndpoint endpoint);
 
  private:
-  std::unique_ptr<PulseConnection> connection_;
+  // What each system keeps open between reads.
+  struct Connection;
+  std::unique_ptr<Connection> connection_;
 };
 
 }  // namespace marvok::platform
