@@ -16,8 +16,11 @@ if(MARVOK_BUILD_TESTS)
   target_link_libraries(system_probe PRIVATE marvok_system)
   marvok_warnings(system_probe)
   marvok_windows_test(system_tests
-    SOURCES ${MARVOK_TESTS_DIR}/platform/windows/instance_lock_test.cpp
+    SOURCES ${MARVOK_TESTS_DIR}/platform/instance_lock_test.cpp
+            ${MARVOK_TESTS_DIR}/support/windows/private_lock_place.cpp
+            ${MARVOK_TESTS_DIR}/platform/windows/instance_lock_test.cpp
             ${MARVOK_TESTS_DIR}/platform/windows/processes_test.cpp
+            ${MARVOK_TESTS_DIR}/platform/volume_serial_test.cpp
             ${MARVOK_TESTS_DIR}/platform/windows/volume_serial_test.cpp
     LIBS marvok_system)
   target_compile_definitions(system_tests PRIVATE MARVOK_SYSTEM_PROBE_W=L"$<TARGET_FILE_NAME:system_probe>")

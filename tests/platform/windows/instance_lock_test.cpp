@@ -1,4 +1,4 @@
-// The single-instance mutex, within one process and between two.
+// The single-instance mutex between two processes, and its name.
 #include "platform/instance_lock.h"
 
 #include <gtest/gtest.h>
@@ -28,37 +28,7 @@ std::optional<Outcome> outcome_elsewhere(const std::string& name) {
   return static_cast<Outcome>(*code);
 }
 
-TEST(InstanceLockTest, SecondHolderIsRefusedUntilTheFirstReleases) {
-  const std::string name = test_name("same");
-  InstanceLock first, second;
-  EXPECT_EQ(first.acquire(name), Outcome::Acquired);
-  EXPECT_EQ(second.acquire(name), Outcome::HeldElsewhere);
-  EXPECT_FALSE(second.held());
-  first.release();
-  EXPECT_EQ(second.acquire(name), Outcome::Acquired);
-}
-
-TEST(InstanceLockTest, LocksOfOtherNamesDoNotInterfere) {
-  InstanceLock marvok, other;
-  EXPECT_EQ(marvok.acquire(test_name("one")), Outcome::Acquired);
-  EXPECT_EQ(other.acquire(test_name("two")), Outcome::Acquired);
-}
-
-TEST(InstanceLockTest, MovedLockStaysHeldAndDroppingItReleases) {
-  const std::string name = test_name("moved");
-  InstanceLock probe;
-  {
-    InstanceLock first;
-    ASSERT_EQ(first.acquire(name), Outcome::Acquired);
-    InstanceLock moved = std::move(first);
-    EXPECT_FALSE(first.held());
-    EXPECT_TRUE(moved.held());
-    EXPECT_EQ(probe.acquire(name), Outcome::HeldElsewhere);
-  }
-  EXPECT_EQ(probe.acquire(name), Outcome::Acquired);
-}
-
-TEST(InstanceLockTest, AnotherProcessSeesTheLockTakenForAsLongAsItIsHeld) {
+TEST(InstanceMutexTest, AnotherProcessSeesTheLockTakenForAsLongAsItIsHeld) {
   const std::string name = test_name("between");
   InstanceLock here;
   ASSERT_EQ(here.acquire(name), Outcome::Acquired);
@@ -70,7 +40,7 @@ TEST(InstanceLockTest, AnotherProcessSeesTheLockTakenForAsLongAsItIsHeld) {
   EXPECT_EQ(outcome_elsewhere(name), Outcome::HeldElsewhere);
 }
 
-TEST(InstanceLockTest, TheLockIsTheSessionsMutexOfThatName) {
+TEST(InstanceMutexTest, TheLockIsTheSessionsMutexOfThatName) {
   EXPECT_EQ(instance_lock_path("Marvok"), "Marvok");
   InstanceLock lock;
   ASSERT_EQ(lock.acquire(test_name("named")), Outcome::Acquired);
@@ -80,7 +50,7 @@ TEST(InstanceLockTest, TheLockIsTheSessionsMutexOfThatName) {
   if (same) CloseHandle(same);
 }
 
-TEST(InstanceLockTest, UnusableNameFails) {
+TEST(InstanceMutexTest, UnusableNameFails) {
   // A backslash names a namespace, and this one does not exist.
   for (const char* name : {"NoSuchNamespace\\Marvok", "Global\\Missing\\Marvok"}) {
     InstanceLock lock;
