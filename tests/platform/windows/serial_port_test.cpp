@@ -211,8 +211,7 @@ TEST_F(AccessoryPortTest, TheSystemsPortListLeadsToTheAccessory) {
   EXPECT_EQ(list_serial_ports()->size(), before->size()) << "the adapter is gone once removed";
 }
 
-// Last: the stand-in stays unplugged.
-TEST_F(AccessoryPortTest, ZzUnpluggedAdapterFailsItsProbe) {
+TEST_F(AccessoryPortTest, PulledAdapterFailsItsProbeAndOnePluggedInAgainIsServed) {
   std::optional<SerialPort> port = open_port();
   ASSERT_TRUE(port);
   press(true);
@@ -224,6 +223,14 @@ TEST_F(AccessoryPortTest, ZzUnpluggedAdapterFailsItsProbe) {
   for (int cycle = 0; cycle < 5 && !failed; ++cycle)
     failed = !port->write(accessory::ProbePattern) || !port->read(buffer);
   EXPECT_TRUE(failed) << "a port whose line hung up must fail";
+  port.reset();
+
+  fs::remove(folder_ / "unplug");
+  for (const auto until = Clock::now() + 3s; !port && Clock::now() < until; std::this_thread::sleep_for(50ms))
+    port = open_port();
+  ASSERT_TRUE(port) << "the port opens again once an adapter is back";
+  ASSERT_TRUE(port->write(accessory::ProbePattern));
+  EXPECT_EQ(accessory::classify_echo(port->read(buffer), buffer), TalkValue::Pressed);
 }
 
 }  // namespace
