@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "accessory/accessory_monitor.h"
 #include "accessory/adapter_table.h"
 #include "accessory/probe_echo.h"
 
@@ -30,7 +31,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 // The accessory's own time-outs: a released button costs 50 + 10 x 32 ms.
-constexpr SerialReadTimeouts kAccessoryTimeouts{50, 10, 50};
+constexpr SerialReadTimeouts kAccessoryTimeouts = accessory::kAccessoryReadTimeouts;
 
 // An adapter entered in the system's device tree as its installer does: a
 // device of the ports class, its hardware identifiers, its port's name.
