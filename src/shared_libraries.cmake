@@ -50,3 +50,12 @@ add_library(marvok_audio STATIC
 target_include_directories(marvok_audio PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(marvok_audio PUBLIC marvok_state marvok_threads marvok_codec marvok_console)
 marvok_warnings(marvok_audio)
+
+# Which adapters the accessory may be and how its answer reads: no Qt, so the
+# fuzzers can take them alone. The serial ports come from each system's
+# platform layer.
+add_library(marvok_accessory_protocol STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/accessory/adapter_table.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/accessory/probe_echo.cpp)
+target_link_libraries(marvok_accessory_protocol PUBLIC marvok_state marvok_serial)
+marvok_warnings(marvok_accessory_protocol)

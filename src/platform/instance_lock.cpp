@@ -19,12 +19,12 @@ std::string instance_lock_path(const std::string& name) {
   return "/tmp/" + name + "-" + std::to_string(::getuid()) + ".lock";
 }
 
-InstanceLock::InstanceLock(InstanceLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+InstanceLock::InstanceLock(InstanceLock&& other) noexcept : handle_(std::exchange(other.handle_, kNoHandle)) {}
 
 InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
   if (this != &other) {
     release();
-    fd_ = std::exchange(other.fd_, -1);
+    handle_ = std::exchange(other.handle_, kNoHandle);
   }
   return *this;
 }
@@ -38,15 +38,15 @@ InstanceLock::Outcome InstanceLock::acquire(const std::string& name) {
     ::close(fd);
     return error == EWOULDBLOCK ? Outcome::HeldElsewhere : Outcome::Failed;
   }
-  fd_ = fd;
+  handle_ = fd;
   return Outcome::Acquired;
 }
 
 void InstanceLock::release() {
-  if (fd_ < 0) return;
-  ::flock(fd_, LOCK_UN);
-  ::close(fd_);
-  fd_ = -1;
+  if (handle_ == kNoHandle) return;
+  const int fd = static_cast<int>(std::exchange(handle_, kNoHandle));
+  ::flock(fd, LOCK_UN);
+  ::close(fd);
 }
 
 }  // namespace marvok::platform

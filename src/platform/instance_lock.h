@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace marvok::platform {
@@ -17,17 +18,21 @@ class InstanceLock {
   InstanceLock& operator=(const InstanceLock&) = delete;
   ~InstanceLock() { release(); }
 
-  // Tries to take the lock `name` in the user's runtime directory.
+  // Tries to take the lock `name` (see `instance_lock_path`).
   Outcome acquire(const std::string& name);
   void release();
-  bool held() const { return fd_ >= 0; }
+  bool held() const { return handle_ != kNoHandle; }
 
  private:
-  int fd_ = -1;
+  // A file descriptor or a Windows handle; both systems' "none" is -1.
+  using NativeHandle = std::intptr_t;
+  static constexpr NativeHandle kNoHandle = -1;
+  NativeHandle handle_ = kNoHandle;
 };
 
-// Where the lock named `name` lives: the user's runtime directory, or the
-// temporary directory with the user's id when there is none.
+// Where the lock named `name` lives. Linux: a file in the user's runtime
+// directory, or in the temporary directory with the user's id when there is
+// none. Windows: the mutex of that name in the desktop session.
 std::string instance_lock_path(const std::string& name);
 
 }  // namespace marvok::platform

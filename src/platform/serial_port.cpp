@@ -76,6 +76,8 @@ constexpr short kLineGone = POLLERR | POLLHUP | POLLNVAL;
 
 }  // namespace
 
+std::optional<std::vector<SerialPortEntry>> list_serial_ports() { return list_serial_ports("/sys/class/tty"); }
+
 std::optional<std::vector<SerialPortEntry>> list_serial_ports(const fs::path& class_folder) {
   std::error_code error;
   fs::directory_iterator entry(class_folder, error);
@@ -96,12 +98,13 @@ std::optional<std::vector<SerialPortEntry>> list_serial_ports(const fs::path& cl
 
 std::string serial_device_path(const std::string& port_name) { return "/dev/" + port_name; }
 
-SerialPort::SerialPort(SerialPort&& other) noexcept : fd_(std::exchange(other.fd_, -1)), timeouts_(other.timeouts_) {}
+SerialPort::SerialPort(SerialPort&& other) noexcept
+    : handle_(std::exchange(other.handle_, kNoHandle)), timeouts_(other.timeouts_) {}
 
 SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
   if (this != &other) {
     close();
-    fd_ = std::exchange(other.fd_, -1);
+    handle_ = std::exchange(other.handle_, kNoHandle);
     timeouts_ = other.timeouts_;
   }
   return *this;
@@ -137,13 +140,14 @@ std::optional<SerialPort> SerialPort::open(const std::string& device_path, Seria
 }
 
 bool SerialPort::write(std::span<const std::uint8_t> bytes) const {
-  if (fd_ < 0) return false;
+  if (handle_ == kNoHandle) return false;
+  const int fd = static_cast<int>(handle_);
   // A port that takes nothing for a second is as good as gone; waiting longer
   // would hold up the monitor's stop.
   const Clock::time_point deadline = Clock::now() + kWriteLimit;
   std::size_t sent = 0;
   while (sent < bytes.size()) {
-    const ssize_t written = ::write(fd_, bytes.data() + sent, bytes.size() - sent);
+    const ssize_t written = ::write(fd, bytes.data() + sent, bytes.size() - sent);
     if (written > 0) {
       sent += static_cast<std::size_t>(written);
       continue;
@@ -152,7 +156,7 @@ bool SerialPort::write(std::span<const std::uint8_t> bytes) const {
     if (written < 0 && errno != EAGAIN) return false;
     const int wait_ms = remaining_ms(deadline);
     if (wait_ms == 0) return false;
-    pollfd watch{fd_, POLLOUT, 0};
+    pollfd watch{fd, POLLOUT, 0};
     const int ready = ::poll(&watch, 1, wait_ms);
     if (ready < 0 && errno != EINTR) return false;
     if (ready > 0 && (watch.revents & kLineGone)) return false;
@@ -161,7 +165,8 @@ bool SerialPort::write(std::span<const std::uint8_t> bytes) const {
 }
 
 std::optional<std::size_t> SerialPort::read(std::span<std::uint8_t> buffer) const {
-  if (fd_ < 0) return std::nullopt;
+  if (handle_ == kNoHandle) return std::nullopt;
+  const int fd = static_cast<int>(handle_);
   const auto total = std::chrono::milliseconds(timeouts_.total_constant_ms) +
                      std::chrono::milliseconds(timeouts_.total_multiplier_ms) * static_cast<int>(buffer.size());
   const Clock::time_point deadline = Clock::now() + total;
@@ -172,7 +177,7 @@ std::optional<std::size_t> SerialPort::read(std::span<std::uint8_t> buffer) cons
     int wait_ms = remaining_ms(deadline);
     // Once bytes have come, the read ends when the line stays quiet for the interval.
     if (received > 0 && interval.count() > 0) wait_ms = std::min(wait_ms, static_cast<int>(interval.count()));
-    pollfd watch{fd_, POLLIN, 0};
+    pollfd watch{fd, POLLIN, 0};
     const int ready = ::poll(&watch, 1, wait_ms);
     if (ready < 0) {
       if (errno == EINTR) continue;
@@ -184,7 +189,7 @@ std::optional<std::size_t> SerialPort::read(std::span<std::uint8_t> buffer) cons
     }
     // A hung-up line reads as end of file: that is a failure, not silence.
     if (watch.revents & kLineGone) return std::nullopt;
-    const ssize_t count = ::read(fd_, buffer.data() + received, buffer.size() - received);
+    const ssize_t count = ::read(fd, buffer.data() + received, buffer.size() - received);
     if (count > 0) {
       received += static_cast<std::size_t>(count);
     } else if (count == 0 || (errno != EAGAIN && errno != EINTR)) {
@@ -195,11 +200,11 @@ std::optional<std::size_t> SerialPort::read(std::span<std::uint8_t> buffer) cons
 }
 
 void SerialPort::close() {
-  if (fd_ < 0) return;
+  if (handle_ == kNoHandle) return;
+  const int fd = static_cast<int>(std::exchange(handle_, kNoHandle));
   // The exclusive mode can outlive this descriptor on a terminal that stays open.
-  (void)::ioctl(fd_, TIOCNXCL);
-  ::close(fd_);
-  fd_ = -1;
+  (void)::ioctl(fd, TIOCNXCL);
+  ::close(fd);
 }
 
 }  // namespace marvok::platform

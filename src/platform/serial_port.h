@@ -14,18 +14,23 @@ namespace marvok::platform {
 // known by and the name the port is opened by.
 struct SerialPortEntry {
   // "USB\VID_0403&PID_6015" for a USB adapter (vendor and product as four
-  // upper-case hex digits); the driver's name, or nothing, for other ports.
+  // upper-case hex digits, as the system writes them, possibly followed by
+  // more); the driver's name, or nothing, for other ports.
   std::string hardware_id;
-  // The device's name under /dev ("ttyUSB0"); empty when it has none.
+  // The name the port is known by: "ttyUSB0" (under /dev), "COM4"; empty
+  // when it has none.
   std::string port_name;
 };
 
-// The serial ports the kernel lists under `class_folder`, sorted by name.
-// Nothing when the folder cannot be read.
-std::optional<std::vector<SerialPortEntry>> list_serial_ports(
-    const std::filesystem::path& class_folder = "/sys/class/tty");
+// The system's serial ports, in its own order (by name where it has none).
+// Nothing when the system will not list them.
+std::optional<std::vector<SerialPortEntry>> list_serial_ports();
 
-// The device file a port name stands for: "/dev/ttyUSB0", "/dev/pts/3".
+// Linux: the ports the kernel lists under a sysfs class folder such as
+// "/sys/class/tty", sorted by name; nothing when the folder cannot be read.
+std::optional<std::vector<SerialPortEntry>> list_serial_ports(const std::filesystem::path& class_folder);
+
+// The device path a port name stands for: "/dev/ttyUSB0", "\\.\COM4".
 std::string serial_device_path(const std::string& port_name);
 
 // How long a read may wait: at most `interval_ms` between two bytes, and
@@ -51,7 +56,7 @@ class SerialPort {
   // it takes no line settings.
   static std::optional<SerialPort> open(const std::string& device_path, SerialReadTimeouts timeouts);
 
-  bool valid() const { return fd_ >= 0; }
+  bool valid() const { return handle_ != kNoHandle; }
 
   // Writes every byte; false when the port is gone or takes nothing for a second.
   bool write(std::span<const std::uint8_t> bytes) const;
@@ -63,8 +68,12 @@ class SerialPort {
   void close();
 
  private:
-  SerialPort(int fd, SerialReadTimeouts timeouts) : fd_(fd), timeouts_(timeouts) {}
-  int fd_ = -1;
+  // A file descriptor or a Windows handle; both systems' "none" is -1.
+  using NativeHandle = std::intptr_t;
+  static constexpr NativeHandle kNoHandle = -1;
+
+  SerialPort(NativeHandle handle, SerialReadTimeouts timeouts) : handle_(handle), timeouts_(timeouts) {}
+  NativeHandle handle_ = kNoHandle;
   SerialReadTimeouts timeouts_;
 };
 

@@ -1,0 +1,70 @@
+#include "platform/processes.h"
+
+#include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cwchar>
+#include <string>
+
+#include "state/utf8.h"
+
+namespace marvok::platform {
+
+namespace {
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+std::string from_wide(const wchar_t* text) { return utf16_to_utf8(std::u16string(text, text + std::wcslen(text))); }
+
+}  // namespace
+
+std::optional<std::string> own_executable_folder() {
+  // Long enough for any path the system hands out; a cut one is refused.
+  std::wstring path(32768, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  if (length == 0 || length >= path.size()) return std::nullopt;
+  path.resize(length);
+  const auto separator = path.find_last_of(L"\\/");
+  if (separator == std::wstring::npos) return std::nullopt;
+  path.resize(separator);
+  return utf16_to_utf8(std::u16string(path.begin(), path.end()));
+}
+
+bool is_process_running(std::string_view executable_name) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32W process{};
+  process.dwSize = sizeof process;
+  bool found = false;
+  for (BOOL more = Process32FirstW(snapshot, &process); more && !found; more = Process32NextW(snapshot, &process))
+    found = equal_ignoring_case(from_wide(process.szExeFile), executable_name);
+  CloseHandle(snapshot);
+  return found;
+}
+
+bool start_detached(const std::string& path) {
+  const std::u16string text = utf8_to_utf16(path);
+  const std::wstring wide(text.begin(), text.end());
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  // Nothing of ours is inherited; in a process group of its own, a console's
+  // Ctrl-C meant for the client does not reach it.
+  if (!CreateProcessW(wide.c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_NEW_PROCESS_GROUP, nullptr, nullptr,
+                      &startup, &started))
+    return false;
+  // Neither kept nor waited for.
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  return true;
+}
+
+}  // namespace marvok::platform

@@ -1,0 +1,36 @@
+#include "platform/volume_serial.h"
+
+#include <windows.h>
+
+#include <array>
+#include <string>
+
+#include "state/utf8.h"
+
+namespace marvok::platform {
+
+namespace {
+
+std::wstring to_wide(const std::string& utf8_text) {
+  const std::u16string text = utf8_to_utf16(utf8_text);
+  return {text.begin(), text.end()};
+}
+
+}  // namespace
+
+std::optional<std::string> SystemVolumeSerial::system_root() {
+  // "C:\Windows\system32": its first three characters are the drive's root.
+  std::array<wchar_t, MAX_PATH> folder{};
+  const UINT length = GetSystemDirectoryW(folder.data(), static_cast<UINT>(folder.size()));
+  if (length < 3 || length >= folder.size()) return std::nullopt;
+  return utf16_to_utf8(std::u16string(folder.begin(), folder.begin() + 3));
+}
+
+std::optional<std::uint32_t> SystemVolumeSerial::volume_serial(const std::string& root) {
+  DWORD serial = 0;
+  if (!GetVolumeInformationW(to_wide(root).c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0))
+    return std::nullopt;
+  return serial;
+}
+
+}  // namespace marvok::platform

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "platform/processes.h"
+
+namespace marvok::testing {
+
+// The path of the tests' second program, built beside the test program.
+inline std::wstring system_probe_path() {
+  const std::optional<std::string> folder = platform::own_executable_folder();
+  if (!folder) return {};
+  return std::wstring(folder->begin(), folder->end()) + L"\\" MARVOK_SYSTEM_PROBE_W;
+}
+
+// Runs the probe with `arguments` and waits for it: its exit code, or
+// nothing when it could not run or did not end within ten seconds.
+inline std::optional<DWORD> run_system_probe(const std::wstring& arguments) {
+  std::wstring command = L"\"" + system_probe_path() + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+    return std::nullopt;
+  CloseHandle(started.hThread);
+  DWORD code = 0;
+  const bool ended =
+      WaitForSingleObject(started.hProcess, 10000) == WAIT_OBJECT_0 && GetExitCodeProcess(started.hProcess, &code);
+  CloseHandle(started.hProcess);
+  if (!ended) return std::nullopt;
+  return code;
+}
+
+}  // namespace marvok::testing
