@@ -10,7 +10,10 @@ namespace marvok::platform {
 
 namespace {
 
-HANDLE native(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+// The handle is kept as an integer in the header, which both systems share.
+HANDLE native(std::intptr_t handle) {
+  return reinterpret_cast<HANDLE>(handle);  // NOLINT(performance-no-int-to-ptr)
+}
 
 }  // namespace
 

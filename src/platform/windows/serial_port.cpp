@@ -23,7 +23,10 @@ constexpr std::size_t kPortNameBytes = 32;
 // would hold up the monitor's stop.
 constexpr DWORD kWriteLimitMs = 1000;
 
-HANDLE native(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+// The handle is kept as an integer in the header, which both systems share.
+HANDLE native(std::intptr_t handle) {
+  return reinterpret_cast<HANDLE>(handle);  // NOLINT(performance-no-int-to-ptr)
+}
 
 // The first string of a registry text or multi-string, which need not end
 // in a terminator within what was read.

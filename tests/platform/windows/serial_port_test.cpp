@@ -86,10 +86,11 @@ class AccessoryPortTest : public ::testing::Test {
   }
 
   void press(bool held) {
-    if (held)
+    if (held) {
       std::ofstream(folder_ / "pressed") << "held\n";
-    else
+    } else {
       fs::remove(folder_ / "pressed");
+    }
   }
 
   std::string line_settings() {
@@ -117,10 +118,11 @@ TEST_F(AccessoryPortTest, TheListedAdaptersPortIsOpenedForUsAloneAtNineThousandS
   EXPECT_TRUE(port->valid());
   // Wine leaves device files shared whatever the sharing mode asked; a
   // Windows port driver refuses a second open.
-  if (under_wine())
+  if (under_wine()) {
     std::printf("second open not checked: Wine does not keep a COM port to its opener\n");
-  else
+  } else {
     EXPECT_FALSE(open_port()) << "a port already open is not shared";
+  }
   ASSERT_TRUE(port->write(accessory::ProbePattern));
   std::this_thread::sleep_for(100ms);
   EXPECT_EQ(line_settings(), "9600 8 none 1");
