@@ -1,9 +1,11 @@
 // Float output to the default output endpoint, in shared mode: the caller
 // keeps the endpoint's buffer filled as the audio engine drains it.
+
+#include <windows.h>
+// These need the types of the one above.
 #include <audioclient.h>
 #include <mmdeviceapi.h>
 #include <mmreg.h>
-#include <windows.h>
 
 #include <cstring>
 

@@ -2,8 +2,9 @@
 // bytes, which stay here as long as they may be playing.
 #include "platform/startup_sound.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+// These need the types of the one above.
+#include <mmsystem.h>
 
 #include <fstream>
 #include <iterator>

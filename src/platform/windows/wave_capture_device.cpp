@@ -82,7 +82,7 @@ std::unique_ptr<CaptureDevice> open_capture_device(int device, DeviceError& erro
   // No callback: the caller learns that a buffer is full from its done mark.
   const MMRESULT result = waveInOpen(&handle, id, &kWaveVoiceFormat, 0, 0, CALLBACK_NULL);
   if (result != MMSYSERR_NOERROR) {
-    error = {device_error_code(result), wave_system_reach()};
+    error = {device_error_code(result), wave_system_reach(result)};
     return nullptr;
   }
   return std::make_unique<WaveCaptureDevice>(handle);

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <windows.h>
+// These need the types of the one above.
 #include <mmreg.h>
 #include <mmsystem.h>
-#include <windows.h>
 
 #include <atomic>
 
@@ -19,10 +20,13 @@ inline constexpr WAVEFORMATEX kWaveVoiceFormat{WAVE_FORMAT_PCM,
                                                16,
                                                0};
 
-// With no wave device left at all, the audio system itself is away (its
-// service restarting, its driver reloading), which says nothing of the
-// device that was asked for: it may well come back.
-inline ServerReach wave_system_reach() {
+// Whether a failed open may come right by waiting. A driver that fails
+// without a reason of its own is how a lost audio back end shows (its service
+// restarting, its server gone); with no wave device left at all the audio
+// system itself is away. A device missing, busy or refusing the format is
+// answered for: waiting will not bring it.
+inline ServerReach wave_system_reach(MMRESULT result) {
+  if (result == MMSYSERR_ERROR) return ServerReach::Unreachable;
   return waveInGetNumDevs() == 0 && waveOutGetNumDevs() == 0 ? ServerReach::Unreachable : ServerReach::Reached;
 }
 

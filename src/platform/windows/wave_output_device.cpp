@@ -100,7 +100,7 @@ std::unique_ptr<OutputDevice> open_output_device(std::function<void()> on_buffer
   auto output = std::make_unique<WaveOutputDevice>(std::move(on_buffer_done));
   const MMRESULT result = output->open();
   if (result != MMSYSERR_NOERROR) {
-    error = {device_error_code(result), wave_system_reach()};
+    error = {device_error_code(result), wave_system_reach(result)};
     return nullptr;
   }
   return output;
