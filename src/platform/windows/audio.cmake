@@ -15,6 +15,7 @@ if(MARVOK_BUILD_TESTS)
   # the wrapper starts; the probes beside them are wave devices too.
   marvok_windows_test(audio_device_tests
     SOURCES ${MARVOK_TESTS_DIR}/platform/audio_devices_test.cpp ${MARVOK_TESTS_DIR}/support/wave_voice_probes.cpp
+            ${MARVOK_TESTS_DIR}/platform/windows/sound_server_loss_test.cpp
     LIBS marvok_wave_audio winmm
     # Wine keeps what the microphone hears while no buffer is queued and
     # hands it to the next one; Windows drops it, as the sound server does.

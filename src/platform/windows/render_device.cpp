@@ -7,7 +7,9 @@
 #include <mmdeviceapi.h>
 #include <mmreg.h>
 
+#include <chrono>
 #include <cstring>
+#include <optional>
 
 #include "platform/audio_devices.h"
 
@@ -76,6 +78,10 @@ WAVEFORMATEXTENSIBLE render_format() {
   return format;
 }
 
+// A stream the engine has stopped draining for this long is taken as lost:
+// an endpoint whose back end went away may keep answering, only full.
+constexpr std::chrono::milliseconds kLongestStall{2000};
+
 class EndpointRenderDevice final : public RenderDevice {
  public:
   EndpointRenderDevice(ComPtr<IAudioClient> client, ComPtr<IAudioRenderClient> render, std::size_t buffer_frames)
@@ -91,30 +97,58 @@ class EndpointRenderDevice final : public RenderDevice {
   std::size_t buffer_frames() const override { return buffer_frames_; }
 
   std::size_t writable_frames() const override {
-    UINT32 padding = 0;
-    if (FAILED(client_->GetCurrentPadding(&padding)) || padding > buffer_frames_) return 0;
-    return buffer_frames_ - padding;
+    const std::optional<std::size_t> queued = queued_frames();
+    return queued ? buffer_frames_ - *queued : 0;
   }
 
   bool write(std::span<const float> samples) override {
+    if (!queued_frames()) return false;
     const std::size_t frames = samples.size() / kRenderChannels;
     if (frames == 0) return true;
     if (frames > buffer_frames_) return false;
     BYTE* area = nullptr;
     if (FAILED(render_->GetBuffer(static_cast<UINT32>(frames), &area))) return false;
     std::memcpy(area, samples.data(), frames * kRenderChannels * sizeof(float));
-    return SUCCEEDED(render_->ReleaseBuffer(static_cast<UINT32>(frames), 0));
+    if (FAILED(render_->ReleaseBuffer(static_cast<UINT32>(frames), 0))) return false;
+    queued_ += frames;
+    return true;
   }
 
   bool start() override {
+    if (!queued_frames()) return false;
     const HRESULT result = client_->Start();
-    return SUCCEEDED(result) || result == AUDCLNT_E_NOT_STOPPED;
+    if (FAILED(result) && result != AUDCLNT_E_NOT_STOPPED) return false;
+    started_ = true;
+    last_drained_ = std::chrono::steady_clock::now();
+    return true;
   }
 
  private:
+  // The frames the engine has yet to play; nothing once the stream failed
+  // or stalled, for good.
+  std::optional<std::size_t> queued_frames() const {
+    UINT32 padding = 0;
+    if (lost_ || FAILED(client_->GetCurrentPadding(&padding)) || padding > buffer_frames_) {
+      lost_ = true;
+      return std::nullopt;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (padding < queued_ || padding == 0) last_drained_ = now;
+    queued_ = padding;
+    if (started_ && now - last_drained_ > kLongestStall) {
+      lost_ = true;
+      return std::nullopt;
+    }
+    return padding;
+  }
+
   ComPtr<IAudioClient> client_;
   ComPtr<IAudioRenderClient> render_;
   std::size_t buffer_frames_;
+  bool started_ = false;
+  mutable bool lost_ = false;
+  mutable std::size_t queued_ = 0;
+  mutable std::chrono::steady_clock::time_point last_drained_;
 };
 
 }  // namespace
