@@ -6,8 +6,10 @@
 // These need the types of the one above.
 #include <mmsystem.h>
 
+#include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "state/wave_file.h"
 
@@ -19,19 +21,28 @@ constexpr std::size_t kMaxSoundFileBytes = 8u << 20;
 
 }  // namespace
 
+// The player reads the bytes while it plays them.
+struct StartupSound::Playing {
+  std::vector<std::uint8_t> file;
+};
+
+StartupSound::StartupSound() : playing_(std::make_unique<Playing>()) {}
+
+StartupSound::~StartupSound() { stop(); }
+
 bool StartupSound::play_async(const std::string& path) {
   stop();
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  file_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  playing_->file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   // The player takes anything it knows; only what the product plays elsewhere is let through.
-  if (file_.size() > kMaxSoundFileBytes || !parse_wave_file(file_)) {
-    file_.clear();
+  if (playing_->file.size() > kMaxSoundFileBytes || !parse_wave_file(playing_->file)) {
+    playing_->file.clear();
     return false;
   }
   // No default sound in place of one that cannot be played: that is a failure.
-  if (!PlaySoundW(reinterpret_cast<LPCWSTR>(file_.data()), nullptr, SND_MEMORY | SND_ASYNC | SND_NODEFAULT)) {
-    file_.clear();
+  if (!PlaySoundW(reinterpret_cast<LPCWSTR>(playing_->file.data()), nullptr, SND_MEMORY | SND_ASYNC | SND_NODEFAULT)) {
+    playing_->file.clear();
     return false;
   }
   return true;
@@ -39,8 +50,8 @@ bool StartupSound::play_async(const std::string& path) {
 
 void StartupSound::stop() {
   // Returns once the player has let go of the bytes.
-  if (!file_.empty()) PlaySoundW(nullptr, nullptr, 0);
-  file_.clear();
+  if (!playing_->file.empty()) PlaySoundW(nullptr, nullptr, 0);
+  playing_->file.clear();
 }
 
 }  // namespace marvok::platform
