@@ -428,7 +428,7 @@ TEST(RenderDeviceTest, FloatToneIsHeard) {
 
 // A mono 16-bit wave file of a sine at 8000 frames per second.
 std::string write_tone_file(const std::string& name, double frequency_hz, milliseconds length) {
-  const std::string path = (std::filesystem::temp_directory_path() / name).string();
+  std::string path = (std::filesystem::temp_directory_path() / name).string();
   const auto frames = static_cast<std::uint32_t>(kProbeRate * length.count() / 1000);
   std::vector<std::int16_t> samples(frames);
   for (std::uint32_t i = 0; i < frames; ++i)
@@ -444,7 +444,7 @@ std::string write_tone_file(const std::string& name, double frequency_hz, millis
     put(out, value);
   out << "data";
   put(out, std::uint32_t{2 * frames});
-  out.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(2 * frames));
+  out.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(sizeof(std::int16_t) * frames));
   return path;
 }
 
