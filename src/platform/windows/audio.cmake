@@ -16,7 +16,7 @@ if(MARVOK_BUILD_TESTS)
   marvok_windows_test(audio_device_tests
     SOURCES ${MARVOK_TESTS_DIR}/platform/audio_devices_test.cpp ${MARVOK_TESTS_DIR}/support/wave_voice_probes.cpp
             ${MARVOK_TESTS_DIR}/platform/windows/sound_server_loss_test.cpp
-    LIBS marvok_wave_audio winmm
+    LIBS marvok_audio marvok_wave_audio winmm
     # Wine keeps what the microphone hears while no buffer is queued and
     # hands it to the next one; Windows drops it, as the sound server does.
     SKIP CaptureDeviceTest.SoundWithNoBufferQueuedIsLost
