@@ -5,9 +5,12 @@
 #include <pulse/simple.h>
 #include <pulse/timeval.h>
 
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "platform/pulse_connection.h"
 #include "state/wave_file.h"
@@ -39,20 +42,30 @@ SimpleStream open_playback(const WaveSound& sound) {
 
 }  // namespace
 
+struct StartupSound::Playing {
+  std::vector<std::uint8_t> file;
+  std::jthread player;
+};
+
+StartupSound::StartupSound() : playing_(std::make_unique<Playing>()) {}
+
+StartupSound::~StartupSound() { stop(); }
+
 bool StartupSound::play_async(const std::string& path) {
   stop();
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  file_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (file_.size() > kMaxSoundFileBytes) return false;
-  const std::optional<WaveSound> sound = parse_wave_file(file_);
+  std::vector<std::uint8_t>& file = playing_->file;
+  file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (file.size() > kMaxSoundFileBytes) return false;
+  const std::optional<WaveSound> sound = parse_wave_file(file);
   if (!sound) return false;
   SimpleStream stream = open_playback(*sound);
   if (!stream) return false;
 
-  player_ = std::jthread([stream = std::move(stream), samples = sound->samples,
-                          chunk = std::size_t{sound->frames_per_second / 20} * sound->channels *
-                                  (sound->bits_per_sample / 8)](std::stop_token stop) {
+  playing_->player = std::jthread([stream = std::move(stream), samples = sound->samples,
+                                   chunk = std::size_t{sound->frames_per_second / 20} * sound->channels *
+                                           (sound->bits_per_sample / 8)](std::stop_token stop) {
     int error = 0;
     for (std::size_t at = 0; at < samples.size(); at += chunk) {
       if (stop.stop_requested()) {
@@ -68,9 +81,9 @@ bool StartupSound::play_async(const std::string& path) {
 }
 
 void StartupSound::stop() {
-  if (player_.joinable()) {
-    player_.request_stop();
-    player_.join();
+  if (playing_->player.joinable()) {
+    playing_->player.request_stop();
+    playing_->player.join();
   }
 }
 

@@ -1,20 +1,18 @@
 #pragma once
 
-#include <cstdint>
+#include <memory>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace marvok::platform {
 
 // Plays a sound file once, in the background, on the default output device.
 class StartupSound {
  public:
-  StartupSound() = default;
+  StartupSound();
   StartupSound(const StartupSound&) = delete;
   StartupSound& operator=(const StartupSound&) = delete;
   // Cuts the sound short if it is still playing.
-  ~StartupSound() { stop(); }
+  ~StartupSound();
 
   // Starts playing a RIFF/WAVE file of integer PCM. Returns false when the file
   // cannot be read or decoded or the sound server refuses the stream.
@@ -22,8 +20,9 @@ class StartupSound {
   void stop();
 
  private:
-  std::vector<std::uint8_t> file_;
-  std::jthread player_;
+  // What each system's player needs while the sound plays.
+  struct Playing;
+  std::unique_ptr<Playing> playing_;
 };
 
 }  // namespace marvok::platform

@@ -1,17 +1,9 @@
-// These tests play and record through the PulseAudio server that the test run
-// starts: the default microphone is the monitor of the null sink "mic", and
-// what the default output plays can be heard on "spk.monitor".
+// These tests play and record through the test sound server: the default
+// microphone hears what is played into the sink "mic", and what the default
+// output plays is heard on the speaker's monitor.
 #include "platform/audio_devices.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <pulse/error.h>
-#include <pulse/simple.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -20,20 +12,20 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <mutex>
 #include <numbers>
 #include <span>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "platform/startup_sound.h"
+#include "support/voice_probes.h"
 
 namespace marvok::platform {
 namespace {
@@ -59,112 +51,8 @@ double longest_gap(const std::vector<Clock::time_point>& times) {
   return longest;
 }
 
-// Points the client library at another server for one test.
-class SoundServerAddress {
- public:
-  explicit SoundServerAddress(const std::string& address) {
-    if (const char* current = std::getenv("PULSE_SERVER")) saved_ = current;
-    ::setenv("PULSE_SERVER", address.c_str(), 1);
-  }
-  ~SoundServerAddress() {
-    if (saved_.empty()) {
-      ::unsetenv("PULSE_SERVER");
-    } else {
-      ::setenv("PULSE_SERVER", saved_.c_str(), 1);
-    }
-  }
-  SoundServerAddress(const SoundServerAddress&) = delete;
-  SoundServerAddress& operator=(const SoundServerAddress&) = delete;
-
- private:
-  std::string saved_;
-};
-
-struct SimpleDeleter {
-  void operator()(pa_simple* stream) const { pa_simple_free(stream); }
-};
-using SimpleStream = std::unique_ptr<pa_simple, SimpleDeleter>;
-
-// A stereo 16-bit stream at 8000 Hz to a sink or from a source; `buffer_bytes`
-// is the server's buffer for playing, and recording is taken in short parts.
-SimpleStream open_probe(pa_stream_direction_t direction, const char* device, std::uint32_t buffer_bytes) {
-  pa_sample_spec format{};
-  format.format = PA_SAMPLE_S16LE;
-  format.rate = kProbeRate;
-  format.channels = 2;
-  pa_buffer_attr buffering{};
-  buffering.maxlength = static_cast<std::uint32_t>(-1);
-  buffering.tlength = buffer_bytes;
-  buffering.prebuf = static_cast<std::uint32_t>(-1);
-  buffering.minreq = static_cast<std::uint32_t>(-1);
-  buffering.fragsize = 400;
-  int error = 0;
-  return SimpleStream(
-      pa_simple_new(nullptr, "Marvok test", direction, device, "Probe", &format, nullptr, &buffering, &error));
-}
-
-// Plays a 1 kHz tone into the sink behind the microphone until destroyed.
-// Its level starts low and rises steadily, so that the order of recorded
-// blocks shows in their levels. Half a second of buffer in the server keeps
-// the tone whole when the machine is busy.
-class MicrophoneFeed {
- public:
-  MicrophoneFeed() : stream_(open_probe(PA_STREAM_PLAYBACK, "mic", 16000)) {
-    if (!stream_) return;
-    thread_ = std::jthread([this](std::stop_token stop) {
-      std::array<std::int16_t, 320> chunk{};
-      long frame = 0;
-      int error = 0;
-      while (!stop.stop_requested()) {
-        for (std::size_t i = 0; i < chunk.size(); i += 2, ++frame) {
-          const double seconds = static_cast<double>(frame) / kProbeRate;
-          const double level = std::min(2000.0 + 6000.0 * seconds, 30000.0);
-          const auto sample = static_cast<std::int16_t>(level * std::sin(2 * std::numbers::pi * 1000.0 * seconds));
-          chunk[i] = chunk[i + 1] = sample;
-        }
-        if (pa_simple_write(stream_.get(), chunk.data(), sizeof chunk, &error) < 0) return;
-      }
-    });
-    // The tests record from the first block on: the tone must be through.
-    std::this_thread::sleep_for(milliseconds(300));
-  }
-  bool running() const { return stream_ != nullptr; }
-
- private:
-  SimpleStream stream_;
-  std::jthread thread_;
-};
-
-// Records the left channel of the speaker's monitor until stopped.
-class SpeakerRecording {
- public:
-  SpeakerRecording() : stream_(open_probe(PA_STREAM_RECORD, "spk.monitor", static_cast<std::uint32_t>(-1))) {
-    if (!stream_) return;
-    thread_ = std::jthread([this](std::stop_token stop) {
-      std::array<std::int16_t, 200> chunk{};
-      int error = 0;
-      while (!stop.stop_requested()) {
-        if (pa_simple_read(stream_.get(), chunk.data(), sizeof chunk, &error) < 0) return;
-        const std::lock_guard lock(mutex_);
-        for (std::size_t i = 0; i < chunk.size(); i += 2) samples_.push_back(chunk[i]);
-      }
-    });
-  }
-  bool running() const { return stream_ != nullptr; }
-
-  std::vector<std::int16_t> stop() {
-    thread_.request_stop();
-    if (thread_.joinable()) thread_.join();
-    const std::lock_guard lock(mutex_);
-    return samples_;
-  }
-
- private:
-  SimpleStream stream_;
-  std::mutex mutex_;
-  std::vector<std::int16_t> samples_;
-  std::jthread thread_;
-};
+using marvok::testing::MicrophoneFeed;
+using marvok::testing::SpeakerRecording;
 
 // The left channel of interleaved 16-bit stereo bytes.
 std::vector<std::int16_t> left_channel(std::span<const std::uint8_t> bytes) {
@@ -187,7 +75,8 @@ double zero_crossings_per_second(std::span<const std::int16_t> samples, int rate
   return samples.size() < 2 ? 0 : crossings * static_cast<double>(rate) / static_cast<double>(samples.size() - 1);
 }
 
-// The 50 ms stretches of a recording that carry a tone, and their frequency.
+// The 50 ms stretches of a recording that carry a tone, and their frequency:
+// the median one, which a stretch broken by a skip of the probe does not move.
 struct ToneFound {
   int windows = 0;
   double frequency_hz = 0;
@@ -195,15 +84,17 @@ struct ToneFound {
 
 ToneFound find_tone(const std::vector<std::int16_t>& samples, double min_level) {
   constexpr std::size_t kWindow = kProbeRate / 20;
-  ToneFound found;
-  double crossing_rates = 0;
+  std::vector<double> crossing_rates;
   for (std::size_t at = 0; at + kWindow <= samples.size(); at += kWindow) {
     const std::span<const std::int16_t> window(samples.data() + at, kWindow);
-    if (rms(window) < min_level) continue;
-    ++found.windows;
-    crossing_rates += zero_crossings_per_second(window, kProbeRate);
+    if (rms(window) >= min_level) crossing_rates.push_back(zero_crossings_per_second(window, kProbeRate));
   }
-  if (found.windows > 0) found.frequency_hz = crossing_rates / found.windows / 2;
+  ToneFound found;
+  found.windows = static_cast<int>(crossing_rates.size());
+  if (crossing_rates.empty()) return found;
+  const auto middle = crossing_rates.begin() + static_cast<std::ptrdiff_t>(crossing_rates.size() / 2);
+  std::nth_element(crossing_rates.begin(), middle, crossing_rates.end());
+  found.frequency_hz = *middle / 2;
   return found;
 }
 
@@ -261,19 +152,25 @@ TEST(CaptureDeviceTest, MicrophoneToneArrivesInOrderedBlocks) {
   ASSERT_EQ(captured.blocks.size(), 48u);
   EXPECT_EQ(captured.out_of_order, 0);
 
+  // A skip of the feed or of the recording, which a busy machine may cause,
+  // spoils a block or two; blocks out of order would spoil every few.
   double previous_level = 0;
   int tone_blocks = 0;
+  int off_tone = 0;
+  int quieter = 0;
   for (std::size_t i = 0; i < captured.blocks.size(); ++i) {
     const std::vector<std::int16_t> samples = left_channel(captured.blocks[i]);
     const double level = rms(samples);
     if (level < 1000) continue;  // The tone is not through yet.
     ++tone_blocks;
-    EXPECT_NEAR(zero_crossings_per_second(samples, kVoiceFramesPerSecond) / 2, 1000.0, 100.0) << "block " << i;
+    if (std::abs(zero_crossings_per_second(samples, kVoiceFramesPerSecond) / 2 - 1000.0) > 100.0) ++off_tone;
     // The feed only ever gets louder: a block out of order would be quieter.
-    EXPECT_GE(level, previous_level * 0.99) << "block " << i;
+    if (level < previous_level * 0.99) ++quieter;
     previous_level = level;
   }
   EXPECT_GE(tone_blocks, 40);
+  EXPECT_LE(off_tone, 2);
+  EXPECT_LE(quieter, 2);
 }
 
 TEST(CaptureDeviceTest, BlocksCompleteEvery31Milliseconds) {
@@ -363,6 +260,22 @@ TEST(CaptureDeviceTest, InputsAreCountedWithoutMonitors) {
   DeviceError missing;
   EXPECT_FALSE(open_capture_device(1000, missing));
   EXPECT_NE(missing.code, 0);
+  // The other inputs answer: this one will not come by waiting.
+  EXPECT_EQ(missing.server, ServerReach::Reached);
+}
+
+TEST(CaptureDeviceTest, SlotsOutsideTheThreeAreIgnored) {
+  DeviceError error;
+  const std::unique_ptr<CaptureDevice> device = open_capture_device(-1, error);
+  ASSERT_TRUE(device) << "error " << error.code;
+  CaptureArea area{};
+  for (const int slot : {-1, 3, 1000}) {
+    device->add_buffer(slot, area);
+    EXPECT_FALSE(device->is_done(slot));
+  }
+  device->start();
+  std::this_thread::sleep_for(milliseconds(100));
+  device->stop_and_reset();
 }
 
 // Counts finished buffers and when each one finished.
@@ -513,125 +426,52 @@ TEST(RenderDeviceTest, FloatToneIsHeard) {
   EXPECT_GE(tone.windows, 16) << "a second of tone is 20 windows";
 }
 
-TEST(AudioDevicesTest, NoServerMeansNoDevice) {
-  const SoundServerAddress absent("unix:/nonexistent/pulse/native");
-  DeviceError capture_error;
-  EXPECT_FALSE(open_capture_device(-1, capture_error));
-  EXPECT_NE(capture_error.code, 0);
-  DeviceError chosen_error;
-  EXPECT_FALSE(open_capture_device(0, chosen_error));
-  EXPECT_NE(chosen_error.code, 0);
-  DeviceError output_error;
-  EXPECT_FALSE(open_output_device([] {}, output_error));
-  EXPECT_NE(output_error.code, 0);
-  EXPECT_FALSE(open_render_device(100));
+// A mono 16-bit wave file of a sine at 8000 frames per second.
+std::string write_tone_file(const std::string& name, double frequency_hz, milliseconds length) {
+  std::string path = (std::filesystem::temp_directory_path() / name).string();
+  const auto frames = static_cast<std::uint32_t>(kProbeRate * length.count() / 1000);
+  std::vector<std::int16_t> samples(frames);
+  for (std::uint32_t i = 0; i < frames; ++i)
+    samples[i] = static_cast<std::int16_t>(12000 * std::sin(2 * std::numbers::pi * frequency_hz * i / kProbeRate));
+  const auto put = [](std::ofstream& out, auto value) {
+    out.write(reinterpret_cast<const char*>(&value), sizeof value);
+  };
+  std::ofstream out(path, std::ios::binary);
+  out << "RIFF";
+  put(out, std::uint32_t{36 + 2 * frames});
+  out << "WAVEfmt ";
+  for (const std::uint32_t value : {16u, 1u | 1u << 16, std::uint32_t{kProbeRate}, 2u * kProbeRate, 2u | 16u << 16})
+    put(out, value);
+  out << "data";
+  put(out, std::uint32_t{2 * frames});
+  out.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(sizeof(std::int16_t) * frames));
+  return path;
 }
 
-// A sound server of this test's own, which it can kill.
-class PrivateSoundServer {
- public:
-  PrivateSoundServer() {
-    std::string dir_template = (std::filesystem::temp_directory_path() / "marvok-pulse-XXXXXX").string();
-    if (!::mkdtemp(dir_template.data())) return;
-    dir_ = dir_template;
-    const std::string socket = dir_ + "/native";
-    std::vector<std::string> arguments = {"pulseaudio",
-                                          "-n",
-                                          "--daemonize=no",
-                                          "--exit-idle-time=-1",
-                                          "--use-pid-file=no",
-                                          "-L",
-                                          "module-native-protocol-unix socket=" + socket + " auth-anonymous=1",
-                                          "-L",
-                                          "module-null-sink sink_name=out"};
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> variables = {"PULSE_RUNTIME_PATH=" + dir_, "PULSE_STATE_PATH=" + dir_,
-                                          "XDG_RUNTIME_DIR=" + dir_, "HOME=" + dir_};
-    for (char** variable = environ; *variable; ++variable)
-      if (!std::string_view(*variable).starts_with("PULSE_")) variables.emplace_back(*variable);
-    std::vector<char*> envp;
-    for (std::string& variable : variables) envp.push_back(variable.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = 0;
-    posix_spawn_file_actions_destroy(&actions);
-    struct stat status {};
-    for (int i = 0; i < 200 && pid_ && ::stat(socket.c_str(), &status) != 0; ++i)
-      std::this_thread::sleep_for(milliseconds(50));
-    address_ = "unix:" + socket;
+TEST(StartupSoundTest, ToneIsHeardForItsLength) {
+  SpeakerRecording recording;
+  ASSERT_TRUE(recording.running());
+  StartupSound sound;
+  ASSERT_TRUE(sound.play_async(write_tone_file("marvok-chime.wav", 880.0, milliseconds(1000))));
+  std::this_thread::sleep_for(milliseconds(1400));
+  const ToneFound tone = find_tone(recording.stop(), 3000);
+  EXPECT_NEAR(tone.frequency_hz, 880.0, 30.0);
+  EXPECT_GE(tone.windows, 16) << "a second of tone is 20 windows";
+  EXPECT_LE(tone.windows, 24);
+}
+
+TEST(StartupSoundTest, StopCutsTheSoundShort) {
+  SpeakerRecording recording;
+  ASSERT_TRUE(recording.running());
+  {
+    StartupSound sound;
+    ASSERT_TRUE(sound.play_async(write_tone_file("marvok-long-chime.wav", 880.0, milliseconds(3000))));
+    std::this_thread::sleep_for(milliseconds(500));
   }
-  ~PrivateSoundServer() {
-    kill();
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
-  }
-  PrivateSoundServer(const PrivateSoundServer&) = delete;
-  PrivateSoundServer& operator=(const PrivateSoundServer&) = delete;
-
-  const std::string& address() const { return address_; }
-  bool started() const { return pid_ != 0; }
-  void kill() {
-    if (!pid_) return;
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = 0;
-  }
-
- private:
-  std::string dir_;
-  std::string address_;
-  pid_t pid_ = 0;
-};
-
-TEST(AudioDevicesTest, DevicesSurviveTheServerDying) {
-  PrivateSoundServer server;
-  ASSERT_TRUE(server.started());
-  const SoundServerAddress own(server.address());
-
-  DeviceError error;
-  std::unique_ptr<CaptureDevice> capture;
-  for (int i = 0; i < 50 && !capture; ++i) {
-    capture = open_capture_device(-1, error);
-    if (!capture) std::this_thread::sleep_for(milliseconds(100));
-  }
-  ASSERT_TRUE(capture) << "error " << error.code;
-  auto finished = std::make_shared<std::atomic<int>>(0);
-  std::unique_ptr<OutputDevice> output = open_output_device([finished] { ++*finished; }, error);
-  ASSERT_TRUE(output) << "error " << error.code;
-  std::unique_ptr<RenderDevice> render = open_render_device(100);
-  ASSERT_TRUE(render);
-
-  std::array<CaptureArea, 3> areas{};
-  for (int slot = 0; slot < 3; ++slot) capture->add_buffer(slot, areas[static_cast<std::size_t>(slot)]);
-  capture->start();
-  long frame = 0;
-  EXPECT_TRUE(output->write(voice_tone(440.0, 12000.0, frame)));
-  EXPECT_TRUE(output->write(voice_tone(440.0, 12000.0, frame)));
-  std::vector<float> silence(2 * render->writable_frames());
-  EXPECT_TRUE(render->write(silence));
-  EXPECT_TRUE(render->start());
-  std::this_thread::sleep_for(milliseconds(50));
-
-  server.kill();
-  std::this_thread::sleep_for(milliseconds(300));
-  const int finished_at_death = finished->load();
-  capture->stop_and_reset();
-  capture->add_buffer(0, areas[0]);
-  capture->start();
-  EXPECT_FALSE(output->write(voice_tone(440.0, 12000.0, frame)));
-  EXPECT_FALSE(render->write(silence));
-  EXPECT_FALSE(render->start());
-  EXPECT_EQ(render->writable_frames(), 0u);
-  std::this_thread::sleep_for(milliseconds(300));
-  EXPECT_FALSE(capture->is_done(0));
-  EXPECT_EQ(finished->load(), finished_at_death);
-  capture.reset();
-  output.reset();
-  render.reset();
+  std::this_thread::sleep_for(milliseconds(1000));
+  const ToneFound tone = find_tone(recording.stop(), 3000);
+  EXPECT_GE(tone.windows, 2);
+  EXPECT_LE(tone.windows, 20) << "three seconds of tone would be 60 windows";
 }
 
 }  // namespace
