@@ -28,4 +28,10 @@ if(MARVOK_BUILD_TESTS)
     WRAPPER ${private_network})
   set_property(TEST relay_link_tests PROPERTY
     ENVIRONMENT MARVOK_RELAY_EXECUTABLE=${MARVOK_LINUX_BUILD_DIR}/servers/relay/marvok-relay)
+  # How many speech datagrams a second the receiver takes in without loss,
+  # printed; run by hand under Wine (tests/support/under_wine.sh).
+  add_executable(voice_receiver_bench ${tests}/bench/voice_receiver_bench.cpp ${tests}/bench/windows/receive_queue.cpp)
+  target_include_directories(voice_receiver_bench PRIVATE ${tests}/bench)
+  target_link_libraries(voice_receiver_bench PRIVATE marvok_relay)
+  marvok_warnings(voice_receiver_bench)
 endif()
