@@ -59,3 +59,15 @@ add_library(marvok_accessory_protocol STATIC
   ${CMAKE_CURRENT_LIST_DIR}/accessory/probe_echo.cpp)
 target_link_libraries(marvok_accessory_protocol PUBLIC marvok_state marvok_serial)
 marvok_warnings(marvok_accessory_protocol)
+
+# The client's side of the relay protocol: session, presence, speech out and
+# in, control turns. Its sockets come from marvok_net, which each system
+# builds from its own file.
+add_library(marvok_relay STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/relay/channels.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/relay/control_worker.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/relay/relay_session.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/relay/voice_receiver.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/relay/voice_sender.cpp)
+target_link_libraries(marvok_relay PUBLIC marvok_state marvok_threads marvok_audio marvok_net marvok_relay_protocol)
+marvok_warnings(marvok_relay)

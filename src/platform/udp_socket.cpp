@@ -73,12 +73,12 @@ PortUse udp_port_use(std::uint16_t port) {
   return ipv4 || ipv6 ? PortUse::Free : PortUse::Unknown;
 }
 
-UdpSocket::UdpSocket(UdpSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+UdpSocket::UdpSocket(UdpSocket&& other) noexcept : fd_(std::exchange(other.fd_, kNoSocket)) {}
 
 UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
   if (this != &other) {
     close();
-    fd_ = std::exchange(other.fd_, -1);
+    fd_ = std::exchange(other.fd_, kNoSocket);
   }
   return *this;
 }
@@ -102,14 +102,14 @@ std::optional<Endpoint> UdpSocket::local_endpoint() const {
 }
 
 bool UdpSocket::send_to(std::span<const std::uint8_t> datagram, const Endpoint& to) const {
-  if (fd_ < 0) return false;
+  if (!valid()) return false;
   const sockaddr_in address = to_sockaddr(to);
   return ::sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&address),
                   sizeof address) == static_cast<ssize_t>(datagram.size());
 }
 
 UdpSocket::Wait UdpSocket::wait_readable(std::chrono::milliseconds timeout) const {
-  if (fd_ < 0) return Wait::Failed;
+  if (!valid()) return Wait::Failed;
   pollfd watch{fd_, POLLIN, 0};
   const int ready = ::poll(&watch, 1, static_cast<int>(timeout.count()));
   if (ready < 0) return Wait::Failed;
@@ -118,7 +118,7 @@ UdpSocket::Wait UdpSocket::wait_readable(std::chrono::milliseconds timeout) cons
 }
 
 std::optional<UdpSocket::Received> UdpSocket::receive(std::span<std::uint8_t> buffer, Oversize oversize) const {
-  if (fd_ < 0) return std::nullopt;
+  if (!valid()) return std::nullopt;
   sockaddr_in from{};
   iovec part{buffer.data(), buffer.size()};
   msghdr message{};
@@ -135,7 +135,7 @@ std::size_t UdpSocket::receive_many(std::span<std::uint8_t> area, std::size_t sl
                                     std::span<Received> slots) const {
   constexpr std::size_t kMostAtOnce = 64;
   const std::size_t count = std::min({slots.size(), kMostAtOnce, slot_bytes == 0 ? 0 : area.size() / slot_bytes});
-  if (fd_ < 0 || count == 0) return 0;
+  if (!valid() || count == 0) return 0;
   std::array<sockaddr_in, kMostAtOnce> from{};
   std::array<iovec, kMostAtOnce> parts{};
   std::array<mmsghdr, kMostAtOnce> messages{};
@@ -157,7 +157,7 @@ std::size_t UdpSocket::receive_many(std::span<std::uint8_t> area, std::size_t sl
 }
 
 int UdpSocket::enlarge_receive_queue(int bytes) const {
-  if (fd_ < 0) return 0;
+  if (!valid()) return 0;
   // The forced size needs CAP_NET_ADMIN; without it the request is capped at net.core.rmem_max.
   if (::setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0)
     ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
@@ -168,8 +168,8 @@ int UdpSocket::enlarge_receive_queue(int bytes) const {
 }
 
 void UdpSocket::close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (valid()) ::close(fd_);
+  fd_ = kNoSocket;
 }
 
 }  // namespace marvok::platform

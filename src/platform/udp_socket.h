@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/native_socket.h"
+
 namespace marvok::platform {
 
 // An IPv4 address and UDP port, both in host byte order.
@@ -52,8 +54,8 @@ class UdpSocket {
   // Bound to the given address and port (0 for any).
   static std::optional<UdpSocket> open_bound(const Endpoint& local);
 
-  bool valid() const { return fd_ >= 0; }
-  int descriptor() const { return fd_; }
+  bool valid() const { return fd_ != kNoSocket; }
+  NativeSocket descriptor() const { return fd_; }
   std::optional<Endpoint> local_endpoint() const;
 
   // One datagram with no flags; false when it could not be sent.
@@ -76,8 +78,8 @@ class UdpSocket {
   void close();
 
  private:
-  explicit UdpSocket(int fd) : fd_(fd) {}
-  int fd_ = -1;
+  explicit UdpSocket(NativeSocket fd) : fd_(fd) {}
+  NativeSocket fd_ = kNoSocket;
 };
 
 }  // namespace marvok::platform

@@ -1,20 +1,17 @@
 // How many speech datagrams per second the client's receiver takes in
 // without loss: first the handling alone, then through a real loopback socket
 // with a sender paced at rising rates. Prints figures; never fails on time.
-#include <sys/socket.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "audio/playback_queue.h"
 #include "platform/worker_threads.h"
+#include "receive_queue.h"
 #include "relay/voice_receiver.h"
 
 namespace {
@@ -49,23 +46,9 @@ void measure_handling() {
               kCount / seconds, seconds / kCount * 1e6);
 }
 
-// The system's count of datagrams dropped because a socket's receive queue was full.
-long receive_queue_drops() {
-  std::ifstream snmp("/proc/net/snmp");
-  std::string header, values;
-  while (std::getline(snmp, header) && std::getline(snmp, values)) {
-    if (header.rfind("Udp:", 0) != 0) continue;
-    std::istringstream names(header), numbers(values);
-    std::string name, number;
-    while (names >> name && numbers >> number)
-      if (name == "RcvbufErrors") return std::stol(number);
-  }
-  return -1;
-}
-
 struct Outcome {
   std::uint64_t accepted = 0;
-  long queue_drops = 0;
+  long long queue_drops = 0;
 };
 
 // Sends `rate` datagrams per second for `period`; says how many the receiver
@@ -80,8 +63,7 @@ Outcome run_at_rate(int rate, milliseconds period, Queue queue_size) {
   session.relay_address = kLoopback;
   session.VoiceSocket = *platform::UdpSocket::open_bound({kLoopback, 0});
   if (queue_size == Queue::StockCap) {
-    const int stock_cap = 212992;
-    ::setsockopt(session.VoiceSocket.descriptor(), SOL_SOCKET, SO_RCVBUF, &stock_cap, sizeof stock_cap);
+    bench::set_receive_queue(session.VoiceSocket, 212992);
   } else if (queue_size == Queue::Asked) {
     session.VoiceSocket.enlarge_receive_queue(relay::kVoiceReceiveQueueBytes);
   }
@@ -99,18 +81,18 @@ Outcome run_at_rate(int rate, milliseconds period, Queue queue_size) {
 
   std::vector<std::vector<std::uint8_t>> datagrams;
   for (int s = 0; s < 256; ++s) datagrams.push_back(speech_datagram(static_cast<std::uint8_t>(s)));
-  const long total = static_cast<long>(rate) * period.count() / 1000;
-  const long drops_before = receive_queue_drops();
+  const long long total = static_cast<long long>(rate) * period.count() / 1000;
+  const long long drops_before = bench::receive_queue_drops();
   const auto start = steady_clock::now();
-  for (long i = 0; i < total; ++i) {
-    const auto due = start + nanoseconds(static_cast<long>(1e9 * static_cast<double>(i) / rate));
+  for (long long i = 0; i < total; ++i) {
+    const auto due = start + nanoseconds(static_cast<long long>(1e9 * static_cast<double>(i) / rate));
     while (steady_clock::now() < due) {
     }
     sender->send_to(datagrams[static_cast<std::size_t>((i + 1) % 256)], client);
   }
   std::this_thread::sleep_for(200ms);
   workers.stop_all();
-  return {receiver.accepted_count(), receive_queue_drops() - drops_before};
+  return {receiver.accepted_count(), bench::receive_queue_drops() - drops_before};
 }
 
 }  // namespace
@@ -123,11 +105,11 @@ int main(int argc, char** argv) {
     int best = 0;
     bool clean = true;
     for (int rate : {20'000, 50'000, 100'000, 150'000}) {
-      const long sent = static_cast<long>(rate) * period.count() / 1000;
+      const long long sent = static_cast<long long>(rate) * period.count() / 1000;
       const Outcome outcome = run_at_rate(rate, period, queue);
-      const long lost = sent - static_cast<long>(outcome.accepted);
-      std::printf("queue %7s: %6d datagrams/s sent, %ld accepted, %ld lost (%ld at the full queue)\n", name, rate,
-                  static_cast<long>(outcome.accepted), lost, outcome.queue_drops);
+      const long long lost = sent - static_cast<long long>(outcome.accepted);
+      std::printf("queue %7s: %6d datagrams/s sent, %lld accepted, %lld lost (%lld at the full queue)\n", name, rate,
+                  static_cast<long long>(outcome.accepted), lost, outcome.queue_drops);
       clean = clean && lost == 0;
       if (clean) best = rate;
     }
