@@ -71,3 +71,10 @@ add_library(marvok_relay STATIC
   ${CMAKE_CURRENT_LIST_DIR}/relay/voice_sender.cpp)
 target_link_libraries(marvok_relay PUBLIC marvok_state marvok_threads marvok_audio marvok_net marvok_relay_protocol)
 marvok_warnings(marvok_relay)
+
+# The link with the speech companion: help texts read aloud, its key reports.
+add_library(marvok_companion STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/companion/companion_link.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/companion/companion_receiver.cpp)
+target_link_libraries(marvok_companion PUBLIC marvok_state marvok_threads marvok_net marvok_platform)
+marvok_warnings(marvok_companion)

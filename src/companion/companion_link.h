@@ -21,7 +21,7 @@ constexpr std::uint32_t kLoopbackAddress = 0x7F000001;
 // Where the speech companion listens and where its executable lies.
 struct CompanionSettings {
   platform::Endpoint address{kLoopbackAddress, 5555};
-  std::string executable_name = "talksrv";
+  std::string executable_name = platform::program_file_name("talksrv");
   // The companion is installed next to the client.
   std::function<std::optional<std::string>()> find_folder = platform::own_executable_folder;
 };

@@ -67,6 +67,8 @@ void report_errno(int descriptor) {
 
 }  // namespace
 
+std::string program_file_name(std::string_view name) { return std::string(name); }
+
 std::optional<std::string> own_executable_folder() {
   std::error_code error;
   const fs::path exe = fs::read_symlink("/proc/self/exe", error);

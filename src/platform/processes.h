@@ -10,6 +10,10 @@ namespace marvok::platform {
 // system will not say.
 std::optional<std::string> own_executable_folder();
 
+// The file name of one of our programs on this system: "talksrv" is
+// "talksrv.exe" on Windows.
+std::string program_file_name(std::string_view name);
+
 // Whether any process runs an executable of this name, ignoring ASCII case.
 // Processes that cannot be inspected are passed over.
 bool is_process_running(std::string_view executable_name);

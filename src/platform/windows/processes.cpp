@@ -26,6 +26,8 @@ std::string from_wide(const wchar_t* text) { return utf16_to_utf8(std::u16string
 
 }  // namespace
 
+std::string program_file_name(std::string_view name) { return std::string(name) + ".exe"; }
+
 std::optional<std::string> own_executable_folder() {
   // Long enough for any path the system hands out; a cut one is refused.
   std::wstring path(32768, L'\0');
