@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <climits>
 #include <cstddef>
 #include <cstring>
@@ -175,10 +176,15 @@ bool UdpSocket::send_to(std::span<const std::uint8_t> datagram, const Endpoint& 
   int sent = send();
   // The socket does not block, for the reads' sake; a send that finds no
   // room (the queue full, or another thread's send still going out) waits
-  // for it a while, as a blocking send would.
-  for (int attempt = 0; attempt < 20 && sent == SOCKET_ERROR && ::WSAGetLastError() == WSAEWOULDBLOCK; ++attempt) {
+  // for it up to 200 ms, as a blocking send would. Wine may call the socket
+  // writable and still refuse the send while another thread's is going out,
+  // so the wait is counted in time, not in attempts.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+  while (sent == SOCKET_ERROR && ::WSAGetLastError() == WSAEWOULDBLOCK && std::chrono::steady_clock::now() < deadline) {
     WSAPOLLFD watch{fd_, POLLWRNORM, 0};
-    if (::WSAPoll(&watch, 1, 10) == SOCKET_ERROR) break;
+    const int ready = ::WSAPoll(&watch, 1, 10);
+    if (ready == SOCKET_ERROR) break;
+    if (ready > 0) ::Sleep(1);
     sent = send();
   }
   return sent == size;
