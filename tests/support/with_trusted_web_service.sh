@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Runs a Windows test program under Wine against real services on loopback:
+# marvok-web under a test authority put into the host's certificate store for
+# the run (Wine's programs trust what the host trusts), marvok-web under a
+# second authority that is never trusted, and the quiet ports of
+# quiet_tls_ports.py. The authority leaves the store again however the run
+# ends; one left by a run that was killed outright goes at the next run.
+#
+# Wine reads the host's store once per wineserver: the first program that
+# opens the system's root store copies the host's authorities into a volatile
+# registry key, which every later program of that wineserver reads. So the run
+# has a prefix of its own (made once, beside the build's), whose wineserver is
+# ended before the authority is added and again once it is taken out: the
+# trust lives no longer than the run, and no other test's Wine is touched.
+# Usage: with_trusted_web_service.sh PROGRAM.exe [ARGUMENTS...]
+# Needs MARVOK_WEB_EXECUTABLE and MARVOK_CERTIFICATE_SCRIPT.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+export MARVOK_WINE_PREFIX=${MARVOK_WINE_PREFIX:-$root/build/windows/wine-prefix}-web
+: "${MARVOK_WEB_EXECUTABLE:?}" "${MARVOK_CERTIFICATE_SCRIPT:?}"
+anchors=/usr/local/share/ca-certificates
+anchor=$anchors/marvok-test-$$.crt
+work=$(mktemp -d /tmp/marvok-wine-web-XXXXXX)
+pids=()
+
+refresh_store() { update-ca-certificates >/dev/null 2>&1; }
+
+end_wineserver() { [[ ! -d $MARVOK_WINE_PREFIX ]] || WINEPREFIX=$MARVOK_WINE_PREFIX wineserver -k 2>/dev/null || true; }
+
+cleanup() {
+  local status=$?
+  end_wineserver
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  if [[ -e $anchor ]]; then
+    rm -f "$anchor"
+    refresh_store
+  fi
+  rm -rf "$work"
+  exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# Authorities of runs that died without their clean-up.
+stale=0
+for left in "$anchors"/marvok-test-*.crt; do
+  [[ -e $left ]] || continue
+  pid=${left##*-}
+  pid=${pid%.crt}
+  if ! kill -0 "$pid" 2>/dev/null; then
+    rm -f "$left"
+    stale=1
+  fi
+done
+
+"$MARVOK_CERTIFICATE_SCRIPT" "$work/trusted"
+"$MARVOK_CERTIFICATE_SCRIPT" "$work/untrusted"
+end_wineserver
+cp "$work/trusted/ca.pem" "$anchor"
+refresh_store
+[[ $stale == 0 ]] || echo "removed test authorities left by earlier runs" >&2
+
+# Starts marvok-web under the certificate of FOLDER, with member 7, and prints its port.
+serve() {
+  local name=$1 database=$work/$1.sqlite
+  "$MARVOK_WEB_EXECUTABLE" member set 7 --database "$database" --machine 4096 --city Lyon >/dev/null
+  "$MARVOK_WEB_EXECUTABLE" serve --database "$database" --certificate "$work/$name/server.pem" \
+    --key "$work/$name/server.key" --port 0 >"$work/$name.out" 2>"$work/$name.log" &
+  pids+=($!)
+  for _ in $(seq 100); do
+    grep -q serving "$work/$name.out" && break
+    sleep 0.1
+  done
+  sed -n 's|.*https://127\.0\.0\.1:\([0-9]*\).*|\1|p' "$work/$name.out"
+}
+# Not in a command substitution: the server must stay a child of this shell.
+serve trusted >"$work/trusted.port"
+serve untrusted >"$work/untrusted.port"
+"$here/quiet_tls_ports.py" "$work/trusted/server.pem" "$work/trusted/server.key" >"$work/quiet.ports" &
+pids+=($!)
+for _ in $(seq 100); do
+  [[ -s $work/quiet.ports ]] && break
+  sleep 0.1
+done
+read -r silent refusing holding <"$work/quiet.ports"
+
+export MARVOK_TEST_WEB_PORT=$(<"$work/trusted.port")
+export MARVOK_TEST_UNTRUSTED_WEB_PORT=$(<"$work/untrusted.port")
+export MARVOK_TEST_SILENT_PORT=$silent MARVOK_TEST_REFUSING_PORT=$refusing MARVOK_TEST_HOLDING_PORT=$holding
+# As the program under Wine names a file of this system.
+export MARVOK_TEST_UNTRUSTED_WEB_LOG="Z:$work/untrusted.log"
+# The system's store: nothing named by the program.
+export MARVOK_TEST_WEB_CA=
+"$here/under_wine.sh" "$@"
