@@ -83,9 +83,12 @@ TEST(PictureFormatsTest, AFileIsReadAsTheFormatAskedForWhateverItsName) {
     PictureFormat format;
     int width;
   } cases[] = {
-      {png_named_bmp, PictureFormat::Bmp, 0}, {png_named_bmp, PictureFormat::Any, 3},
-      {png_named_bmp, PictureFormat::Png, 3}, {bmp, PictureFormat::Bmp, 3},
-      {bmp, PictureFormat::Png, 0},           {folder.write("empty.png", {}), PictureFormat::Any, 0},
+      {png_named_bmp, PictureFormat::Bmp, 0},
+      {png_named_bmp, PictureFormat::Any, 3},
+      {png_named_bmp, PictureFormat::Png, 3},
+      {bmp, PictureFormat::Bmp, 3},
+      {bmp, PictureFormat::Png, 0},
+      {folder.write("empty.png", {}), PictureFormat::Any, 0},
       {bmp.parent_path() / "absent.bmp", PictureFormat::Bmp, 0},
   };
   for (const auto& c : cases) {

@@ -30,8 +30,8 @@ inline FileBytes bmp_file(const Picture& picture) {
   put_le(out, 54 + pixel_bytes, 4);
   put_le(out, 0, 4);
   put_le(out, 54, 4);
-  for (const std::uint32_t field : {40u, static_cast<std::uint32_t>(picture.width),
-                                    static_cast<std::uint32_t>(picture.height)})
+  for (const std::uint32_t field :
+       {40u, static_cast<std::uint32_t>(picture.width), static_cast<std::uint32_t>(picture.height)})
     put_le(out, field, 4);
   put_le(out, 1, 2);
   put_le(out, 24, 2);

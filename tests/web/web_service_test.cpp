@@ -92,7 +92,8 @@ TEST(WebServiceTest, ASharedPictureGoesUpAndComesBackDecoded) {
     const char* name;
     testing::FileBytes bytes;
     std::uint32_t second_pixel;
-  } files[] = {{"partage.png", testing::png_file(sent), 0xFF000000}, {"partage.bmp", testing::bmp_file(sent), 0xFFFFFFFF}};
+  } files[] = {{"partage.png", testing::png_file(sent), 0xFF000000},
+               {"partage.bmp", testing::bmp_file(sent), 0xFFFFFFFF}};
   int group = 2;
   for (const auto& file : files) {
     SCOPED_TRACE(file.name);
@@ -147,7 +148,8 @@ TEST(WebServiceTest, AServiceThatCannotBeTrustedOrReachedHasNotHadTheRequest) {
     ASSERT_TRUE(session);
     bool delivered = false;
     auto start = Clock::now();
-    const platform::HttpsResult fetched = session->get("/users/7/client.xml", [&](int, auto) { return delivered = true; });
+    const platform::HttpsResult fetched =
+        session->get("/users/7/client.xml", [&](int, auto) { return delivered = true; });
     EXPECT_LT(Clock::now() - start, c.limit + kMargin);
     EXPECT_EQ(fetched.stage, c.stage);
     EXPECT_NE(fetched.error_code, 0u);

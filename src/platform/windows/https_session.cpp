@@ -83,10 +83,10 @@ HttpsResult HttpsSession::Handle::run(const Request& request) const {
   if (!connection) return failed(HttpsStage::NotOpened, GetLastError());
   // Escaped by us, so that what goes out does not hang on the transport's own rules.
   const std::wstring path = widened(escape_request_path(request.path));
-  const InternetHandle handle(WinHttpOpenRequest(connection.get(), widened(request.verb).c_str(), path.c_str(),
-                                                 nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                 WINHTTP_FLAG_SECURE | WINHTTP_FLAG_ESCAPE_DISABLE |
-                                                     WINHTTP_FLAG_ESCAPE_DISABLE_QUERY));
+  const InternetHandle handle(
+      WinHttpOpenRequest(connection.get(), widened(request.verb).c_str(), path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                         WINHTTP_DEFAULT_ACCEPT_TYPES,
+                         WINHTTP_FLAG_SECURE | WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY));
   if (!handle) return failed(HttpsStage::NotOpened, GetLastError());
 
   // Every request has a connection of its own, and nothing of an earlier one
@@ -105,8 +105,8 @@ HttpsResult HttpsSession::Handle::run(const Request& request) const {
   std::wstring headers;
   if (!request.content_type.empty()) headers = L"Content-Type: " + widened(request.content_type) + L"\r\n";
   // The body is the optional data, sent with the headers in one call.
-  void* data = request.body.empty() ? WINHTTP_NO_REQUEST_DATA
-                                    : const_cast<void*>(static_cast<const void*>(request.body.data()));
+  void* data =
+      request.body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<void*>(static_cast<const void*>(request.body.data()));
   const auto size = static_cast<DWORD>(request.body.size());
   if (!WinHttpSendRequest(handle.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
                           headers.empty() ? 0 : static_cast<DWORD>(-1), data, size, size, 0))
@@ -148,8 +148,8 @@ HttpsResult HttpsSession::Handle::run(const Request& request) const {
 }
 
 std::optional<HttpsSession> HttpsSession::open(const WebServiceAddress& service, HttpsTimeouts timeouts) {
-  InternetHandle session(WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                     WINHTTP_NO_PROXY_BYPASS, 0));
+  InternetHandle session(
+      WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session) return std::nullopt;
   const int connect_ms = static_cast<int>(milliseconds(timeouts.connect));
   const int stall_ms = static_cast<int>(milliseconds(timeouts.stall));

@@ -1,14 +1,14 @@
 // Picture decoding through the Windows Imaging Component: the first frame of
 // a file or of bytes in memory, as unpremultiplied 32-bit pixels, so the
 // alpha a format carries is kept for the caller to lay on what it likes.
+#include "platform/pictures.h"
+
 #include <objbase.h>
 #include <wincodec.h>
 #include <windows.h>
 #include <wrl/client.h>
 
 #include <cstring>
-
-#include "platform/pictures.h"
 
 namespace marvok::platform {
 
