@@ -4,7 +4,8 @@
 Prints three port numbers on one line: a port that accepts connections and
 never says anything (not even its half of the TLS handshake), a port held but
 not listened on (connections are refused), and a TLS port, under the given
-certificate, that reads whole requests and never answers them.
+certificate, that reads whole requests and never answers them, but for a GET
+of /cut, whose answer stops after its first 100,000 body bytes.
 Usage: quiet_tls_ports.py CERTIFICATE KEY
 """
 import socket
@@ -30,8 +31,11 @@ silent, refusing, holding = bound(True), bound(False), bound(True)
 def hold(connection):
     try:
         with context.wrap_socket(connection, server_side=True) as tls:
-            while tls.recv(1 << 16):
-                pass
+            request = tls.recv(1 << 16)
+            if request.startswith(b"GET /cut "):
+                tls.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + bytes(100000))
+            while request:
+                request = tls.recv(1 << 16)
     except (OSError, ssl.SSLError):
         pass
 

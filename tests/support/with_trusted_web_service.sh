@@ -6,18 +6,15 @@
 # quiet_tls_ports.py. The authority leaves the store again however the run
 # ends; one left by a run that was killed outright goes at the next run.
 #
-# Wine reads the host's store once per wineserver: the first program that
-# opens the system's root store copies the host's authorities into a volatile
-# registry key, which every later program of that wineserver reads. So the run
-# has a prefix of its own (made once, beside the build's), whose wineserver is
-# ended before the authority is added and again once it is taken out: the
-# trust lives no longer than the run, and no other test's Wine is touched.
+# Each Wine program reads the host's store when it starts verifying, whatever
+# wineserver or prefix it runs in: the authority is in the store before the
+# program starts and out of it once the program has ended, and no other
+# program started meanwhile is harmed by it, the authority being good for
+# localhost and 127.0.0.1 only.
 # Usage: with_trusted_web_service.sh PROGRAM.exe [ARGUMENTS...]
 # Needs MARVOK_WEB_EXECUTABLE and MARVOK_CERTIFICATE_SCRIPT.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
-export MARVOK_WINE_PREFIX=${MARVOK_WINE_PREFIX:-$root/build/windows/wine-prefix}-web
 : "${MARVOK_WEB_EXECUTABLE:?}" "${MARVOK_CERTIFICATE_SCRIPT:?}"
 anchors=/usr/local/share/ca-certificates
 anchor=$anchors/marvok-test-$$.crt
@@ -26,11 +23,8 @@ pids=()
 
 refresh_store() { update-ca-certificates >/dev/null 2>&1; }
 
-end_wineserver() { [[ ! -d $MARVOK_WINE_PREFIX ]] || WINEPREFIX=$MARVOK_WINE_PREFIX wineserver -k 2>/dev/null || true; }
-
 cleanup() {
   local status=$?
-  end_wineserver
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
   if [[ -e $anchor ]]; then
@@ -58,7 +52,6 @@ done
 
 "$MARVOK_CERTIFICATE_SCRIPT" "$work/trusted"
 "$MARVOK_CERTIFICATE_SCRIPT" "$work/untrusted"
-end_wineserver
 cp "$work/trusted/ca.pem" "$anchor"
 refresh_store
 [[ $stale == 0 ]] || echo "removed test authorities left by earlier runs" >&2
@@ -94,4 +87,7 @@ export MARVOK_TEST_SILENT_PORT=$silent MARVOK_TEST_REFUSING_PORT=$refusing MARVO
 export MARVOK_TEST_UNTRUSTED_WEB_LOG="Z:$work/untrusted.log"
 # The system's store: nothing named by the program.
 export MARVOK_TEST_WEB_CA=
-"$here/under_wine.sh" "$@"
+# In the background, so that a signal ends the run at once rather than when the program is done.
+"$here/under_wine.sh" "$@" &
+pids+=($!)
+wait $!

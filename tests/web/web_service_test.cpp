@@ -161,10 +161,39 @@ TEST(WebServiceTest, AServiceThatCannotBeTrustedOrReachedHasNotHadTheRequest) {
     EXPECT_EQ(posted.stage, c.stage);
     EXPECT_NE(posted.error_code, 0u);
   }
+  // The wait for the answer to a request that has gone out whole is its own.
+  platform::HttpsTimeouts patient = kQuick;
+  patient.answer = 3s;
+  std::optional<platform::HttpsSession> session =
+      platform::HttpsSession::open(service("MARVOK_TEST_HOLDING_PORT"), patient);
+  ASSERT_TRUE(session);
+  const auto start = Clock::now();
+  EXPECT_EQ(session->post("/users/params.php", record, "multipart/form-data").stage, platform::HttpsStage::NoAnswer);
+  EXPECT_GE(Clock::now() - start, *patient.answer);
+  EXPECT_LT(Clock::now() - start, *patient.answer + kMargin);
   // The service whose certificate did not verify was never asked anything.
   std::ifstream log(environment("MARVOK_TEST_UNTRUSTED_WEB_LOG"));
   ASSERT_TRUE(log);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(log), {}), "");
+}
+
+// After the status line, a body cut short still counts as an answer: what came is delivered.
+TEST(WebServiceTest, ABodyThatStallsIsAnAnswerWithWhatCame) {
+  std::optional<platform::HttpsSession> session =
+      platform::HttpsSession::open(service("MARVOK_TEST_HOLDING_PORT"), kQuick);
+  ASSERT_TRUE(session);
+  std::size_t received = 0;
+  const auto start = Clock::now();
+  const platform::HttpsResult result = session->get("/cut", [&](int status, std::span<const std::uint8_t> chunk) {
+    EXPECT_EQ(status, 200);
+    received += chunk.size();
+    return true;
+  });
+  EXPECT_LT(Clock::now() - start, kQuick.stall + kMargin);
+  EXPECT_EQ(result.stage, platform::HttpsStage::Answered);
+  EXPECT_EQ(result.status, 200);
+  EXPECT_NE(result.error_code, 0u);
+  EXPECT_EQ(received, 100'000u);
 }
 
 TEST(WebServiceTest, APathOrTypeThatIsNoRequestIsNotOpened) {

@@ -95,9 +95,10 @@ HttpsResult HttpsSession::Handle::run(const Request& request) const {
   const DWORD stall_ms = milliseconds(timeouts.stall);
   const DWORD answer_ms = milliseconds(timeouts.answer.value_or(timeouts.stall));
   // Until the request is out, the handshake's reads are bounded by the
-  // connect limit rather than by the wait for an answer.
+  // connect limit. The answer's limit is set before sending too: Wine takes
+  // it when the connection opens, and bounds the handshake by it as well.
   if (!set_number(handle.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_KEEP_ALIVE | WINHTTP_DISABLE_COOKIES) ||
-      !set_number(handle.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, connect_ms) ||
+      !set_number(handle.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, answer_ms) ||
       !set_number(handle.get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, connect_ms))
     return failed(HttpsStage::NotOpened, GetLastError());
   set_number(handle.get(), WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, kMaxRedirects);
@@ -112,7 +113,7 @@ HttpsResult HttpsSession::Handle::run(const Request& request) const {
                           headers.empty() ? 0 : static_cast<DWORD>(-1), data, size, size, 0))
     return failed(HttpsStage::NotSent, GetLastError());
 
-  set_number(handle.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, answer_ms);
+  // The body's reads are judged by the stall limit.
   set_number(handle.get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, stall_ms);
   if (!WinHttpReceiveResponse(handle.get(), nullptr)) return failed(HttpsStage::NoAnswer, GetLastError());
 
