@@ -1,21 +1,30 @@
 #!/usr/bin/env bash
-# Runs a Windows test program under Wine against real services on loopback:
-# marvok-web under a test authority put into the host's certificate store for
-# the run (Wine's programs trust what the host trusts), marvok-web under a
-# second authority that is never trusted, and the quiet ports of
-# quiet_tls_ports.py. The authority leaves the store again however the run
-# ends; one left by a run that was killed outright goes at the next run.
+# Runs a test program against real services on loopback: marvok-web under a
+# test authority, marvok-web under a second authority that is never trusted,
+# and the quiet ports of quiet_tls_ports.py. A Windows program (.exe) runs
+# under Wine, and its authority is put into the host's certificate store for
+# the run (Wine's programs trust what the host trusts); it leaves the store
+# again however the run ends, and one left by a run that was killed outright
+# goes at the next run. A Linux program is given the authority's file instead.
 #
 # Each Wine program reads the host's store when it starts verifying, whatever
 # wineserver or prefix it runs in: the authority is in the store before the
 # program starts and out of it once the program has ended, and no other
 # program started meanwhile is harmed by it, the authority being good for
 # localhost and 127.0.0.1 only.
-# Usage: with_trusted_web_service.sh PROGRAM.exe [ARGUMENTS...]
-# Needs MARVOK_WEB_EXECUTABLE and MARVOK_CERTIFICATE_SCRIPT.
+# Usage: with_trusted_web_service.sh [--web MARVOK_WEB --certificates SCRIPT] PROGRAM [ARGUMENTS...]
+# Without the options, MARVOK_WEB_EXECUTABLE and MARVOK_CERTIFICATE_SCRIPT name them.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-: "${MARVOK_WEB_EXECUTABLE:?}" "${MARVOK_CERTIFICATE_SCRIPT:?}"
+web=${MARVOK_WEB_EXECUTABLE:-}
+make_certificate=${MARVOK_CERTIFICATE_SCRIPT:-}
+while [[ ${1:-} == --web || ${1:-} == --certificates ]]; do
+  [[ $1 == --web ]] && web=$2 || make_certificate=$2
+  shift 2
+done
+: "${web:?no marvok-web given}" "${make_certificate:?no certificate script given}"
+windows=0
+[[ ${1:?no program} == *.exe ]] && windows=1
 anchors=/usr/local/share/ca-certificates
 anchor=$anchors/marvok-test-$$.crt
 work=$(mktemp -d /tmp/marvok-wine-web-XXXXXX)
@@ -50,17 +59,19 @@ for left in "$anchors"/marvok-test-*.crt; do
   fi
 done
 
-"$MARVOK_CERTIFICATE_SCRIPT" "$work/trusted"
-"$MARVOK_CERTIFICATE_SCRIPT" "$work/untrusted"
-cp "$work/trusted/ca.pem" "$anchor"
-refresh_store
+"$make_certificate" "$work/trusted"
+"$make_certificate" "$work/untrusted"
+if [[ $windows == 1 ]]; then
+  cp "$work/trusted/ca.pem" "$anchor"
+  refresh_store
+fi
 [[ $stale == 0 ]] || echo "removed test authorities left by earlier runs" >&2
 
 # Starts marvok-web under the certificate of FOLDER, with member 7, and prints its port.
 serve() {
   local name=$1 database=$work/$1.sqlite
-  "$MARVOK_WEB_EXECUTABLE" member set 7 --database "$database" --machine 4096 --city Lyon >/dev/null
-  "$MARVOK_WEB_EXECUTABLE" serve --database "$database" --certificate "$work/$name/server.pem" \
+  "$web" member set 7 --database "$database" --machine 4096 --city Lyon >/dev/null
+  "$web" serve --database "$database" --certificate "$work/$name/server.pem" \
     --key "$work/$name/server.key" --port 0 >"$work/$name.out" 2>"$work/$name.log" &
   pids+=($!)
   for _ in $(seq 100); do
@@ -83,11 +94,16 @@ read -r silent refusing holding <"$work/quiet.ports"
 export MARVOK_TEST_WEB_PORT=$(<"$work/trusted.port")
 export MARVOK_TEST_UNTRUSTED_WEB_PORT=$(<"$work/untrusted.port")
 export MARVOK_TEST_SILENT_PORT=$silent MARVOK_TEST_REFUSING_PORT=$refusing MARVOK_TEST_HOLDING_PORT=$holding
-# As the program under Wine names a file of this system.
-export MARVOK_TEST_UNTRUSTED_WEB_LOG="Z:$work/untrusted.log"
-# The system's store: nothing named by the program.
-export MARVOK_TEST_WEB_CA=
+if [[ $windows == 1 ]]; then
+  # As the program under Wine names a file of this system.
+  export MARVOK_TEST_UNTRUSTED_WEB_LOG="Z:$work/untrusted.log"
+  # The system's store: nothing named by the program.
+  export MARVOK_TEST_WEB_CA=
+  set -- "$here/under_wine.sh" "$@"
+else
+  export MARVOK_TEST_UNTRUSTED_WEB_LOG="$work/untrusted.log" MARVOK_TEST_WEB_CA="$work/trusted/ca.pem"
+fi
 # In the background, so that a signal ends the run at once rather than when the program is done.
-"$here/under_wine.sh" "$@" &
+"$@" &
 pids+=($!)
 wait $!
