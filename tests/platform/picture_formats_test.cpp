@@ -101,10 +101,12 @@ TEST(PictureFormatsTest, AFileIsReadAsTheFormatAskedForWhateverItsName) {
 // Large enough that the pixels take several deflate blocks.
 TEST(PictureFormatsTest, EveryPixelOfALargerPictureComesBack) {
   Picture picture{300, 250, {}};
-  for (int y = 0; y < picture.height; ++y)
-    for (int x = 0; x < picture.width; ++x)
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) {
       picture.pixels.push_back(0xFF000000u | (static_cast<std::uint32_t>(x * 7 + y) << 8) |
                                (static_cast<std::uint32_t>(x ^ y) & 0xFF));
+    }
+  }
   EXPECT_TRUE(decode_picture(testing::png_file(picture), PictureFormat::Png) == picture);
   EXPECT_TRUE(decode_picture(testing::bmp_file(picture), PictureFormat::Any) == picture);
 }
