@@ -91,8 +91,14 @@ for _ in $(seq 100); do
 done
 read -r silent refusing holding <"$work/quiet.ports"
 
-export MARVOK_TEST_WEB_PORT=$(<"$work/trusted.port")
-export MARVOK_TEST_UNTRUSTED_WEB_PORT=$(<"$work/untrusted.port")
+MARVOK_TEST_WEB_PORT=$(<"$work/trusted.port")
+MARVOK_TEST_UNTRUSTED_WEB_PORT=$(<"$work/untrusted.port")
+[[ -n $MARVOK_TEST_WEB_PORT && -n $MARVOK_TEST_UNTRUSTED_WEB_PORT && -n ${holding:-} ]] || {
+  echo "the services did not start" >&2
+  cat "$work"/*.log >&2
+  exit 1
+}
+export MARVOK_TEST_WEB_PORT MARVOK_TEST_UNTRUSTED_WEB_PORT
 export MARVOK_TEST_SILENT_PORT=$silent MARVOK_TEST_REFUSING_PORT=$refusing MARVOK_TEST_HOLDING_PORT=$holding
 if [[ $windows == 1 ]]; then
   # As the program under Wine names a file of this system.
