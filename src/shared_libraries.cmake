@@ -78,3 +78,39 @@ add_library(marvok_companion STATIC
   ${CMAKE_CURRENT_LIST_DIR}/companion/companion_receiver.cpp)
 target_link_libraries(marvok_companion PUBLIC marvok_state marvok_threads marvok_net marvok_platform)
 marvok_warnings(marvok_companion)
+
+# What the web service's answers and records hold: read and written without
+# Qt or the network, so the fuzzers can take them alone.
+add_library(marvok_web_records STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/web/identification_reply.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/web/member_card.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/web/parameters_record.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/web/request_paths.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/web/xml_record.cpp)
+target_include_directories(marvok_web_records PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(marvok_web_records PUBLIC marvok_state)
+marvok_warnings(marvok_web_records)
+
+# Requests to the web service into the shared response buffer: all the demo
+# member needs of the web client.
+add_library(marvok_web_client STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/web/response_buffer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/web/web_client.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/web/zeroed_bytes.cpp)
+target_link_libraries(marvok_web_client PUBLIC marvok_web_records marvok_https)
+marvok_warnings(marvok_web_client)
+
+# What the client does with the answers: the account, picture decoding and the
+# picture exchange. Its pictures are decoded by platform/pictures.h, whose
+# Linux implementation is built with the windows (marvok_qt_pictures) and
+# whose Windows one is marvok_pictures: what links this library links that
+# one after it. Apart from the requests, so that a program that only asks (the
+# demo member) needs no decoder, even when a unity build makes one object of
+# this library.
+add_library(marvok_web STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/web/account.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/web/picture_decoding.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/web/retry_pauses.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/web/shared_picture_exchange.cpp)
+target_link_libraries(marvok_web PUBLIC marvok_web_client marvok_threads)
+marvok_warnings(marvok_web)

@@ -16,6 +16,9 @@ struct WebServiceAddress {
   std::string host;
   std::uint16_t port = 443;
   // A PEM bundle of the authorities to trust; empty trusts the system's store.
+  // Where the system keeps one store for every program (Windows), a private
+  // deployment's authority is installed into it and this is not read: the
+  // service is still verified, against the store.
   std::string ca_file;
 };
 
@@ -24,7 +27,7 @@ struct WebServiceAddress {
 // the window back within seconds; a transfer that keeps moving, however slowly,
 // is left to finish.
 struct HttpsTimeouts {
-  // Reaching the service, TLS handshake included.
+  // Reaching the service, TLS handshake included (name look-up too).
   std::chrono::milliseconds connect{2000};
   // Longest silence once connected: no byte sent or received for this long ends the request.
   std::chrono::seconds stall{3};

@@ -1,0 +1,179 @@
+// HTTPS requests through WinHTTP, synchronous, verified against the system's
+// certificate store: no security flag that would loosen the check is ever set,
+// so a service whose certificate does not verify never sees the request.
+#include "platform/https_session.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace marvok::platform {
+
+namespace {
+
+constexpr const wchar_t* kUserAgent = L"Marvok/1.0";
+constexpr DWORD kMaxRedirects = 3;
+// The largest piece read at once, whatever the connection says is waiting.
+constexpr DWORD kLargestRead = 1 << 20;
+
+struct InternetHandleClose {
+  void operator()(HINTERNET handle) const { WinHttpCloseHandle(handle); }
+};
+using InternetHandle = std::unique_ptr<void, InternetHandleClose>;
+
+// WinHTTP reads 0 as "no limit", which would let a dead service hold the window.
+DWORD milliseconds(std::chrono::milliseconds duration) {
+  return static_cast<DWORD>(std::clamp<std::chrono::milliseconds::rep>(duration.count(), 1, 0x7FFFFFFF));
+}
+
+bool set_number(HINTERNET handle, DWORD option, DWORD value) {
+  return WinHttpSetOption(handle, option, &value, sizeof value) != FALSE;
+}
+
+HttpsResult failed(HttpsStage stage, DWORD code) { return HttpsResult{stage, std::nullopt, code}; }
+
+// A host name or address as a URL carries it; anything else is no request.
+bool valid_host(std::string_view host) {
+  return !host.empty() && std::ranges::all_of(host, [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+           c == '_' || c == ':' || c == '[' || c == ']';
+  });
+}
+
+// A header value goes out as given: a line break in it would add header lines.
+bool valid_header_value(std::string_view value) {
+  return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+// Byte for byte: what is widened here is ASCII once escaped.
+std::wstring widened(std::string_view text) {
+  std::wstring wide;
+  wide.reserve(text.size());
+  for (const char c : text) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+  return wide;
+}
+
+struct Request {
+  std::string_view verb;
+  std::string_view path;
+  std::span<const std::uint8_t> body;
+  std::string_view content_type;
+  const BodySink* sink = nullptr;
+};
+
+}  // namespace
+
+struct HttpsSession::Handle {
+  InternetHandle session;
+  WebServiceAddress service;
+  HttpsTimeouts timeouts;
+
+  HttpsResult run(const Request& request) const;
+};
+
+HttpsResult HttpsSession::Handle::run(const Request& request) const {
+  if (!valid_host(service.host) || !request.path.starts_with('/'))
+    return failed(HttpsStage::NotOpened, ERROR_WINHTTP_INVALID_URL);
+  if (!valid_header_value(request.content_type)) return failed(HttpsStage::NotOpened, ERROR_INVALID_PARAMETER);
+
+  const InternetHandle connection(WinHttpConnect(session.get(), widened(service.host).c_str(), service.port, 0));
+  if (!connection) return failed(HttpsStage::NotOpened, GetLastError());
+  // Escaped by us, so that what goes out does not hang on the transport's own rules.
+  const std::wstring path = widened(escape_request_path(request.path));
+  const InternetHandle handle(
+      WinHttpOpenRequest(connection.get(), widened(request.verb).c_str(), path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                         WINHTTP_DEFAULT_ACCEPT_TYPES,
+                         WINHTTP_FLAG_SECURE | WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY));
+  if (!handle) return failed(HttpsStage::NotOpened, GetLastError());
+
+  // Every request has a connection of its own, and nothing of an earlier one
+  // (a cookie) goes out with it.
+  const DWORD connect_ms = milliseconds(timeouts.connect);
+  const DWORD stall_ms = milliseconds(timeouts.stall);
+  const DWORD answer_ms = milliseconds(timeouts.answer.value_or(timeouts.stall));
+  // Until the request is out, the handshake's reads are bounded by the
+  // connect limit. The answer's limit is set before sending too: Wine takes
+  // it when the connection opens, and bounds the handshake by it as well.
+  if (!set_number(handle.get(), WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_KEEP_ALIVE | WINHTTP_DISABLE_COOKIES) ||
+      !set_number(handle.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, answer_ms) ||
+      !set_number(handle.get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, connect_ms))
+    return failed(HttpsStage::NotOpened, GetLastError());
+  set_number(handle.get(), WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, kMaxRedirects);
+
+  std::wstring headers;
+  if (!request.content_type.empty()) headers = L"Content-Type: " + widened(request.content_type) + L"\r\n";
+  // The body is the optional data, sent with the headers in one call.
+  void* data =
+      request.body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<void*>(static_cast<const void*>(request.body.data()));
+  const auto size = static_cast<DWORD>(request.body.size());
+  if (!WinHttpSendRequest(handle.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                          headers.empty() ? 0 : static_cast<DWORD>(-1), data, size, size, 0))
+    return failed(HttpsStage::NotSent, GetLastError());
+
+  // The body's reads are judged by the stall limit.
+  set_number(handle.get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, stall_ms);
+  if (!WinHttpReceiveResponse(handle.get(), nullptr)) return failed(HttpsStage::NoAnswer, GetLastError());
+
+  HttpsResult result{HttpsStage::Answered, std::nullopt, 0};
+  DWORD status = 0;
+  DWORD status_size = sizeof status;
+  if (WinHttpQueryHeaders(handle.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                          WINHTTP_HEADER_NAME_BY_INDEX, &status, &status_size, WINHTTP_NO_HEADER_INDEX)) {
+    result.status = static_cast<int>(status);
+  } else {
+    result.error_code = GetLastError();
+  }
+  if (request.sink == nullptr || !*request.sink) return result;
+
+  std::vector<std::uint8_t> chunk;
+  for (;;) {
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(handle.get(), &available)) {
+      result.error_code = GetLastError();
+      break;
+    }
+    if (available == 0) break;
+    chunk.resize(std::min(available, kLargestRead));
+    DWORD read = 0;
+    if (!WinHttpReadData(handle.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read)) {
+      result.error_code = GetLastError();
+      break;
+    }
+    if (read == 0) break;
+    if (!(*request.sink)(result.status.value_or(0), std::span(chunk).first(read))) break;
+  }
+  return result;
+}
+
+std::optional<HttpsSession> HttpsSession::open(const WebServiceAddress& service, HttpsTimeouts timeouts) {
+  InternetHandle session(
+      WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+  if (!session) return std::nullopt;
+  const int connect_ms = static_cast<int>(milliseconds(timeouts.connect));
+  const int stall_ms = static_cast<int>(milliseconds(timeouts.stall));
+  // Name look-up and connecting share the connect limit; sending is judged by the stall limit.
+  if (!WinHttpSetTimeouts(session.get(), connect_ms, connect_ms, stall_ms, stall_ms)) return std::nullopt;
+  return HttpsSession(std::make_unique<Handle>(Handle{std::move(session), service, timeouts}));
+}
+
+HttpsSession::HttpsSession(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
+HttpsSession::HttpsSession(HttpsSession&&) noexcept = default;
+HttpsSession& HttpsSession::operator=(HttpsSession&&) noexcept = default;
+HttpsSession::~HttpsSession() = default;
+
+HttpsResult HttpsSession::get(std::string_view path, const BodySink& body) {
+  if (!handle_) return failed(HttpsStage::NotOpened, ERROR_INVALID_HANDLE);
+  return handle_->run(Request{"GET", path, {}, {}, &body});
+}
+
+HttpsResult HttpsSession::post(std::string_view path, std::span<const std::uint8_t> body,
+                               std::string_view content_type) {
+  if (!handle_) return failed(HttpsStage::NotOpened, ERROR_INVALID_HANDLE);
+  // The answer's body is not kept: closing the request drops it with the connection.
+  return handle_->run(Request{"POST", path, body, content_type, nullptr});
+}
+
+}  // namespace marvok::platform
