@@ -114,3 +114,10 @@ add_library(marvok_web STATIC
   ${CMAKE_CURRENT_LIST_DIR}/web/shared_picture_exchange.cpp)
 target_link_libraries(marvok_web PUBLIC marvok_web_client marvok_threads)
 marvok_warnings(marvok_web)
+
+# The push-to-talk accessory: its monitor thread and its icon.
+add_library(marvok_accessory STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/accessory/accessory_icon.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/accessory/accessory_monitor.cpp)
+target_link_libraries(marvok_accessory PUBLIC marvok_accessory_protocol marvok_state marvok_serial marvok_web)
+marvok_warnings(marvok_accessory)
