@@ -10,6 +10,8 @@
 # commands (build/windows, which ./test.sh --windows makes), when it exists.
 set -euo pipefail
 cd "$(dirname "$0")"
+# sort and comm compare in byte order, as the scripts that list units do.
+export LC_ALL=C
 
 since=""
 if [[ ${1:-} == --changed-since ]]; then
@@ -56,8 +58,9 @@ if ((${#windows_units[@]} > 0)); then
   # clang reads the mingw-w64 cross compiler's commands once told its target
   # and its C++ library, which it does not find by itself.
   cross=(--extra-arg-before=--target=x86_64-w64-mingw32 --extra-arg=-nostdinc++)
-  cxx=/usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++
-  for dir in "$cxx" "$cxx/x86_64-w64-mingw32" "$cxx/backward"; do cross+=("--extra-arg=-isystem$dir"); done
+  mapfile -t cxx_dirs < <(x86_64-w64-mingw32-g++-posix -E -x c++ -v - </dev/null 2>&1 |
+    sed -n 's|^ \(/.*/include/c++[^ ]*\)$|\1|p')
+  for dir in "${cxx_dirs[@]}"; do cross+=("--extra-arg=-isystem$dir"); done
   scripts/unit-compile-commands.py "$windows_build/compile_commands.json" >"$commands/windows/compile_commands.json"
   printf '%s\n' "${windows_units[@]}" |
     xargs -P "$(nproc)" -n 4 clang-tidy -p "$commands/windows" "${cross[@]}" --quiet 2>/dev/null

@@ -53,6 +53,7 @@ double longest_gap(const std::vector<Clock::time_point>& times) {
 
 using marvok::testing::MicrophoneFeed;
 using marvok::testing::SpeakerRecording;
+using marvok::testing::voice_tone;
 
 // The left channel of interleaved 16-bit stereo bytes.
 std::vector<std::int16_t> left_channel(std::span<const std::uint8_t> bytes) {
@@ -96,17 +97,6 @@ ToneFound find_tone(const std::vector<std::int16_t>& samples, double min_level) 
   std::nth_element(crossing_rates.begin(), middle, crossing_rates.end());
   found.frequency_hz = *middle / 2;
   return found;
-}
-
-std::array<std::uint8_t, kOutputBufferBytes> voice_tone(double frequency_hz, double level, long& frame) {
-  std::array<std::uint8_t, kOutputBufferBytes> buffer{};
-  for (std::size_t at = 0; at < buffer.size(); at += 4, ++frame) {
-    const double seconds = static_cast<double>(frame) / kVoiceFramesPerSecond;
-    const auto sample = static_cast<std::int16_t>(level * std::sin(2 * std::numbers::pi * frequency_hz * seconds));
-    std::memcpy(&buffer[at], &sample, sizeof sample);
-    std::memcpy(&buffer[at + 2], &sample, sizeof sample);
-  }
-  return buffer;
 }
 
 using CaptureArea = std::array<std::uint8_t, kCaptureBufferBytes>;

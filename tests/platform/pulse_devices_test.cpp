@@ -24,10 +24,13 @@
 #include <vector>
 
 #include "platform/audio_devices.h"
+#include "support/voice_probes.h"
 
 extern char** environ;
 
 namespace marvok::platform {
+
+using marvok::testing::voice_tone;
 namespace {
 
 using std::chrono::milliseconds;
@@ -53,17 +56,6 @@ class SoundServerAddress {
  private:
   std::string saved_;
 };
-
-std::array<std::uint8_t, kOutputBufferBytes> voice_tone(double frequency_hz, double level, long& frame) {
-  std::array<std::uint8_t, kOutputBufferBytes> buffer{};
-  for (std::size_t at = 0; at < buffer.size(); at += 4, ++frame) {
-    const double seconds = static_cast<double>(frame) / kVoiceFramesPerSecond;
-    const auto sample = static_cast<std::int16_t>(level * std::sin(2 * std::numbers::pi * frequency_hz * seconds));
-    std::memcpy(&buffer[at], &sample, sizeof sample);
-    std::memcpy(&buffer[at + 2], &sample, sizeof sample);
-  }
-  return buffer;
-}
 
 TEST(AudioDevicesTest, NoServerMeansNoDevice) {
   const SoundServerAddress absent("unix:/nonexistent/pulse/native");

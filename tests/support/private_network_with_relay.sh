@@ -28,19 +28,29 @@ if [[ $program == *.exe ]]; then
   set -- "$here/under_wine.sh" "$@"
 fi
 
+relay_pid=""
+cleanup() {
+  # The namespace's wineserver would keep its sockets, and the prefix, busy.
+  [[ -z $wine ]] || WINEPREFIX=$MARVOK_WINE_PREFIX wineserver -k >/dev/null 2>&1 || true
+  if [[ -n $relay_pid ]]; then
+    kill "$relay_pid" 2>/dev/null || true
+    wait "$relay_pid" 2>/dev/null || true
+  fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 if [[ -n $relay ]]; then
   "$relay" --address 127.0.0.1 </dev/null &
   relay_pid=$!
-  trap 'kill "$relay_pid" 2>/dev/null; wait "$relay_pid" 2>/dev/null || true' EXIT
   # Ready once the last channel's control port (31010, 0x7922) is bound.
+  ready=0
   for _ in $(seq 100); do
-    grep -q ':7922 ' /proc/net/udp && break
-    kill -0 "$relay_pid" 2>/dev/null || { echo "marvok-relay did not start" >&2; exit 1; }
+    grep -q ':7922 ' /proc/net/udp && { ready=1; break; }
+    kill -0 "$relay_pid" 2>/dev/null || break
     sleep 0.05
   done
+  [[ $ready == 1 ]] || { echo "marvok-relay did not start" >&2; exit 1; }
 fi
 
-status=0
-"$@" || status=$?
-[[ -z $wine ]] || WINEPREFIX=$MARVOK_WINE_PREFIX wineserver -k >/dev/null 2>&1 || true
-exit "$status"
+"$@"

@@ -27,7 +27,7 @@ windows=0
 [[ ${1:?no program} == *.exe ]] && windows=1
 anchors=/usr/local/share/ca-certificates
 anchor=$anchors/marvok-test-$$.crt
-work=$(mktemp -d /tmp/marvok-wine-web-XXXXXX)
+work=$(mktemp -d "/tmp/marvok-wine-web-$$-XXXXXX")
 pids=()
 
 refresh_store() { update-ca-certificates >/dev/null 2>&1; }
@@ -47,17 +47,28 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# Authorities of runs that died without their clean-up.
+# Authorities and folders of runs that died without their clean-up. The
+# store is only swept where this run may write to it.
 stale=0
-for left in "$anchors"/marvok-test-*.crt; do
-  [[ -e $left ]] || continue
-  pid=${left##*-}
-  pid=${pid%.crt}
-  if ! kill -0 "$pid" 2>/dev/null; then
-    rm -f "$left"
-    stale=1
-  fi
+run_ended() { [[ $1 != "$$" ]] && ! kill -0 "$1" 2>/dev/null; }
+if [[ -w $anchors ]]; then
+  for left in "$anchors"/marvok-test-*.crt; do
+    [[ -e $left ]] || continue
+    pid=${left##*-}
+    pid=${pid%.crt}
+    if run_ended "$pid"; then
+      rm -f "$left"
+      stale=1
+    fi
+  done
+fi
+for left in /tmp/marvok-wine-web-*-*; do
+  [[ -d $left ]] || continue
+  pid=${left#/tmp/marvok-wine-web-}
+  pid=${pid%%-*}
+  run_ended "$pid" && rm -rf "$left"
 done
+[[ $stale == 0 ]] || refresh_store
 
 "$make_certificate" "$work/trusted"
 "$make_certificate" "$work/untrusted"
@@ -89,7 +100,7 @@ for _ in $(seq 100); do
   [[ -s $work/quiet.ports ]] && break
   sleep 0.1
 done
-read -r silent refusing holding <"$work/quiet.ports"
+read -r silent refusing holding <"$work/quiet.ports" || true
 
 MARVOK_TEST_WEB_PORT=$(<"$work/trusted.port")
 MARVOK_TEST_UNTRUSTED_WEB_PORT=$(<"$work/untrusted.port")

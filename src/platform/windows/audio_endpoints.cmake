@@ -15,4 +15,6 @@ if(MARVOK_BUILD_TESTS)
             ${MARVOK_TESTS_DIR}/platform/windows/master_volume_test.cpp
     LIBS marvok_audio_endpoints marvok_audio ole32 winmm advapi32
     WRAPPER ${MARVOK_TESTS_DIR}/platform/windows/with_sound_server.sh)
+  # Writes the shared Wine prefix's registry and devices: one such program at a time.
+  set_tests_properties(audio_endpoint_tests PROPERTIES RESOURCE_LOCK wine_prefix_devices)
 endif()

@@ -13,4 +13,6 @@ if(MARVOK_BUILD_TESTS)
             ${MARVOK_TESTS_DIR}/platform/windows/serial_port_test.cpp
     LIBS marvok_accessory_protocol setupapi
     WRAPPER ${MARVOK_TESTS_DIR}/platform/windows/with_accessory_port.sh)
+  # Writes the shared Wine prefix's registry and devices: one such program at a time.
+  set_tests_properties(serial_tests PROPERTIES RESOURCE_LOCK wine_prefix_devices)
 endif()

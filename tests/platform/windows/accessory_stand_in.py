@@ -38,6 +38,9 @@ def plug(link):
     line[2] = (line[2] & ~termios.CSIZE) | termios.CS7 | termios.PARENB | termios.CSTOPB
     line[4] = line[5] = termios.B38400
     termios.tcsetattr(far, termios.TCSANOW, line)
+    # One left by a run that was killed would stop the link being made.
+    if os.path.lexists(link + ".new"):
+        os.unlink(link + ".new")
     os.symlink(os.ttyname(far), link + ".new")
     os.replace(link + ".new", link)
     # The far end stays open here too, so the near end works while no port is open.

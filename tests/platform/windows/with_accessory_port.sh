@@ -11,19 +11,23 @@ root=$(cd "$here/../../.." && pwd)
 export WINEPREFIX=${MARVOK_WINE_PREFIX:-$root/build/windows/wine-prefix}
 port=COM9
 
+link=$WINEPREFIX/dosdevices/${port,,}
+folder=""
+stand_in_pid=""
+cleanup() {
+  if [[ -n $stand_in_pid ]]; then
+    eval "exec ${stand_in[1]}>&-" 2>/dev/null || true
+    wait "$stand_in_pid" 2>/dev/null || true
+  fi
+  rm -f "$link" "$link.new"
+  [[ -z $folder ]] || rm -rf "$folder"
+}
+trap cleanup EXIT
 folder=$(mktemp -d)
 # The prefix is made by the first program run in it.
 [[ -f $WINEPREFIX/system.reg ]] || "$support/under_wine.sh" cmd /c exit >/dev/null 2>&1
-link=$WINEPREFIX/dosdevices/${port,,}
 coproc stand_in { exec python3 "$here/accessory_stand_in.py" "$folder" "$link"; }
 stand_in_pid=$stand_in_PID
-cleanup() {
-  eval "exec ${stand_in[1]}>&-" 2>/dev/null || true
-  wait "$stand_in_pid" 2>/dev/null || true
-  rm -f "$link"
-  rm -rf "$folder"
-}
-trap cleanup EXIT
 read -r ready <&"${stand_in[0]}"
 [[ $ready == ready ]]
 
