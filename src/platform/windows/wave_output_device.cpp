@@ -1,8 +1,8 @@
 // Voice playback through the wave output device: each buffer is copied into
 // a header of its own, and the device reports each one when it has played it.
 #include <algorithm>
-#include <atomic>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "platform/audio_devices.h"
@@ -22,23 +22,36 @@ class WaveOutputDevice final : public OutputDevice {
   explicit WaveOutputDevice(std::function<void()> on_buffer_done) : on_buffer_done_(std::move(on_buffer_done)) {}
 
   // The reset hands back what is still queued as played: those are not
-  // reported, as the caller no longer waits for them.
+  // reported, as the caller no longer waits for them. The device's thread
+  // may still be in a callback while this runs: once the flag is set no
+  // report starts, and the close's own message, its last, is waited for
+  // before the callback's object goes.
   ~WaveOutputDevice() override {
-    if (!device_) return;
-    closing_.store(true, std::memory_order_release);
-    waveOutReset(device_);
-    for (const auto& block : blocks_)
-      if (header_flags(block->header) & WHDR_PREPARED)
-        waveOutUnprepareHeader(device_, &block->header, sizeof block->header);
-    waveOutClose(device_);
+    if (device_) {
+      {
+        const std::lock_guard lock(reporting_);
+        closing_ = true;
+      }
+      waveOutReset(device_);
+      for (const auto& block : blocks_) {
+        if (header_flags(block->header) & WHDR_PREPARED)
+          waveOutUnprepareHeader(device_, &block->header, sizeof block->header);
+      }
+      if (waveOutClose(device_) == MMSYSERR_NOERROR) WaitForSingleObject(closed_, INFINITE);
+    }
+    if (closed_) CloseHandle(closed_);
   }
 
   WaveOutputDevice(const WaveOutputDevice&) = delete;
   WaveOutputDevice& operator=(const WaveOutputDevice&) = delete;
 
   MMRESULT open() {
-    return waveOutOpen(&device_, WAVE_MAPPER, &kWaveVoiceFormat, reinterpret_cast<DWORD_PTR>(&on_device_message),
-                       reinterpret_cast<DWORD_PTR>(this), CALLBACK_FUNCTION);
+    if (!closed_) return MMSYSERR_NOMEM;
+    const MMRESULT result =
+        waveOutOpen(&device_, WAVE_MAPPER, &kWaveVoiceFormat, reinterpret_cast<DWORD_PTR>(&on_device_message),
+                    reinterpret_cast<DWORD_PTR>(this), CALLBACK_FUNCTION);
+    if (result != MMSYSERR_NOERROR) device_ = nullptr;
+    return result;
   }
 
   bool write(std::span<const std::uint8_t, kOutputBufferBytes> buffer) override {
@@ -64,12 +77,18 @@ class WaveOutputDevice final : public OutputDevice {
   }
 
  private:
-  // Runs on the device's thread, where no wave call may be made.
+  // Runs on the device's thread, where no wave call may be made. The close's
+  // message comes last: after it nothing here is touched again.
   static void CALLBACK on_device_message(HWAVEOUT, UINT message, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
+    // The device hands back, as an integer, the pointer given at open.
+    auto* self = reinterpret_cast<WaveOutputDevice*>(instance);  // NOLINT(performance-no-int-to-ptr)
+    if (message == WOM_CLOSE) {
+      SetEvent(self->closed_);
+      return;
+    }
     if (message != WOM_DONE) return;
-    auto* self = reinterpret_cast<WaveOutputDevice*>(instance);
-    if (self->closing_.load(std::memory_order_acquire) || !self->on_buffer_done_) return;
-    self->on_buffer_done_();
+    const std::lock_guard lock(self->reporting_);
+    if (!self->closing_ && self->on_buffer_done_) self->on_buffer_done_();
   }
 
   // A block the device has finished with, made ready again, or a new one:
@@ -88,7 +107,11 @@ class WaveOutputDevice final : public OutputDevice {
 
   std::function<void()> on_buffer_done_;
   HWAVEOUT device_ = nullptr;
-  std::atomic<bool> closing_ = false;
+  // Set by the device's thread when the close has gone through.
+  HANDLE closed_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  // Held while a buffer is reported, and to stop the reports.
+  std::mutex reporting_;
+  bool closing_ = false;
   bool failed_ = false;
   // Each block stays where it is while the device holds its header.
   std::vector<std::unique_ptr<OutputBlock>> blocks_;
