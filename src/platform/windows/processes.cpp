@@ -58,10 +58,13 @@ bool start_detached(const std::string& path) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
+  // Quoted, so that a path with spaces ("C:\Program Files\...") reaches the
+  // program as its one argument; the call may write to it.
+  std::wstring command_line = L"\"" + wide + L"\"";
   // Nothing of ours is inherited; in a process group of its own, a console's
   // Ctrl-C meant for the client does not reach it.
-  if (!CreateProcessW(wide.c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_NEW_PROCESS_GROUP, nullptr, nullptr,
-                      &startup, &started))
+  if (!CreateProcessW(wide.c_str(), command_line.data(), nullptr, nullptr, FALSE, CREATE_NEW_PROCESS_GROUP, nullptr,
+                      nullptr, &startup, &started))
     return false;
   // Neither kept nor waited for.
   CloseHandle(started.hThread);

@@ -21,7 +21,8 @@ using namespace std::chrono_literals;
 class StartDetachedTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("marvok-processes-" + std::to_string(GetCurrentProcessId()));
+    // With a space, as in "Program Files": the program must still see one argument.
+    folder_ = fs::temp_directory_path() / ("marvok processes " + std::to_string(GetCurrentProcessId()));
     fs::create_directories(folder_);
   }
   void TearDown() override {
