@@ -78,6 +78,8 @@ HttpsResult HttpsSession::Handle::run(const Request& request) const {
   if (!valid_host(service.host) || !request.path.starts_with('/'))
     return failed(HttpsStage::NotOpened, ERROR_WINHTTP_INVALID_URL);
   if (!valid_header_value(request.content_type)) return failed(HttpsStage::NotOpened, ERROR_INVALID_PARAMETER);
+  // The body goes out in one call, whose sizes are 32-bit: a larger one would be cut.
+  if (request.body.size() > MAXDWORD) return failed(HttpsStage::NotOpened, ERROR_INVALID_PARAMETER);
 
   const InternetHandle connection(WinHttpConnect(session.get(), widened(service.host).c_str(), service.port, 0));
   if (!connection) return failed(HttpsStage::NotOpened, GetLastError());
