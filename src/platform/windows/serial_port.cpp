@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <utility>
+#include <vector>
 
 #include "state/utf8.h"
 
@@ -15,7 +16,8 @@ namespace marvok::platform {
 
 namespace {
 
-// The sizes the property and the value are read into: longer texts are
+// The size the hardware identifiers are first read into, and the port's
+// name's: longer identifiers are read again at their size, a longer name is
 // refused by the system rather than cut.
 constexpr std::size_t kHardwareIdBytes = 512;
 constexpr std::size_t kPortNameBytes = 32;
@@ -36,12 +38,19 @@ std::string first_string(const wchar_t* text, std::size_t count) {
 }
 
 std::string hardware_id_of(HDEVINFO devices, SP_DEVINFO_DATA& device) {
-  std::array<wchar_t, kHardwareIdBytes / sizeof(wchar_t)> text{};
-  DWORD size = 0;
-  if (!SetupDiGetDeviceRegistryPropertyW(devices, &device, SPDRP_HARDWAREID, nullptr,
-                                         reinterpret_cast<BYTE*>(text.data()), static_cast<DWORD>(sizeof text), &size))
-    return {};
-  return first_string(text.data(), std::min<std::size_t>(size / sizeof(wchar_t), text.size()));
+  std::vector<wchar_t> text(kHardwareIdBytes / sizeof(wchar_t));
+  // A second read at the size the first asked for; a third in case the list
+  // grew in between.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const auto capacity = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    DWORD size = 0;
+    if (SetupDiGetDeviceRegistryPropertyW(devices, &device, SPDRP_HARDWAREID, nullptr,
+                                          reinterpret_cast<BYTE*>(text.data()), capacity, &size))
+      return first_string(text.data(), std::min<std::size_t>(size / sizeof(wchar_t), text.size()));
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= capacity) return {};
+    text.assign(size / sizeof(wchar_t) + 1, L'\0');
+  }
+  return {};
 }
 
 // "COM4", from the device's own registry key.

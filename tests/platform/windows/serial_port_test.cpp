@@ -182,14 +182,28 @@ TEST(SerialPortTest, WhatIsNoPortDoesNotOpen) {
   fs::remove(file);
 }
 
+// Identifiers as the system gives a USB adapter, the first of which is read:
+// two, or a list longer than a first read takes.
+std::wstring long_hardware_ids() {
+  std::wstring ids(L"USB\\VID_10C4&PID_EA60&REV_0100\0", 31);
+  for (int i = 0; i < 40; ++i) ids += L"USB\\VID_10C4&PID_EA60&MI_" + std::to_wstring(i) + std::wstring(1, L'\0');
+  return ids;
+}
+
 TEST_F(AccessoryPortTest, TheSystemsPortListLeadsToTheAccessory) {
   const auto before = list_serial_ports();
   ASSERT_TRUE(before) << "the system lists its ports class";
-  {
-    // Two identifiers, as the system gives a USB adapter: the first is read.
+  const struct {
+    const char* name;
+    std::wstring hardware_ids;
+  } cases[] = {
+      {"two identifiers", std::wstring(L"USB\\VID_10C4&PID_EA60&REV_0100\0USB\\VID_10C4&PID_EA60\0", 53)},
+      {"over 512 bytes of identifiers", long_hardware_ids()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     const std::wstring wide_port(port_.begin(), port_.end());
-    RegisteredAdapter adapter(std::wstring(L"USB\\VID_10C4&PID_EA60&REV_0100\0USB\\VID_10C4&PID_EA60\0", 53),
-                              wide_port);
+    RegisteredAdapter adapter(c.hardware_ids, wide_port);
     ASSERT_TRUE(adapter.registered());
     const auto during = list_serial_ports();
     ASSERT_TRUE(during);
