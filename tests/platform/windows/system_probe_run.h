@@ -27,10 +27,12 @@ inline std::optional<DWORD> run_system_probe(const std::wstring& arguments) {
     return std::nullopt;
   CloseHandle(started.hThread);
   DWORD code = 0;
-  const bool ended =
-      WaitForSingleObject(started.hProcess, 10000) == WAIT_OBJECT_0 && GetExitCodeProcess(started.hProcess, &code);
+  const bool ended = WaitForSingleObject(started.hProcess, 10000) == WAIT_OBJECT_0;
+  // A probe that hangs is ended, not left to hold its lock into later cases.
+  if (!ended && TerminateProcess(started.hProcess, 1)) WaitForSingleObject(started.hProcess, 1000);
+  const bool answered = ended && GetExitCodeProcess(started.hProcess, &code);
   CloseHandle(started.hProcess);
-  if (!ended) return std::nullopt;
+  if (!answered) return std::nullopt;
   return code;
 }
 
