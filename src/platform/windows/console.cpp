@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <limits>
 #include <string>
 
 namespace marvok::platform {
@@ -13,14 +14,20 @@ void print_console_text(std::string_view utf8_text) {
   std::fflush(stdout);
   HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD mode = 0;
-  if (output != INVALID_HANDLE_VALUE && output != nullptr && GetConsoleMode(output, &mode) != 0 && !utf8_text.empty()) {
+  // A text too long for one conversion, or one that does not convert, goes
+  // out as its UTF-8 bytes, as to a file.
+  if (output != INVALID_HANDLE_VALUE && output != nullptr && GetConsoleMode(output, &mode) != 0 && !utf8_text.empty() &&
+      utf8_text.size() <= static_cast<std::size_t>(std::numeric_limits<int>::max())) {
     const int size = static_cast<int>(utf8_text.size());
     const int wide_count = MultiByteToWideChar(CP_UTF8, 0, utf8_text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(wide_count), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8_text.data(), size, wide.data(), wide_count);
-    DWORD written = 0;
-    WriteConsoleW(output, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    return;
+    if (wide_count > 0) {
+      std::wstring wide(static_cast<std::size_t>(wide_count), L'\0');
+      if (MultiByteToWideChar(CP_UTF8, 0, utf8_text.data(), size, wide.data(), wide_count) == wide_count) {
+        DWORD written = 0;
+        WriteConsoleW(output, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+      }
+    }
   }
   std::fwrite(utf8_text.data(), 1, utf8_text.size(), stdout);
   std::fflush(stdout);
