@@ -22,8 +22,6 @@ namespace marvok::platform {
 
 namespace {
 
-using core_audio::ComPtr;
-using core_audio::ComScope;
 using core_audio::EndpointId;
 using core_audio::PropertyValue;
 
@@ -105,7 +103,7 @@ ComPtr<IMMDeviceCollection> capture_endpoints(IMMDeviceEnumerator& enumerator, U
 }  // namespace
 
 int describe_default_output_device(DeviceDescription& description) {
-  const ComScope com;
+  const ComApartment com(COINIT_APARTMENTTHREADED);
   HRESULT status = S_OK;
   const ComPtr<IMMDeviceEnumerator> enumerator = core_audio::open_enumerator(status);
   if (!enumerator) return kEndpointFailed;
@@ -123,7 +121,7 @@ int describe_default_output_device(DeviceDescription& description) {
 
 int describe_capture_endpoint(int index, DeviceDescription& description) {
   if (index < 0) return kEndpointFailed;
-  const ComScope com;
+  const ComApartment com(COINIT_APARTMENTTHREADED);
   HRESULT status = S_OK;
   const ComPtr<IMMDeviceEnumerator> enumerator = core_audio::open_enumerator(status);
   if (!enumerator) return kEndpointFailed;
@@ -137,7 +135,7 @@ int describe_capture_endpoint(int index, DeviceDescription& description) {
 }
 
 std::optional<int> default_capture_endpoint_index() {
-  const ComScope com;
+  const ComApartment com(COINIT_APARTMENTTHREADED);
   HRESULT status = S_OK;
   const ComPtr<IMMDeviceEnumerator> enumerator = core_audio::open_enumerator(status);
   if (!enumerator) return std::nullopt;

@@ -1,7 +1,7 @@
 #pragma once
 
-// Owners for the COM objects of the audio endpoint service, shared by the
-// endpoint descriptions and the master volume.
+// Owners for what the audio endpoint service hands out, shared by the
+// endpoint descriptions, the master volume and the float output.
 #include <windows.h>
 // Windows headers after windows.h.
 #include <mmdeviceapi.h>
@@ -12,57 +12,9 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/windows/com.h"
+
 namespace marvok::platform::core_audio {
-
-// Joins the calling thread to COM for one scope. A thread already in another
-// apartment keeps it (and is not left at the end), which is all a call needs.
-class ComScope {
- public:
-  explicit ComScope(DWORD apartment = COINIT_APARTMENTTHREADED)
-      : joined_(SUCCEEDED(CoInitializeEx(nullptr, apartment))) {}
-  ~ComScope() {
-    if (joined_) CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  bool joined_;
-};
-
-// Holds one reference to a COM interface.
-template <typename Interface>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() { reset(); }
-  ComPtr(ComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
-  ComPtr& operator=(ComPtr&& other) noexcept {
-    if (this != &other) {
-      reset();
-      pointer_ = std::exchange(other.pointer_, nullptr);
-    }
-    return *this;
-  }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-
-  Interface* operator->() const { return pointer_; }
-  Interface* get() const { return pointer_; }
-  explicit operator bool() const { return pointer_ != nullptr; }
-  // For a call that hands out a new reference; drops the one held first.
-  Interface** put() {
-    reset();
-    return &pointer_;
-  }
-  void** put_void() { return reinterpret_cast<void**>(put()); }
-  void reset() {
-    if (pointer_) std::exchange(pointer_, nullptr)->Release();
-  }
-
- private:
-  Interface* pointer_ = nullptr;
-};
 
 // A property value, cleared when it goes.
 class PropertyValue {

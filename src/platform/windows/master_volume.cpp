@@ -17,8 +17,6 @@ namespace marvok::platform {
 
 namespace {
 
-using core_audio::ComPtr;
-using core_audio::ComScope;
 using core_audio::EndpointId;
 
 EDataFlow flow_of(AudioEndpoint endpoint) { return endpoint == AudioEndpoint::DefaultRender ? eRender : eCapture; }
@@ -71,7 +69,7 @@ class MtaUsage {
 }  // namespace
 
 std::optional<float> get_master_level(AudioEndpoint endpoint) {
-  const ComScope com;
+  const ComApartment com(COINIT_APARTMENTTHREADED);
   const ComPtr<IAudioEndpointVolume> volume = open_volume(endpoint);
   if (!volume) return std::nullopt;
   return level_of(*volume.get());
@@ -79,7 +77,7 @@ std::optional<float> get_master_level(AudioEndpoint endpoint) {
 
 bool set_master_level(AudioEndpoint endpoint, float level) {
   if (std::isnan(level)) return false;
-  const ComScope com;
+  const ComApartment com(COINIT_APARTMENTTHREADED);
   const ComPtr<IAudioEndpointVolume> volume = open_volume(endpoint);
   return volume && SUCCEEDED(volume->SetMasterVolumeLevelScalar(std::clamp(level, 0.0f, 1.0f), nullptr));
 }
@@ -99,7 +97,7 @@ MasterLevelReader::MasterLevelReader() = default;
 MasterLevelReader::~MasterLevelReader() = default;
 
 std::optional<float> MasterLevelReader::read(AudioEndpoint endpoint) {
-  const ComScope com(COINIT_MULTITHREADED);
+  const ComApartment com(COINIT_MULTITHREADED);
   if (!connection_) connection_ = std::make_unique<Connection>();
   Connection& connection = *connection_;
   HRESULT status = S_OK;

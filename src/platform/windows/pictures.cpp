@@ -6,40 +6,24 @@
 #include <objbase.h>
 #include <wincodec.h>
 #include <windows.h>
-#include <wrl/client.h>
 
 #include <cstring>
+
+#include "platform/windows/com.h"
 
 namespace marvok::platform {
 
 namespace {
 
-using Microsoft::WRL::ComPtr;
-
 // Pictures beyond 256 MiB of pixels are refused, as Qt's readers do, rather
 // than taking the memory of a client that shows them in a few hundred pixels.
 constexpr std::uint64_t kLargestPixelCount = (256u << 20) / sizeof(std::uint32_t);
 
-// COM for the time of one decoding, on whatever thread asks. A thread that
-// has COM already, in either model, keeps it as it was.
-class ComForThisCall {
- public:
-  ComForThisCall() : result_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-  ComForThisCall(const ComForThisCall&) = delete;
-  ComForThisCall& operator=(const ComForThisCall&) = delete;
-  ~ComForThisCall() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-  bool usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
-
- private:
-  HRESULT result_;
-};
-
 ComPtr<IWICImagingFactory> imaging_factory() {
   ComPtr<IWICImagingFactory> factory;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory))))
-    return nullptr;
+  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWICImagingFactory),
+                              factory.put_void())))
+    return {};
   return factory;
 }
 
@@ -48,22 +32,22 @@ ComPtr<IWICImagingFactory> imaging_factory() {
 ComPtr<IWICBitmapDecoder> decoder_for(IWICImagingFactory& factory, IStream* stream, PictureFormat format) {
   ComPtr<IWICBitmapDecoder> decoder;
   if (format == PictureFormat::Any) {
-    if (FAILED(factory.CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, &decoder)))
-      return nullptr;
+    if (FAILED(factory.CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, decoder.put())))
+      return {};
     return decoder;
   }
   const GUID& container = format == PictureFormat::Bmp ? GUID_ContainerFormatBmp : GUID_ContainerFormatPng;
-  if (FAILED(factory.CreateDecoder(container, nullptr, &decoder)) ||
+  if (FAILED(factory.CreateDecoder(container, nullptr, decoder.put())) ||
       FAILED(decoder->Initialize(stream, WICDecodeMetadataCacheOnDemand)))
-    return nullptr;
+    return {};
   return decoder;
 }
 
 Picture first_frame(IWICImagingFactory& factory, IWICBitmapDecoder& decoder) {
   ComPtr<IWICBitmapFrameDecode> frame;
   ComPtr<IWICFormatConverter> converter;
-  if (FAILED(decoder.GetFrame(0, &frame)) || FAILED(factory.CreateFormatConverter(&converter)) ||
-      FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+  if (FAILED(decoder.GetFrame(0, frame.put())) || FAILED(factory.CreateFormatConverter(converter.put())) ||
+      FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
                                    WICBitmapPaletteTypeCustom)))
     return {};
   UINT width = 0;
@@ -82,14 +66,16 @@ Picture first_frame(IWICImagingFactory& factory, IWICBitmapDecoder& decoder) {
 
 template <typename Fill>
 Picture decode_stream(PictureFormat format, Fill fill) {
-  const ComForThisCall com;
+  // COM for the time of one decoding, on whatever thread asks. A thread that
+  // has COM already, in either model, keeps it as it was.
+  const ComApartment com(COINIT_MULTITHREADED);
   if (!com.usable()) return {};
   const ComPtr<IWICImagingFactory> factory = imaging_factory();
   ComPtr<IWICStream> stream;
-  if (!factory || FAILED(factory->CreateStream(&stream)) || FAILED(fill(*stream.Get()))) return {};
-  const ComPtr<IWICBitmapDecoder> decoder = decoder_for(*factory.Get(), stream.Get(), format);
+  if (!factory || FAILED(factory->CreateStream(stream.put())) || FAILED(fill(*stream.get()))) return {};
+  const ComPtr<IWICBitmapDecoder> decoder = decoder_for(*factory.get(), stream.get(), format);
   if (!decoder) return {};
-  return first_frame(*factory.Get(), *decoder.Get());
+  return first_frame(*factory.get(), *decoder.get());
 }
 
 }  // namespace

@@ -12,17 +12,12 @@
 #include <optional>
 
 #include "platform/audio_devices.h"
+#include "platform/windows/com.h"
+#include "platform/windows/core_audio.h"
 
 namespace marvok::platform {
 
 namespace {
-
-template <class Interface>
-struct ComRelease {
-  void operator()(Interface* object) const { object->Release(); }
-};
-template <class Interface>
-using ComPtr = std::unique_ptr<Interface, ComRelease<Interface>>;
 
 struct TaskMemoryFree {
   void operator()(void* memory) const { CoTaskMemFree(memory); }
@@ -30,20 +25,7 @@ struct TaskMemoryFree {
 
 // The endpoint interfaces need the calling thread in an apartment; the
 // threads that render join the shared one and stay in it until they end.
-class ThreadApartment {
- public:
-  ThreadApartment() : joined_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
-  ~ThreadApartment() {
-    if (joined_) CoUninitialize();
-  }
-  ThreadApartment(const ThreadApartment&) = delete;
-  ThreadApartment& operator=(const ThreadApartment&) = delete;
-
- private:
-  bool joined_;
-};
-
-void join_apartment() { thread_local const ThreadApartment apartment; }
+void join_apartment() { thread_local const ComApartment apartment(COINIT_MULTITHREADED); }
 
 // 00000003-0000-0010-8000-00aa00389b71: samples that are IEEE floats.
 constexpr GUID kFloatSubFormat{0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
@@ -155,18 +137,13 @@ class EndpointRenderDevice final : public RenderDevice {
 
 std::unique_ptr<RenderDevice> open_render_device(int buffer_ms) {
   join_apartment();
-  IMMDeviceEnumerator* enumerator_raw = nullptr;
-  if (FAILED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
-                              reinterpret_cast<void**>(&enumerator_raw))))
-    return nullptr;
-  const ComPtr<IMMDeviceEnumerator> enumerator(enumerator_raw);
-  IMMDevice* endpoint_raw = nullptr;
-  if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &endpoint_raw))) return nullptr;
-  const ComPtr<IMMDevice> endpoint(endpoint_raw);
-  IAudioClient* client_raw = nullptr;
-  if (FAILED(endpoint->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, reinterpret_cast<void**>(&client_raw))))
-    return nullptr;
-  ComPtr<IAudioClient> client(client_raw);
+  HRESULT status = S_OK;
+  const ComPtr<IMMDeviceEnumerator> enumerator = core_audio::open_enumerator(status);
+  if (!enumerator) return nullptr;
+  ComPtr<IMMDevice> endpoint;
+  if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, endpoint.put()))) return nullptr;
+  ComPtr<IAudioClient> client;
+  if (FAILED(endpoint->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, client.put_void()))) return nullptr;
   WAVEFORMATEX* mix_raw = nullptr;
   if (FAILED(client->GetMixFormat(&mix_raw))) return nullptr;
   const std::unique_ptr<WAVEFORMATEX, TaskMemoryFree> mix(mix_raw);
@@ -182,10 +159,9 @@ std::unique_ptr<RenderDevice> open_render_device(int buffer_ms) {
     return nullptr;
   UINT32 buffer_frames = 0;
   if (FAILED(client->GetBufferSize(&buffer_frames))) return nullptr;
-  IAudioRenderClient* render_raw = nullptr;
-  if (FAILED(client->GetService(__uuidof(IAudioRenderClient), reinterpret_cast<void**>(&render_raw)))) return nullptr;
-  return std::make_unique<EndpointRenderDevice>(std::move(client), ComPtr<IAudioRenderClient>(render_raw),
-                                                buffer_frames);
+  ComPtr<IAudioRenderClient> render;
+  if (FAILED(client->GetService(__uuidof(IAudioRenderClient), render.put_void()))) return nullptr;
+  return std::make_unique<EndpointRenderDevice>(std::move(client), std::move(render), buffer_frames);
 }
 
 }  // namespace marvok::platform

@@ -39,7 +39,7 @@ std::string printed_by(Call call) {
 // The identifiers of the active capture endpoints, then of the default
 // capture and render endpoints, straight from the service.
 std::vector<std::wstring> endpoint_ids() {
-  const ComScope com;
+  const ComApartment com(COINIT_APARTMENTTHREADED);
   HRESULT status = S_OK;
   const ComPtr<IMMDeviceEnumerator> enumerator = open_enumerator(status);
   ComPtr<IMMDeviceCollection> endpoints;
