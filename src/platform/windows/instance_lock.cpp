@@ -4,18 +4,10 @@
 
 #include <utility>
 
-#include "state/utf8.h"
+#include "platform/windows/native_handle.h"
+#include "platform/windows/wide_text.h"
 
 namespace marvok::platform {
-
-namespace {
-
-// The handle is kept as an integer in the header, which both systems share.
-HANDLE native(std::intptr_t handle) {
-  return reinterpret_cast<HANDLE>(handle);  // NOLINT(performance-no-int-to-ptr)
-}
-
-}  // namespace
 
 // Without a "Global\" prefix the name lives in the user's desktop session.
 std::string instance_lock_path(const std::string& name) { return name; }
@@ -32,8 +24,7 @@ InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
 
 InstanceLock::Outcome InstanceLock::acquire(const std::string& name) {
   release();
-  const std::u16string text = utf8_to_utf16(instance_lock_path(name));
-  const std::wstring wide(text.begin(), text.end());
+  const std::wstring wide = to_wide(instance_lock_path(name));
   // Created owned: the mutex exists for as long as a handle to it stays
   // open, so the holder's end (or crash) frees the name.
   HANDLE mutex = CreateMutexW(nullptr, TRUE, wide.c_str());

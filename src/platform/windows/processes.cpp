@@ -7,10 +7,9 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cwchar>
 #include <string>
 
-#include "state/utf8.h"
+#include "platform/windows/wide_text.h"
 
 namespace marvok::platform {
 
@@ -21,8 +20,6 @@ bool equal_ignoring_case(std::string_view a, std::string_view b) {
     return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
   });
 }
-
-std::string from_wide(const wchar_t* text) { return utf16_to_utf8(std::u16string(text, text + std::wcslen(text))); }
 
 }  // namespace
 
@@ -37,7 +34,7 @@ std::optional<std::string> own_executable_folder() {
   const auto separator = path.find_last_of(L"\\/");
   if (separator == std::wstring::npos) return std::nullopt;
   path.resize(separator);
-  return utf16_to_utf8(std::u16string(path.begin(), path.end()));
+  return from_wide(path);
 }
 
 bool is_process_running(std::string_view executable_name) {
@@ -53,8 +50,7 @@ bool is_process_running(std::string_view executable_name) {
 }
 
 bool start_detached(const std::string& path) {
-  const std::u16string text = utf8_to_utf16(path);
-  const std::wstring wide(text.begin(), text.end());
+  const std::wstring wide = to_wide(path);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};

@@ -10,7 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "state/utf8.h"
+#include "platform/windows/native_handle.h"
+#include "platform/windows/wide_text.h"
 
 namespace marvok::platform {
 
@@ -25,16 +26,11 @@ constexpr std::size_t kPortNameBytes = 32;
 // would hold up the monitor's stop.
 constexpr DWORD kWriteLimitMs = 1000;
 
-// The handle is kept as an integer in the header, which both systems share.
-HANDLE native(std::intptr_t handle) {
-  return reinterpret_cast<HANDLE>(handle);  // NOLINT(performance-no-int-to-ptr)
-}
-
 // The first string of a registry text or multi-string, which need not end
 // in a terminator within what was read.
 std::string first_string(const wchar_t* text, std::size_t count) {
   const wchar_t* end = std::find(text, text + count, L'\0');
-  return utf16_to_utf8(std::u16string(text, end));
+  return from_wide(std::wstring_view(text, static_cast<std::size_t>(end - text)));
 }
 
 std::string hardware_id_of(HDEVINFO devices, SP_DEVINFO_DATA& device) {
@@ -97,8 +93,7 @@ SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
 }
 
 std::optional<SerialPort> SerialPort::open(const std::string& device_path, SerialReadTimeouts timeouts) {
-  const std::u16string path = utf8_to_utf16(device_path);
-  const std::wstring wide_path(path.begin(), path.end());
+  const std::wstring wide_path = to_wide(device_path);
   // Not shared: another program holding the port keeps it, and nobody opens
   // it behind our back.
   HANDLE handle = CreateFileW(wide_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -5,25 +5,16 @@
 #include <array>
 #include <string>
 
-#include "state/utf8.h"
+#include "platform/windows/wide_text.h"
 
 namespace marvok::platform {
-
-namespace {
-
-std::wstring to_wide(const std::string& utf8_text) {
-  const std::u16string text = utf8_to_utf16(utf8_text);
-  return {text.begin(), text.end()};
-}
-
-}  // namespace
 
 std::optional<std::string> SystemVolumeSerial::system_root() {
   // "C:\Windows\system32": its first three characters are the drive's root.
   std::array<wchar_t, MAX_PATH> folder{};
   const UINT length = GetSystemDirectoryW(folder.data(), static_cast<UINT>(folder.size()));
   if (length < 3 || length >= folder.size()) return std::nullopt;
-  return utf16_to_utf8(std::u16string(folder.begin(), folder.begin() + 3));
+  return from_wide(std::wstring_view(folder.data(), 3));
 }
 
 std::optional<std::uint32_t> SystemVolumeSerial::volume_serial(const std::string& root) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/processes.h"
+#include "platform/windows/wide_text.h"
 
 namespace marvok::testing {
 
@@ -13,7 +14,7 @@ namespace marvok::testing {
 inline std::wstring system_probe_path() {
   const std::optional<std::string> folder = platform::own_executable_folder();
   if (!folder) return {};
-  return std::wstring(folder->begin(), folder->end()) + L"\\" MARVOK_SYSTEM_PROBE_W;
+  return platform::to_wide(*folder) + L"\\" MARVOK_SYSTEM_PROBE_W;
 }
 
 // Runs the probe with `arguments` and waits for it: its exit code, or
