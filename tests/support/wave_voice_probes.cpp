@@ -1,13 +1,7 @@
 // The probes as wave devices of their own: the sink behind the microphone
 // and the speaker's monitor are wave devices by their descriptions.
 
-#include <windows.h>
-// These need the types of the one above.
-#include <mmreg.h>
-#include <mmsystem.h>
-
 #include <array>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -16,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/windows/wave_devices.h"
 #include "support/voice_probes.h"
 
 namespace marvok::testing {
@@ -41,10 +36,6 @@ struct ProbeBuffer {
   WAVEHDR header{};
   std::array<std::int16_t, 2 * kFrames> samples{};
 };
-
-bool done(const WAVEHDR& header) {
-  return std::atomic_ref<DWORD>(const_cast<DWORD&>(header.dwFlags)).load(std::memory_order_acquire) & WHDR_DONE;
-}
 
 }  // namespace
 
@@ -88,7 +79,7 @@ MicrophoneFeed::MicrophoneFeed() : player_(std::make_unique<Player>()) {
   player_->thread = std::jthread([player = player_.get()](std::stop_token stop) {
     std::size_t next = 0;
     while (!stop.stop_requested()) {
-      if (done(player->buffers[next].header)) {
+      if (platform::header_flags(player->buffers[next].header) & WHDR_DONE) {
         player->fill_and_write(player->buffers[next]);
         next = (next + 1) % kBuffers;
       } else {
@@ -142,7 +133,7 @@ SpeakerRecording::SpeakerRecording() : recorder_(std::make_unique<Recorder>()) {
     std::size_t next = 0;
     while (!stop.stop_requested()) {
       ProbeBuffer& buffer = recorder->buffers[next];
-      if (!done(buffer.header)) {
+      if (!(platform::header_flags(buffer.header) & WHDR_DONE)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         continue;
       }
