@@ -25,6 +25,13 @@ done
 : "${web:?no marvok-web given}" "${make_certificate:?no certificate script given}"
 windows=0
 [[ ${1:?no program} == *.exe ]] && windows=1
+# Listing the cases (as the build does to register them) needs no service.
+for argument in "$@"; do
+  if [[ $argument == --gtest_list_tests ]]; then
+    [[ $windows == 0 ]] || exec "$here/under_wine.sh" "$@"
+    exec "$@"
+  fi
+done
 anchors=/usr/local/share/ca-certificates
 anchor=$anchors/marvok-test-$$.crt
 work=$(mktemp -d "/tmp/marvok-wine-web-$$-XXXXXX")
