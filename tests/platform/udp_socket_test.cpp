@@ -237,10 +237,11 @@ TEST_F(UdpSocketTest, ConcurrentSendersLoseNothingOnLoopback) {
   receiver_.enlarge_receive_queue(1 << 20);
   {
     std::vector<std::jthread> senders;
-    for (int t = 0; t < kThreads; ++t)
+    for (int t = 0; t < kThreads; ++t) {
       senders.emplace_back([&] {
         for (int i = 0; i < kEach; ++i) EXPECT_TRUE(sender_.send_to(counting_bytes(64), to_receiver_));
       });
+    }
   }
   int received = 0;
   std::vector<std::uint8_t> buffer(64);
