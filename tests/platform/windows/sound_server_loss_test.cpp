@@ -235,9 +235,10 @@ TEST(SoundServerLossTest, AudioWorkersCarryOnOnceTheServerIsBack) {
     testing::SpeakerRecording recording;
     ASSERT_TRUE(recording.running());
     std::vector<float> speech(2 * kRenderFramesPerSecond);
-    for (std::size_t i = 0; i < speech.size(); i += 2)
-      speech[i] = speech[i + 1] = static_cast<float>(
-          0.4 * std::sin(2 * std::numbers::pi * 660.0 * static_cast<double>(i / 2) / kRenderFramesPerSecond));
+    for (std::size_t frame = 0; 2 * frame < speech.size(); ++frame) {
+      speech[2 * frame] = speech[2 * frame + 1] = static_cast<float>(
+          0.4 * std::sin(2 * std::numbers::pi * 660.0 * static_cast<double>(frame) / kRenderFramesPerSecond));
+    }
     ring.write(speech);
     std::this_thread::sleep_for(milliseconds(2000));
     EXPECT_NEAR(tone_hz(recording.stop()), 660.0, 60.0) << "decoded speech is not heard again";
