@@ -19,16 +19,6 @@ std::string instance_lock_path(const std::string& name) {
   return "/tmp/" + name + "-" + std::to_string(::getuid()) + ".lock";
 }
 
-InstanceLock::InstanceLock(InstanceLock&& other) noexcept : handle_(std::exchange(other.handle_, kNoHandle)) {}
-
-InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
-  if (this != &other) {
-    release();
-    handle_ = std::exchange(other.handle_, kNoHandle);
-  }
-  return *this;
-}
-
 InstanceLock::Outcome InstanceLock::acquire(const std::string& name) {
   release();
   const int fd = ::open(instance_lock_path(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);

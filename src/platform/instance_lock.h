@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace marvok::platform {
 
@@ -12,8 +13,14 @@ class InstanceLock {
   enum class Outcome { Acquired, HeldElsewhere, Failed };
 
   InstanceLock() = default;
-  InstanceLock(InstanceLock&& other) noexcept;
-  InstanceLock& operator=(InstanceLock&& other) noexcept;
+  InstanceLock(InstanceLock&& other) noexcept : handle_(std::exchange(other.handle_, kNoHandle)) {}
+  InstanceLock& operator=(InstanceLock&& other) noexcept {
+    if (this != &other) {
+      release();
+      handle_ = std::exchange(other.handle_, kNoHandle);
+    }
+    return *this;
+  }
   InstanceLock(const InstanceLock&) = delete;
   InstanceLock& operator=(const InstanceLock&) = delete;
   ~InstanceLock() { release(); }

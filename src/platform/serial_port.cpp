@@ -98,18 +98,6 @@ std::optional<std::vector<SerialPortEntry>> list_serial_ports(const fs::path& cl
 
 std::string serial_device_path(const std::string& port_name) { return "/dev/" + port_name; }
 
-SerialPort::SerialPort(SerialPort&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoHandle)), timeouts_(other.timeouts_) {}
-
-SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, kNoHandle);
-    timeouts_ = other.timeouts_;
-  }
-  return *this;
-}
-
 std::optional<SerialPort> SerialPort::open(const std::string& device_path, SerialReadTimeouts timeouts) {
   // Non-blocking so that a port without carrier opens at once; reads and
   // writes wait with poll instead.

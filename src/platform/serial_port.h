@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace marvok::platform {
@@ -46,8 +47,16 @@ struct SerialReadTimeouts {
 class SerialPort {
  public:
   SerialPort() = default;
-  SerialPort(SerialPort&& other) noexcept;
-  SerialPort& operator=(SerialPort&& other) noexcept;
+  SerialPort(SerialPort&& other) noexcept
+      : handle_(std::exchange(other.handle_, kNoHandle)), timeouts_(other.timeouts_) {}
+  SerialPort& operator=(SerialPort&& other) noexcept {
+    if (this != &other) {
+      close();
+      handle_ = std::exchange(other.handle_, kNoHandle);
+      timeouts_ = other.timeouts_;
+    }
+    return *this;
+  }
   SerialPort(const SerialPort&) = delete;
   SerialPort& operator=(const SerialPort&) = delete;
   ~SerialPort() { close(); }

@@ -73,18 +73,6 @@ PortUse udp_port_use(std::uint16_t port) {
   return ipv4 || ipv6 ? PortUse::Free : PortUse::Unknown;
 }
 
-UdpSocket::UdpSocket(UdpSocket&& other) noexcept : fd_(std::exchange(other.fd_, kNoSocket)) {}
-
-UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
-  if (this != &other) {
-    close();
-    fd_ = std::exchange(other.fd_, kNoSocket);
-  }
-  return *this;
-}
-
-std::optional<UdpSocket> UdpSocket::open_ephemeral() { return open_bound(Endpoint{INADDR_ANY, 0}); }
-
 std::optional<UdpSocket> UdpSocket::open_bound(const Endpoint& local) {
   const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
   if (fd < 0) return std::nullopt;

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/native_socket.h"
 
@@ -43,14 +44,20 @@ class UdpSocket {
   };
 
   UdpSocket() = default;
-  UdpSocket(UdpSocket&& other) noexcept;
-  UdpSocket& operator=(UdpSocket&& other) noexcept;
+  UdpSocket(UdpSocket&& other) noexcept : fd_(std::exchange(other.fd_, kNoSocket)) {}
+  UdpSocket& operator=(UdpSocket&& other) noexcept {
+    if (this != &other) {
+      close();
+      fd_ = std::exchange(other.fd_, kNoSocket);
+    }
+    return *this;
+  }
   UdpSocket(const UdpSocket&) = delete;
   UdpSocket& operator=(const UdpSocket&) = delete;
   ~UdpSocket() { close(); }
 
   // Bound to any local address and a port the system chooses.
-  static std::optional<UdpSocket> open_ephemeral();
+  static std::optional<UdpSocket> open_ephemeral() { return open_bound(Endpoint{}); }
   // Bound to the given address and port (0 for any).
   static std::optional<UdpSocket> open_bound(const Endpoint& local);
 

@@ -12,16 +12,6 @@ namespace marvok::platform {
 // Without a "Global\" prefix the name lives in the user's desktop session.
 std::string instance_lock_path(const std::string& name) { return name; }
 
-InstanceLock::InstanceLock(InstanceLock&& other) noexcept : handle_(std::exchange(other.handle_, kNoHandle)) {}
-
-InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
-  if (this != &other) {
-    release();
-    handle_ = std::exchange(other.handle_, kNoHandle);
-  }
-  return *this;
-}
-
 InstanceLock::Outcome InstanceLock::acquire(const std::string& name) {
   release();
   const std::wstring wide = to_wide(instance_lock_path(name));

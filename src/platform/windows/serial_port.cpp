@@ -80,18 +80,6 @@ std::optional<std::vector<SerialPortEntry>> list_serial_ports() {
 
 std::string serial_device_path(const std::string& port_name) { return "\\\\.\\" + port_name; }
 
-SerialPort::SerialPort(SerialPort&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoHandle)), timeouts_(other.timeouts_) {}
-
-SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, kNoHandle);
-    timeouts_ = other.timeouts_;
-  }
-  return *this;
-}
-
 std::optional<SerialPort> SerialPort::open(const std::string& device_path, SerialReadTimeouts timeouts) {
   const std::wstring wide_path = to_wide(device_path);
   // Not shared: another program holding the port keeps it, and nobody opens

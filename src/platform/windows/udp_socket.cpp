@@ -127,18 +127,6 @@ PortUse udp_port_use(std::uint16_t port) {
   return ipv4 || ipv6 ? PortUse::Free : PortUse::Unknown;
 }
 
-UdpSocket::UdpSocket(UdpSocket&& other) noexcept : fd_(std::exchange(other.fd_, kNoSocket)) {}
-
-UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
-  if (this != &other) {
-    close();
-    fd_ = std::exchange(other.fd_, kNoSocket);
-  }
-  return *this;
-}
-
-std::optional<UdpSocket> UdpSocket::open_ephemeral() { return open_bound(Endpoint{INADDR_ANY, 0}); }
-
 std::optional<UdpSocket> UdpSocket::open_bound(const Endpoint& local) {
   if (!winsock_started()) return std::nullopt;
   const SOCKET handle = ::WSASocketW(AF_INET, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
