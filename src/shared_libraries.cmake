@@ -121,3 +121,23 @@ add_library(marvok_accessory STATIC
   ${CMAKE_CURRENT_LIST_DIR}/accessory/accessory_monitor.cpp)
 target_link_libraries(marvok_accessory PUBLIC marvok_accessory_protocol marvok_state marvok_serial marvok_web)
 marvok_warnings(marvok_accessory)
+
+# What the member sees and touches, whatever toolkit draws it: the windows'
+# layouts, what each panel draws through a canvas, what keys and clicks do,
+# the panels' schedule. The front ends draw it (Qt on Linux, GDI on Windows).
+add_library(marvok_screen STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/screen/channel_panel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/frost.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/gif_player.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/labels.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/level_meters.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/main_areas.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/main_screen.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/panel_schedule.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/speaker_panel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/status_lights.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/status_panel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/text_panels.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/window_frame.cpp)
+target_link_libraries(marvok_screen PUBLIC marvok_state marvok_audio marvok_relay)
+marvok_warnings(marvok_screen)
