@@ -132,12 +132,14 @@ add_library(marvok_screen STATIC
   ${CMAKE_CURRENT_LIST_DIR}/screen/labels.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/level_meters.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/main_areas.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/main_drawings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/main_screen.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/network_ring_animation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/panel_schedule.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/speaker_panel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/status_lights.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/status_panel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/text_panels.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/window_frame.cpp)
-target_link_libraries(marvok_screen PUBLIC marvok_state marvok_audio marvok_relay)
+target_link_libraries(marvok_screen PUBLIC marvok_state marvok_audio marvok_relay marvok_web_records)
 marvok_warnings(marvok_screen)

@@ -10,7 +10,6 @@
 #include "app/device_failure.h"
 #include "app/heartbeat_worker.h"
 #include "app/inactivity_supervisor.h"
-#include "app/panel_schedule.h"
 #include "app/supervisor_notice_actions.h"
 #include "app/termination_requests.h"
 #include "audio/audio_worker.h"
@@ -28,6 +27,8 @@
 #include "relay/control_worker.h"
 #include "relay/voice_receiver.h"
 #include "relay/voice_sender.h"
+#include "screen/main_drawings.h"
+#include "screen/main_layout.h"
 #include "state/machine_id.h"
 #include "ui/about_box.h"
 #include "ui/canvas_window.h"
@@ -36,20 +37,14 @@
 #include "ui/default_input_device.h"
 #include "ui/drawing_helpers.h"
 #include "ui/file_dialog.h"
-#include "ui/gif_player.h"
 #include "ui/group_list_window.h"
 #include "ui/input_device_window.h"
 #include "ui/level_meters.h"
-#include "ui/main_window_drawings.h"
-#include "ui/main_window_layout.h"
 #include "ui/message_box.h"
 #include "ui/network_window.h"
 #include "ui/params_window.h"
 #include "ui/picture_image.h"
-#include "ui/speaker_panel.h"
-#include "ui/text_panels.h"
 #include "ui/web_pages.h"
-#include "ui/window_frame.h"
 #include "web/picture_decoding.h"
 
 namespace marvok {
@@ -79,10 +74,11 @@ Client::Client(accessory::SerialAccess serial)
       account_(web_, state_,
                web::SpeakerDisplay{
                    [this](const Picture& picture) {
-                     with_window([&](ui::MainWindow& window) { ui::show_speaker_picture(window, picture); });
+                     with_window([&](ui::MainWindow& window) { screen::show_speaker_picture(window.screen(), picture); });
                    },
                    [this](const web::SpeakerCard& card) {
-                     with_window([&](ui::MainWindow& window) { ui::show_speaker_card(window, background(), card); });
+                     with_window(
+                         [&](ui::MainWindow& window) { screen::show_speaker_card(window.screen(), background(), card); });
                    }}),
       exchange_(web_),
       window_getter_([this] { return window_; }),
@@ -96,20 +92,22 @@ void Client::create_main_window() {
   window->setWindowIcon(QIcon::fromTheme(QStringLiteral("marvok"), QIcon(QStringLiteral("marvok.png"))));
   window->set_destroy_handler([this] {
     instance_.release();
-    images_.channel.fill(QImage());
+    images_.channel.fill(Picture());
     window_ = nullptr;
     loop_.post_quit_message(kExitNormal);
   });
   window_ = window;
 
   if (const QScreen* screen = QGuiApplication::primaryScreen())
-    window->move(screen->geometry().topLeft() + ui::centred_top_left(screen->geometry().size(), window->size()));
+    window->move(screen->geometry().topLeft() +
+                 ui::to_qpoint(screen::centred_top_left({screen->geometry().width(), screen->geometry().height()},
+                                                        screen::kMainWindowSize)));
   window->show();
   window->update_now();
 }
 
 void Client::wire_commands() {
-  ui::MainWindowCommands commands;
+  screen::MainWindowCommands commands;
   commands.toggle_network_window = [this] {
     if (network_window_) network_window_->toggle();
   };
@@ -133,7 +131,7 @@ void Client::wire_commands() {
     ui::show_message_box(window_, QStringLiteral("Désolé.\nCette touche est inactive !"),
                          QStringLiteral("Info Clavier"), ui::BoxIcon::None);
   };
-  with_window([&](ui::MainWindow& window) { window.set_commands(std::move(commands)); });
+  with_window([&](ui::MainWindow& window) { window.screen().set_commands(std::move(commands)); });
 }
 
 void Client::start_network_workers() {
@@ -206,7 +204,7 @@ void Client::show_own_parameters(web::OwnParamsOutcome outcome) {
   if (outcome == web::OwnParamsOutcome::Applied) {
     // The member's colour fills the whole window, not only what is drawn from now on.
     with_window([](ui::MainWindow& window) {
-      window.request_repaint(window.rect());
+      window.screen().request_repaint(screen::Rect({0, 0}, screen::kMainWindowSize));
       window.update_now();
     });
     return;
@@ -245,7 +243,9 @@ void Client::create_tool_windows() {
   services.member_card = [this] { return account_.member_card(); };
   services.choose_colour = ui::choose_colour;
   // The new background shows once the frame and the panels over it are painted again.
-  services.repaint_main = [this] { with_window([](ui::MainWindow& main) { main.request_repaint(main.rect()); }); };
+  services.repaint_main = [this] {
+    with_window([](ui::MainWindow& main) { main.screen().request_repaint(screen::Rect({0, 0}, screen::kMainWindowSize)); });
+  };
   params_window_ =
       std::make_unique<ui::ParamsWindowToggle>(window, state_.display, state_.devices, std::move(services));
   network_window_ = std::make_unique<ui::NetworkWindowToggle>(
@@ -258,8 +258,8 @@ void Client::create_tool_windows() {
       window, members_, [this](std::uint16_t member) { return member_picture(member); });
 }
 
-void Client::draw_accessory_icon(QPainter& painter) const {
-  if (accessory_icon_) ui::draw_accessory_icon(painter, accessory_icon_->picture());
+void Client::draw_accessory_icon(screen::Canvas& canvas) const {
+  if (accessory_icon_) screen::draw_accessory_icon(canvas, accessory_icon_->picture());
 }
 
 std::optional<QImage> Client::member_picture(std::uint16_t member) {
@@ -324,11 +324,11 @@ void Client::open_main_window() {
 
   state_.display.InfoLine.set(kWelcomeText);
   state_.display.CloseCrossShown.store(CrossVisibility::Shown, std::memory_order_relaxed);
-  with_window([this](ui::MainWindow& window) { ui::draw_startup_marks(window, state_.display); });
-  if (std::optional<ui::GifAnimation> animation = load_gif_animation(window_getter_)) {
+  with_window([this](ui::MainWindow& window) { screen::draw_startup_marks(window.screen(), state_.display); });
+  if (std::optional<screen::GifAnimation> animation = load_gif_animation(window_getter_)) {
     with_window([&](ui::MainWindow& window) {
-      animation_ = std::make_unique<ui::GifAnimationPlayer>(window, std::move(*animation));
-      animation_->start(PanelSchedule::kTick);
+      animation_ = std::make_unique<screen::GifAnimationPlayer>(window.screen(), event_loop_, std::move(*animation));
+      animation_->start(screen::PanelSchedule::kTick);
     });
   }
 }
@@ -358,24 +358,25 @@ void Client::connect_to_the_network() {
         &context_,
         [this] {
           with_window([this](ui::MainWindow& window) {
-            window.draw(ui::kAccessoryIconArea, [this](QPainter& painter) { draw_accessory_icon(painter); });
+            window.screen().draw(screen::kAccessoryIconArea,
+                                 [this](screen::Canvas& canvas) { draw_accessory_icon(canvas); });
           });
         },
         Qt::QueuedConnection);
   });
   with_window([this](ui::MainWindow& window) {
-    window.set_frame_overlay([this](QPainter& painter) { draw_accessory_icon(painter); });
+    window.screen().set_frame_overlay([this](screen::Canvas& canvas) { draw_accessory_icon(canvas); });
   });
   accessory_icon_->show_accessory_state(accessory::AccessoryState::NoAccessory);
   // Its first picture belongs to the window's background, painted with the frame.
-  with_window([](ui::MainWindow& window) { window.request_repaint(ui::kAccessoryIconArea); });
+  with_window([](ui::MainWindow& window) { window.screen().request_repaint(screen::kAccessoryIconArea); });
   state_.display.ReceivedFormat.store(StreamFormat::None, std::memory_order_relaxed);
   start_audio_worker();
 }
 
 void Client::start_timers_and_monitors() {
-  panels_ = std::make_unique<PanelSchedule>(
-      state_, images_, window_getter_,
+  panels_ = std::make_unique<screen::PanelSchedule>(
+      state_, images_, [this] { return window_ ? &window_->screen() : nullptr; }, event_loop_,
       [this](platform::AudioEndpoint endpoint) { return level_reader_.read(endpoint); },
       [this] { account_.poll_speaker(); },
       [this] {
@@ -388,7 +389,7 @@ void Client::start_timers_and_monitors() {
   supervisor_ = std::make_unique<InactivitySupervisor>(
       state_.SecondsLeft, InactivitySupervisor::Actions{[this](int left) {
                                                           with_window([&](ui::MainWindow& window) {
-                                                            ui::show_countdown(window, left, background());
+                                                            screen::show_countdown(window.screen(), left, background());
                                                           });
                                                         },
                                                         [this] { expire_after_inactivity(); }});

@@ -16,10 +16,13 @@
 #include "relay/member_table.h"
 #include "relay/relay_session.h"
 #include "state/session_state.h"
+#include "screen/gif_player.h"
+#include "screen/main_images.h"
+#include "screen/network_ring_animation.h"
+#include "screen/panel_schedule.h"
 #include "ui/level_meters.h"
-#include "ui/main_images.h"
 #include "ui/main_window.h"
-#include "ui/network_ring_animation.h"
+#include "ui/qt_event_loop.h"
 #include "web/account.h"
 #include "web/shared_picture_exchange.h"
 #include "web/web_client.h"
@@ -29,11 +32,9 @@ class QApplication;
 namespace marvok {
 
 class InactivitySupervisor;
-class PanelSchedule;
 class WorkerThreads;
 namespace ui {
 class CanvasWindowToggle;
-class GifAnimationPlayer;
 class GroupListWindowToggle;
 class InputDeviceWindowToggle;
 class ParamsWindowToggle;
@@ -60,7 +61,7 @@ class Client {
   int run(QApplication& app);
 
   SessionState& state() { return state_; }
-  const ui::MainWindowImages& images() const { return images_; }
+  const screen::MainWindowImages& images() const { return images_; }
   // The main window while it exists.
   ui::MainWindow* main_window() const { return window_; }
   const relay::MemberTable& members() const { return members_; }
@@ -99,8 +100,10 @@ class Client {
   std::optional<QImage> member_picture(std::uint16_t member);
   void upload_shared_picture(int group_index);
   void create_tool_windows();
-  void draw_accessory_icon(QPainter& painter) const;
-  std::uint32_t background() const { return state_.display.BackgroundColor.load(std::memory_order_relaxed); }
+  void draw_accessory_icon(screen::Canvas& canvas) const;
+  screen::Colour background() const {
+    return screen::Colour::from_colorref(state_.display.BackgroundColor.load(std::memory_order_relaxed));
+  }
 
   platform::InstanceLock instance_;
   SessionState state_;
@@ -113,7 +116,7 @@ class Client {
   web::WebClient web_;
   web::Account account_;
   web::SharedPictureExchange exchange_;
-  ui::MainWindowImages images_;
+  screen::MainWindowImages images_;
   MessageLoop loop_;
   companion::CompanionLink companion_;
   platform::MasterLevelReader level_reader_;
@@ -121,16 +124,17 @@ class Client {
   // The main window until it is destroyed; deleted only once nothing runs under it.
   ui::MainWindow* window_ = nullptr;
   MainWindowGetter window_getter_;
+  ui::QtEventLoop event_loop_;
   ui::LevelMeters meters_;
-  ui::NetworkRingAnimation ring_animation_{state_.lights, state_.talk};
-  std::unique_ptr<PanelSchedule> panels_;
+  screen::NetworkRingAnimation ring_animation_{state_.lights, state_.talk};
+  std::unique_ptr<screen::PanelSchedule> panels_;
   std::unique_ptr<InactivitySupervisor> supervisor_;
   std::unique_ptr<ui::NetworkWindowToggle> network_window_;
   std::unique_ptr<ui::CanvasWindowToggle> canvas_window_;
   std::unique_ptr<ui::GroupListWindowToggle> group_window_;
   std::unique_ptr<ui::InputDeviceWindowToggle> input_device_window_;
   std::unique_ptr<ui::ParamsWindowToggle> params_window_;
-  std::unique_ptr<ui::GifAnimationPlayer> animation_;
+  std::unique_ptr<screen::GifAnimationPlayer> animation_;
   std::unique_ptr<WorkerThreads> workers_;
   std::unique_ptr<accessory::AccessoryIcon> accessory_icon_;
   accessory::SerialAccess serial_;

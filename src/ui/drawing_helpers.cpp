@@ -17,8 +17,6 @@ namespace {
 
 constexpr int kLabelHeight = 14;
 constexpr int kTextHeight = 20;
-constexpr int kFrostReach = 2;  // the mean covers this many pixels on each side
-constexpr QRgb kFrostGreen = 0x7F;
 constexpr int kIconLeft = 50;
 constexpr int kIconSize = 64;
 
@@ -69,32 +67,6 @@ void DrawUtf8Text(QPainter& painter, std::string_view utf8, int x, int y, std::u
   painter.drawText(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()),
                    Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
   painter.restore();
-}
-
-void FrostRect(QImage& surface, const QRect& rect) {
-  const QRect area = rect.intersected(surface.rect());
-  if (area.isEmpty()) return;
-  const QImage original = surface.copy(area).convertToFormat(QImage::Format_ARGB32);
-  QImage frosted = original;
-  for (int y = kFrostReach; y < original.height() - kFrostReach; ++y) {
-    auto* out = reinterpret_cast<QRgb*>(frosted.scanLine(y));
-    for (int x = kFrostReach; x < original.width() - kFrostReach; ++x) {
-      int red = 0;
-      int blue = 0;
-      for (int dy = -kFrostReach; dy <= kFrostReach; ++dy) {
-        const auto* in = reinterpret_cast<const QRgb*>(original.constScanLine(y + dy));
-        for (int dx = -kFrostReach; dx <= kFrostReach; ++dx) {
-          red += qRed(in[x + dx]);
-          blue += qBlue(in[x + dx]);
-        }
-      }
-      constexpr int kCount = (2 * kFrostReach + 1) * (2 * kFrostReach + 1);
-      out[x] = qRgb(red / kCount, kFrostGreen, blue / kCount);
-    }
-  }
-  QPainter painter(&surface);
-  painter.setCompositionMode(QPainter::CompositionMode_Source);
-  painter.drawImage(area.topLeft(), frosted);
 }
 
 bool DrawExeIcon(QPainter& painter, int icon_index, const QString& executable, int y) {

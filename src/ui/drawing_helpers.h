@@ -28,10 +28,6 @@ QRect DrawLabel(QPainter& painter, const QString& text, int x, int y, std::uint3
 // 20-pixel text in `colorref` with its top-left at (x, y), over what is already there.
 void DrawUtf8Text(QPainter& painter, std::string_view utf8, int x, int y, std::uint32_t colorref);
 
-// Frosts `rect` of `surface` in place: red and blue become the mean of their
-// 5 × 5 neighbourhood, green a fixed half; a 2-pixel border is left as it was.
-void FrostRect(QImage& surface, const QRect& rect);
-
 // Draws the 64 × 64 theme icon named after the executable's file name at (50, y)
 // over the window colour. Only index 0 exists. Returns whether an icon was drawn.
 bool DrawExeIcon(QPainter& painter, int icon_index, const QString& executable, int y);

@@ -3,13 +3,15 @@
 #include <QImageReader>
 #include <QPainter>
 
+#include "ui/picture_image.h"
+
 namespace marvok::ui {
 
-GifAnimation read_gif_animation(QIODevice& file) {
-  GifAnimation animation;
+screen::GifAnimation read_gif_animation(QIODevice& file) {
+  screen::GifAnimation animation;
   QImageReader reader(&file, "gif");
   bool first = true;
-  while (animation.frames.size() < kMaxAnimationFrames) {
+  while (animation.frames.size() < screen::kMaxAnimationFrames) {
     const QImage frame = reader.read();
     if (frame.isNull()) break;
     if (first) {
@@ -18,14 +20,15 @@ GifAnimation read_gif_animation(QIODevice& file) {
       if (delay_ms > 0) animation.frame_period = std::chrono::milliseconds(delay_ms);
       first = false;
     }
-    QImage scaled(kAnimationFrameSize, QImage::Format_ARGB32_Premultiplied);
+    const QSize size(screen::kAnimationFrameSize.width, screen::kAnimationFrameSize.height);
+    QImage scaled(size, QImage::Format_ARGB32_Premultiplied);
     scaled.fill(Qt::transparent);
     {
       QPainter painter(&scaled);
       painter.setRenderHint(QPainter::SmoothPixmapTransform);
-      painter.drawImage(QRect(QPoint(0, 0), kAnimationFrameSize), frame);
+      painter.drawImage(QRect(QPoint(0, 0), size), frame);
     }
-    animation.frames.push_back(std::move(scaled));
+    animation.frames.push_back(to_picture(scaled));
   }
   return animation;
 }

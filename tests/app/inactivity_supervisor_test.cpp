@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "state/session_state.h"
-#include "ui/text_panels.h"
+#include "screen/text_panels.h"
 
 namespace marvok {
 namespace {
@@ -13,13 +13,13 @@ namespace {
 class InactivitySupervisorTest : public ::testing::Test {
  protected:
   std::atomic<std::int32_t> seconds_left_{0};
-  std::vector<QString> shown_;
+  std::vector<std::u16string> shown_;
   int expiries_ = 0;
   InactivitySupervisor supervisor_{seconds_left_,
-                                   {[this](int left) { shown_.push_back(ui::format_countdown(left)); },
+                                   {[this](int left) { shown_.push_back(screen::format_countdown(left)); },
                                     [this] {
                                       ++expiries_;
-                                      shown_.push_back("notice");
+                                      shown_.push_back(u"notice");
                                     }}};
 };
 
@@ -30,7 +30,7 @@ TEST_F(InactivitySupervisorTest, CountsDownFromTheFullCountAndARestartStartsOver
   supervisor_.tick();
   seconds_left_ = kCountdownSeconds;  // a key released
   supervisor_.tick();
-  EXPECT_EQ(shown_, (std::vector<QString>{"01:14:59", "01:14:58", "01:14:59"}));
+  EXPECT_EQ(shown_, (std::vector<std::u16string>{u"01:14:59", u"01:14:58", u"01:14:59"}));
   EXPECT_TRUE(supervisor_.running());
 }
 
@@ -43,7 +43,7 @@ TEST_F(InactivitySupervisorTest, ShowsZeroForOneTickThenTheNoticeAndStops) {
   EXPECT_EQ(expiries_, 1);
   EXPECT_EQ(seconds_left_.load(), 0);
   EXPECT_FALSE(supervisor_.running());
-  EXPECT_EQ(shown_, (std::vector<QString>{"00:00:00", "notice", "00:00:00"}));
+  EXPECT_EQ(shown_, (std::vector<std::u16string>{u"00:00:00", u"notice", u"00:00:00"}));
   supervisor_.stop();  // stopping again at shutdown does nothing
   EXPECT_FALSE(supervisor_.running());
 }

@@ -18,7 +18,7 @@
 #include "relay/datagrams.h"
 #include "state/session_state.h"
 #include "support/box_watcher.h"
-#include "ui/main_images.h"
+#include "screen/main_images.h"
 #include "ui/main_window.h"
 
 namespace marvok {
@@ -95,7 +95,7 @@ TEST_F(ClientRun, NormalRunShowsTheCentredWindowAndEndsWithZero) {
   EXPECT_TRUE(client_.state().display.PanelsReady.load());
   EXPECT_EQ(client_.state().SecondsLeft.load(), kCountdownSeconds);
   EXPECT_EQ(client_.state().lights.TcpLed.load(), LedColor::Yellow);
-  for (const QImage& light : client_.images().leds) EXPECT_FALSE(light.isNull());
+  for (const Picture& light : client_.images().leds) EXPECT_FALSE(light.empty());
 
   // Shutdown released what start-up took.
   EXPECT_FALSE(client_.speech_decoder().exists());
@@ -145,7 +145,7 @@ TEST_F(ClientRun, MissingChannelPictureGivesOneBox) {
   EXPECT_EQ(run(), kExitNormal);
   const std::vector<SeenBox> expected{{kStopCaptionOneFile, "CHANNEL-NUM"}};
   EXPECT_EQ(boxes_.seen(), expected);
-  for (const QImage& picture : client_.images().channel) EXPECT_TRUE(picture.isNull());
+  for (const Picture& picture : client_.images().channel) EXPECT_TRUE(picture.empty());
 }
 
 TEST_F(ClientRun, EachMissingChannelPictureHasItsBox) {
@@ -159,7 +159,7 @@ TEST_F(ClientRun, MissingLightFileLeavesTheLightsWithoutPictures) {
   remove("mini_leds.bmf");
   EXPECT_EQ(run(), kExitNormal);
   EXPECT_TRUE(boxes_.seen().empty());
-  for (const QImage& light : client_.images().leds) EXPECT_TRUE(light.isNull());
+  for (const Picture& light : client_.images().leds) EXPECT_TRUE(light.empty());
 }
 
 TEST_F(ClientRun, SecondInstanceIsToldAndEndsWithOne) {

@@ -92,48 +92,6 @@ TEST(RotateImageTest, KeepsTheSizeOverOpaqueBlack) {
     for (int x = 0; x < 5; ++x) EXPECT_EQ(clear.pixel(x, y), qRgb(0, 0, 0)) << x << "," << y;
 }
 
-TEST(FrostRectTest, AveragesRedAndBlueInsideATwoPixelBorder) {
-  QImage surface = filled(16, 10, kGround);
-  surface.setPixel(5, 4, qRgb(254, 200, 255));
-  FrostRect(surface, QRect(1, 1, 14, 8));
-  // Means truncate: (24 × 30 + 254) / 25 = 38.96 and (24 × 60 + 255) / 25 = 67.8.
-  const struct {
-    QPoint at;
-    QRgb colour;
-  } cases[] = {{{5, 4}, qRgb(38, 0x7F, 67)},
-               {{3, 3}, qRgb(38, 0x7F, 67)},
-               {{7, 6}, qRgb(38, 0x7F, 67)},
-               {{8, 4}, qRgb(30, 0x7F, 60)},
-               {{12, 6}, qRgb(30, 0x7F, 60)},
-               {{2, 4}, kGround},
-               {{1, 1}, kGround},
-               {{13, 5}, kGround},
-               {{5, 7}, kGround},
-               {{0, 0}, kGround},
-               {{15, 9}, kGround}};
-  for (const auto& c : cases) EXPECT_EQ(surface.pixel(c.at), c.colour) << c.at.x() << "," << c.at.y();
-}
-
-TEST(FrostRectTest, ClipsRectsReachingOutsideTheSurface) {
-  const struct {
-    QRect rect;
-    QRect frosted;  // what is at least 2 pixels inside the part on the surface
-  } cases[] = {{{-5, -5, 10, 10}, {2, 2, 1, 1}},
-               {{10, 4, 20, 20}, {12, 6, 2, 2}},
-               {{-3, -3, 40, 40}, {2, 2, 12, 6}},
-               {{12, 5, 20, 20}, {}},
-               {{100, 100, 5, 5}, {}},
-               {{-10, -10, 5, 5}, {}}};
-  for (const auto& c : cases) {
-    QImage surface = filled(16, 10, kGround);
-    FrostRect(surface, c.rect);
-    EXPECT_TRUE(untouched_outside(surface, c.frosted, kGround)) << c.rect.x() << "," << c.rect.y();
-    if (c.frosted.isEmpty()) continue;
-    EXPECT_EQ(surface.pixel(c.frosted.topLeft()), qRgb(30, 0x7F, 60));
-    EXPECT_EQ(surface.pixel(c.frosted.bottomRight()), qRgb(30, 0x7F, 60));
-  }
-}
-
 TEST(DrawTextTest, LabelFillsItsBackgroundAndTextLeavesItAlone) {
   QImage surface = filled(200, 40, kGround);
   QPainter painter(&surface);

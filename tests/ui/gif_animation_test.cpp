@@ -6,9 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "state/session_state.h"
-#include "ui/gif_player.h"
-#include "ui/main_window.h"
+#include "ui/gif_animation.h"
 
 namespace marvok::ui {
 namespace {
@@ -62,7 +60,7 @@ QByteArray gif_bytes(int side, const std::vector<TestFrame>& frames) {
   return out.append(';');
 }
 
-GifAnimation read(QByteArray bytes) {
+screen::GifAnimation read(QByteArray bytes) {
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::ReadOnly);
   return read_gif_animation(buffer);
@@ -76,18 +74,19 @@ TEST(GifAnimation, RunsAtTheFirstFramesDelayOrATenthOfASecond) {
       {{{kRed, 65535}}, 655350ms},
   };
   for (const auto& [frames, period] : cases) {
-    const GifAnimation animation = read(gif_bytes(4, frames));
+    const screen::GifAnimation animation = read(gif_bytes(4, frames));
     EXPECT_EQ(animation.frames.size(), frames.size());
     EXPECT_EQ(animation.frame_period, period);
   }
 }
 
 TEST(GifAnimation, ScalesFramesToTheSquare) {
-  const GifAnimation animation = read(gif_bytes(300, {{kRed}}));
+  const screen::GifAnimation animation = read(gif_bytes(300, {{kRed}}));
   ASSERT_EQ(animation.frames.size(), 1u);
-  EXPECT_EQ(animation.frames[0].size(), QSize(150, 150));
-  EXPECT_EQ(QColor(animation.frames[0].pixel(10, 75)), QColor(Qt::red));
-  EXPECT_EQ(QColor(animation.frames[0].pixel(140, 75)), QColor(Qt::blue));
+  EXPECT_EQ(animation.frames[0].width, 150);
+  EXPECT_EQ(animation.frames[0].height, 150);
+  EXPECT_EQ(animation.frames[0].pixel(10, 75), 0xFFFF0000u);
+  EXPECT_EQ(animation.frames[0].pixel(140, 75), 0xFF0000FFu);
 }
 
 TEST(GifAnimation, DamagedFilesGiveAtMostTheFramesBeforeTheFault) {
@@ -100,43 +99,6 @@ TEST(GifAnimation, DamagedFilesGiveAtMostTheFramesBeforeTheFault) {
   };
   for (const auto& [bytes, at_most] : cases) EXPECT_LE(read(bytes).frames.size(), at_most) << bytes.size();
   EXPECT_GE(read(whole.left(whole.size() * 2 / 3)).frames.size(), 1u);
-}
-
-TEST(GifAnimation, PlaysTheFramesInOrderIntoThePictureSquareAndWraps) {
-  SessionState state;
-  MainWindow window(state);
-  std::vector<TestFrame> frames;
-  for (int i = 0; i < 12; ++i) frames.push_back({static_cast<Colour>(i % 3)});
-  GifAnimationPlayer player(window, read(gif_bytes(4, frames)));
-  const QColor expected[] = {Qt::red, Qt::green, Qt::blue};
-  for (int tick = 0; tick < 13; ++tick) {
-    player.draw_next_gif_frame();
-    EXPECT_EQ(window.surface().pixelColor(350, 450), expected[tick % 3]) << tick;
-    EXPECT_EQ(window.surface().pixelColor(499, 599), QColor(Qt::blue)) << tick;
-    EXPECT_EQ(player.next_frame(), static_cast<std::uint32_t>((tick + 1) % 12)) << tick;
-  }
-  GifAnimationPlayer empty(window, GifAnimation{});
-  empty.draw_next_gif_frame();  // nothing to draw, no crash
-  EXPECT_EQ(empty.next_frame(), 0u);
-}
-
-// A period that the shared clock's tick divides plays on that clock; another
-// keeps a timer of its own, and the clock's ticks draw nothing.
-TEST(GifAnimation, SharesTheWindowsClockWhenItsTickDividesThePeriod) {
-  SessionState state;
-  MainWindow window(state);
-  for (const std::uint16_t delay_cs : {std::uint16_t{10}, std::uint16_t{6}}) {
-    SCOPED_TRACE(delay_cs);
-    GifAnimationPlayer player(window, read(gif_bytes(4, {{kRed, delay_cs}, {kGreen, delay_cs}})));
-    player.start(50ms);
-    EXPECT_TRUE(player.is_running());
-    player.tick();
-    EXPECT_EQ(player.next_frame(), 0u);
-    player.tick();
-    EXPECT_EQ(player.next_frame(), delay_cs == 10 ? 1u : 0u);
-    player.stop();
-    EXPECT_FALSE(player.is_running());
-  }
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
-#include "ui/network_ring_animation.h"
+#include "screen/network_ring_animation.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-namespace marvok::ui {
+namespace marvok::screen {
 namespace {
 
 // While the member talks, every third block sent darkens the ring around one
@@ -54,4 +54,4 @@ TEST(NetworkRingAnimationTest, PlayedBlocksMarkTheRingOnlyWhileListeningAndBlink
 }
 
 }  // namespace
-}  // namespace marvok::ui
+}  // namespace marvok::screen

@@ -5,7 +5,7 @@
 #include "relay/speech_activity.h"
 #include "state/session_state.h"
 
-namespace marvok::ui {
+namespace marvok::screen {
 
 // The NETWORK ring and the UDP light following the speech. While the member
 // talks, every third block sent turns the ring dark red with one green cell,
@@ -30,4 +30,4 @@ class NetworkRingAnimation final : public relay::SpeechActivity {
   int blink_counter_ = 0;
 };
 
-}  // namespace marvok::ui
+}  // namespace marvok::screen

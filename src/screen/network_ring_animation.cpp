@@ -1,6 +1,6 @@
-#include "ui/network_ring_animation.h"
+#include "screen/network_ring_animation.h"
 
-namespace marvok::ui {
+namespace marvok::screen {
 
 void NetworkRingAnimation::block_sent() {
   if (++ring_step_ < 3) return;
@@ -23,4 +23,4 @@ void NetworkRingAnimation::block_played() {
   blink_counter_ = (blink_counter_ + 1) % 10;
 }
 
-}  // namespace marvok::ui
+}  // namespace marvok::screen
