@@ -72,14 +72,16 @@ Client::Client(accessory::SerialAccess serial)
                                        deployment::kWebCaFile},
            state_.lights.HttpsLed),
       account_(web_, state_,
-               web::SpeakerDisplay{
-                   [this](const Picture& picture) {
-                     with_window([&](ui::MainWindow& window) { screen::show_speaker_picture(window.screen(), picture); });
-                   },
-                   [this](const web::SpeakerCard& card) {
-                     with_window(
-                         [&](ui::MainWindow& window) { screen::show_speaker_card(window.screen(), background(), card); });
-                   }}),
+               web::SpeakerDisplay{[this](const Picture& picture) {
+                                     with_window([&](ui::MainWindow& window) {
+                                       screen::show_speaker_picture(window.screen(), picture);
+                                     });
+                                   },
+                                   [this](const web::SpeakerCard& card) {
+                                     with_window([&](ui::MainWindow& window) {
+                                       screen::show_speaker_card(window.screen(), background(), card);
+                                     });
+                                   }}),
       exchange_(web_),
       window_getter_([this] { return window_; }),
       serial_(std::move(serial)) {}
@@ -244,7 +246,9 @@ void Client::create_tool_windows() {
   services.choose_colour = ui::choose_colour;
   // The new background shows once the frame and the panels over it are painted again.
   services.repaint_main = [this] {
-    with_window([](ui::MainWindow& main) { main.screen().request_repaint(screen::Rect({0, 0}, screen::kMainWindowSize)); });
+    with_window([](ui::MainWindow& main) {
+      main.screen().request_repaint(screen::Rect({0, 0}, screen::kMainWindowSize));
+    });
   };
   params_window_ =
       std::make_unique<ui::ParamsWindowToggle>(window, state_.display, state_.devices, std::move(services));

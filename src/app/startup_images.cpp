@@ -50,8 +50,7 @@ void load_led_images(screen::MainWindowImages& images) {
   for (int code = 1; code <= kLedColorCount; ++code) {
     const auto color = static_cast<LedColor>(code);
     if (const auto blob = file->find(led_image_name(color))) {
-      images.leds[static_cast<std::size_t>(code - 1)] =
-          platform::decode_picture(*blob, platform::PictureFormat::Bmp);
+      images.leds[static_cast<std::size_t>(code - 1)] = platform::decode_picture(*blob, platform::PictureFormat::Bmp);
     }
   }
 }

@@ -48,7 +48,9 @@ struct Rect {
   constexpr Size size() const { return {width, height}; }
   constexpr bool empty() const { return width <= 0 || height <= 0; }
 
-  constexpr bool contains(Point p) const { return !empty() && p.x >= x && p.x <= right() && p.y >= y && p.y <= bottom(); }
+  constexpr bool contains(Point p) const {
+    return !empty() && p.x >= x && p.x <= right() && p.y >= y && p.y <= bottom();
+  }
   // Each edge moved by its own amount: left and top by the first two, right and bottom by the last two.
   constexpr Rect adjusted(int dl, int dt, int dr, int db) const {
     return {x + dl, y + dt, width - dl + dr, height - dt + db};

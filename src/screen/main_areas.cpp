@@ -4,8 +4,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "state/session_state.h"
 #include "screen/main_layout.h"
+#include "state/session_state.h"
 
 namespace marvok::screen {
 

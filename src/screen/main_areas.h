@@ -1,7 +1,8 @@
 #pragma once
 
-#include "screen/geometry.h"
 #include <string_view>
+
+#include "screen/geometry.h"
 
 namespace marvok::screen {
 

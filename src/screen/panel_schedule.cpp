@@ -129,8 +129,7 @@ void PanelSchedule::redraw_network_ring() {
     if (!changed.empty()) {
       window->draw(changed, [&](Canvas& canvas) {
         for (std::size_t k = 0; k < cells.size(); ++k) {
-          if (cells[k] != drawn_->ring_cells[k])
-            draw_ring_light(canvas, static_cast<int>(k), cells[k], images_.leds);
+          if (cells[k] != drawn_->ring_cells[k]) draw_ring_light(canvas, static_cast<int>(k), cells[k], images_.leds);
         }
       });
     }
@@ -146,13 +145,12 @@ void PanelSchedule::redraw_status_panel() {
   values.mic_level = read_level_(platform::AudioEndpoint::DefaultCapture).value_or(0.0f);
   values.volume_level = read_level_(platform::AudioEndpoint::DefaultRender).value_or(0.0f);
   values.received_format = state_.display.ReceivedFormat.load(std::memory_order_relaxed);
-  if (!drawn_->status_panel.changed(
-          {window->frame_generation(), background.colorref(), values.mic_level, values.volume_level, values.received_format}))
+  if (!drawn_->status_panel.changed({window->frame_generation(), background.colorref(), values.mic_level,
+                                     values.volume_level, values.received_format}))
     return;
   std::optional<ControlRects> rects;
-  window->draw(
-      kStatusPanelArea.united(kMeterLabelsArea).united(kDocumentationArea).united(kVoiceHelpArea),
-      [&](Canvas& canvas) { rects = draw_status_panel(canvas, images_, values, background); });
+  window->draw(kStatusPanelArea.united(kMeterLabelsArea).united(kDocumentationArea).united(kVoiceHelpArea),
+               [&](Canvas& canvas) { rects = draw_status_panel(canvas, images_, values, background); });
   if (rects) window->set_control_rects(*rects);
 }
 
@@ -188,7 +186,7 @@ void PanelSchedule::redraw_status_lights() {
       drawn_->lights_frame.changed({window->frame_generation(), background.colorref()}) ? Labels::Draw : Labels::Keep;
   window->draw(kStatusLightsArea.united(kFocusLightsArea), [&](Canvas& canvas) {
     draw_status_lights(canvas, state_.lights, images_.leds,
-                           foreground ? WindowFocus::Foreground : WindowFocus::Background, background, labels);
+                       foreground ? WindowFocus::Foreground : WindowFocus::Background, background, labels);
   });
 }
 

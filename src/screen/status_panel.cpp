@@ -45,8 +45,7 @@ std::optional<ControlRects> draw_status_panel(Canvas& canvas, const MainWindowIm
   // The controls turn over what they drew last time: clear behind them first.
   canvas.fill_rect(Rect::edges(10, kControlTop - 15, 300, 305), background);
   ControlRects rects;
-  rects.params =
-      draw_control(canvas, images.params_button, 180.0, 25, 8, std::numbers::pi / 4, u"PARAMS", background);
+  rects.params = draw_control(canvas, images.params_button, 180.0, 25, 8, std::numbers::pi / 4, u"PARAMS", background);
   rects.mic = draw_control(canvas, images.knob, knob_angle(values.mic_level), 115, 7, 2 * std::numbers::pi / 7,
                            u"MIC GAIN", background);
   rects.volume = draw_control(canvas, images.knob, knob_angle(values.volume_level), 205, 7, 2 * std::numbers::pi / 7,

@@ -22,7 +22,8 @@ NeedleMeter::NeedleMeter(MainWindow& main, screen::MeterSide side, const LevelMe
       surface_(kMeterSize, [this](const QRegion& area) { update(area); }) {
   const bool left = side == screen::MeterSide::Left;
   setObjectName(left ? QStringLiteral("VuMeterLeftClass") : QStringLiteral("VuMeterRightClass"));
-  setGeometry(QRect(to_qpoint(left ? screen::kLeftNeedleMeterPosition : screen::kRightNeedleMeterPosition), kMeterSize));
+  setGeometry(
+      QRect(to_qpoint(left ? screen::kLeftNeedleMeterPosition : screen::kRightNeedleMeterPosition), kMeterSize));
   QPalette grey = palette();
   grey.setColor(QPalette::Window, to_qcolor(screen::kNeedleMeterBackground));
   setPalette(grey);

@@ -206,7 +206,8 @@ void ImageSurface::paint(const std::function<void(screen::Canvas&)>& drawing) {
 }
 
 screen::PixelRows ImageSurface::pixels() {
-  return {reinterpret_cast<std::uint32_t*>(image_.bits()), static_cast<int>(image_.bytesPerLine() / 4),
+  return {reinterpret_cast<std::uint32_t*>(image_.bits()),
+          static_cast<int>(image_.bytesPerLine() / 4),
           {image_.width(), image_.height()}};
 }
 

@@ -38,8 +38,8 @@ class QtCanvas final : public screen::Canvas {
   screen::Size text_size(std::u16string_view text, const screen::Font& font) override;
   screen::Rect text_at(screen::Point at, std::u16string_view text, const screen::Font& font, screen::Colour colour,
                        std::optional<screen::Colour> ground) override;
-  void text_centred(const screen::Rect& box, std::u16string_view text, const screen::Font& font,
-                    screen::Colour colour, std::optional<screen::Colour> ground, screen::TextClip clip) override;
+  void text_centred(const screen::Rect& box, std::u16string_view text, const screen::Font& font, screen::Colour colour,
+                    std::optional<screen::Colour> ground, screen::TextClip clip) override;
   bool device_icon(const screen::Rect& rect, std::u16string_view icon_name, screen::SystemColour ground) override;
   screen::Colour system_colour(screen::SystemColour colour) override;
   void set_clip(const screen::Region& area) override;

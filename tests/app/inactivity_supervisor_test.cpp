@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "state/session_state.h"
 #include "screen/text_panels.h"
+#include "state/session_state.h"
 
 namespace marvok {
 namespace {

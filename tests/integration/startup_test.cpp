@@ -16,9 +16,9 @@
 #include "platform/master_volume.h"
 #include "platform/udp_socket.h"
 #include "relay/datagrams.h"
+#include "screen/main_images.h"
 #include "state/session_state.h"
 #include "support/box_watcher.h"
-#include "screen/main_images.h"
 #include "ui/main_window.h"
 
 namespace marvok {

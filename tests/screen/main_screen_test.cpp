@@ -38,10 +38,14 @@ TEST(KeyCommandTest, KeysOfTheTable) {
     Key key;
     KeyCommand command;
   } cases[] = {
-      {{KeyName::Digit, 3}, {Kind::Channel, 3}},       {{KeyName::KeypadDigit, 0}, {Kind::Channel, 0}},
-      {{KeyName::KeypadPlus}, {Kind::Channel, 10}},    {{KeyName::Digit, 10}, {Kind::Inactive}},
-      {{KeyName::Space}, {Kind::Talk}},                {{KeyName::Escape}, {Kind::CloseClient}},
-      {{KeyName::F1}, {Kind::About}},                  {{KeyName::Other}, {Kind::Inactive}},
+      {{KeyName::Digit, 3}, {Kind::Channel, 3}},
+      {{KeyName::KeypadDigit, 0}, {Kind::Channel, 0}},
+      {{KeyName::KeypadPlus}, {Kind::Channel, 10}},
+      {{KeyName::Digit, 10}, {Kind::Inactive}},
+      {{KeyName::Space}, {Kind::Talk}},
+      {{KeyName::Escape}, {Kind::CloseClient}},
+      {{KeyName::F1}, {Kind::About}},
+      {{KeyName::Other}, {Kind::Inactive}},
   };
   for (const auto& c : cases) EXPECT_EQ(key_command(c.key), c.command) << static_cast<int>(c.key.name);
 }
@@ -166,9 +170,9 @@ TEST_F(MainScreenTest, TheTitleBandDragsAndIsSilentToOtherButtons) {
     PressOutcome outcome;
     std::size_t spoken;
   } cases[] = {
-      {Button::Left, {300, 50}, PressOutcome::StartDrag, 0},  {Button::Left, {250, 90}, PressOutcome::StartDrag, 0},
-      {Button::Right, {300, 50}, PressOutcome::Handled, 0},   {Button::Right, {100, 90}, PressOutcome::Handled, 0},
-      {Button::Right, {100, 150}, PressOutcome::Handled, 1},  {Button::Left, {49, 50}, PressOutcome::Handled, 1},
+      {Button::Left, {300, 50}, PressOutcome::StartDrag, 0}, {Button::Left, {250, 90}, PressOutcome::StartDrag, 0},
+      {Button::Right, {300, 50}, PressOutcome::Handled, 0},  {Button::Right, {100, 90}, PressOutcome::Handled, 0},
+      {Button::Right, {100, 150}, PressOutcome::Handled, 1}, {Button::Left, {49, 50}, PressOutcome::Handled, 1},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(screen_.button_pressed(c.button, c.at), c.outcome) << c.at.x << "," << c.at.y;

@@ -63,10 +63,10 @@ TEST(StatusLightsTest, ErrorLevelLightsTheRowAndTheLightsStandAtTheirPlaces) {
           << "level " << c.level << " light " << i;
       EXPECT_EQ(lights.ErrorLevelLeds[static_cast<std::size_t>(i)].load(), c.row[static_cast<std::size_t>(i)]);
     }
-    EXPECT_TRUE(has(lines, keyed({420, 270}, Green)));  // TST
-    EXPECT_TRUE(has(lines, keyed({310, 270}, Blue)));   // HTTPS
+    EXPECT_TRUE(has(lines, keyed({420, 270}, Green)));            // TST
+    EXPECT_TRUE(has(lines, keyed({310, 270}, Blue)));             // HTTPS
     EXPECT_TRUE(canvas.lines_starting("keyed 370,220").empty());  // TCP holds no colour
-    EXPECT_TRUE(has(lines, keyed({125, 18}, Red)));     // focus lights: window in the background
+    EXPECT_TRUE(has(lines, keyed({125, 18}, Red)));               // focus lights: window in the background
     EXPECT_TRUE(has(lines, keyed({409, 18}, Red)));
     EXPECT_TRUE(canvas.lines_starting("text").empty());  // labels kept
   }
@@ -88,9 +88,9 @@ TEST(StatusPanelTest, KnobsTurnWithTheLevelsAndTheirRectanglesAreWhereTheyWereDr
   const auto rects = draw_status_panel(canvas, images, {0.5f, 0.0f, StreamFormat::Opus}, kBlack);
   ASSERT_TRUE(rects);
   EXPECT_EQ(*rects, (ControlRects{Rect(25, 220, 60, 60), Rect(115, 220, 60, 60), Rect(205, 220, 60, 60)}));
-  EXPECT_EQ(canvas.lines_starting("rotated"),
-            (std::vector<std::string>{"rotated 25,220 params 180", "rotated 115,220 knob 330",
-                                      "rotated 205,220 knob 180"}));
+  EXPECT_EQ(
+      canvas.lines_starting("rotated"),
+      (std::vector<std::string>{"rotated 25,220 params 180", "rotated 115,220 knob 330", "rotated 205,220 knob 180"}));
   EXPECT_EQ(canvas.lines_starting("dot").size(), 8u + 7u + 7u);
   EXPECT_EQ(canvas.lines_starting("centred"),
             std::vector<std::string>{"centred 334,179+50x15 OPUS 12 #ffff00 #0 clipped"});
@@ -118,8 +118,8 @@ TEST(CountdownTest, ShowsHoursMinutesSecondsOverTheSystemsScrollBarColour) {
 }
 
 TEST(BarColumnColourTest, RampsFromGreenThroughYellowToRed) {
-  const std::pair<int, Colour> cases[] = {{0, kGreen},           {1, {2, 255, 0}},   {105, {254, 255, 0}},
-                                          {106, {255, 247, 0}},  {135, {255, 1, 0}}, {136, kRed},
+  const std::pair<int, Colour> cases[] = {{0, kGreen},          {1, {2, 255, 0}},   {105, {254, 255, 0}},
+                                          {106, {255, 247, 0}}, {135, {255, 1, 0}}, {136, kRed},
                                           {149, kRed}};
   for (const auto& [column, colour] : cases) EXPECT_EQ(bar_column_colour(column, 150), colour) << column;
   const std::pair<int, int> lit[] = {{0, 0}, {127, 0}, {128, 1}, {19199, 149}, {19200, 150}, {32767, 150}, {-200, 0}};
@@ -139,8 +139,12 @@ TEST(FrostTest, AveragesRedAndBlueInsideATwoPixelBorderAndKeepsToThePicture) {
   const struct {
     Rect rect;
     Rect frosted;  // what is at least 2 pixels inside the part on the picture
-  } cases[] = {{{1, 1, 14, 8}, {3, 3, 10, 4}},     {{-5, -5, 10, 10}, {2, 2, 1, 1}}, {{10, 4, 20, 20}, {12, 6, 2, 2}},
-               {{-3, -3, 40, 40}, {2, 2, 12, 6}},  {{12, 5, 20, 20}, {}},             {{100, 100, 5, 5}, {}}};
+  } cases[] = {{{1, 1, 14, 8}, {3, 3, 10, 4}},
+               {{-5, -5, 10, 10}, {2, 2, 1, 1}},
+               {{10, 4, 20, 20}, {12, 6, 2, 2}},
+               {{-3, -3, 40, 40}, {2, 2, 12, 6}},
+               {{12, 5, 20, 20}, {}},
+               {{100, 100, 5, 5}, {}}};
   for (const auto& c : cases) {
     std::vector<std::uint32_t> pixels(16 * 10, kGround);
     frost({pixels.data(), 16, {16, 10}}, c.rect);

@@ -37,7 +37,9 @@ class RecordingCanvas final : public Canvas {
   void line(Point from, Point to, int width, Colour colour, Antialias antialias) override {
     add("line", from, to, width, colour, antialias == Antialias::On ? "smooth" : "sharp");
   }
-  void dot(Point centre, int radius, Colour outline, Colour fill) override { add("dot", centre, radius, outline, fill); }
+  void dot(Point centre, int radius, Colour outline, Colour fill) override {
+    add("dot", centre, radius, outline, fill);
+  }
   void picture(Point at, const Picture& picture) override { add("picture", at, name_of(picture)); }
   void picture_keyed(Point at, const Picture& picture) override { add("keyed", at, name_of(picture)); }
   void picture_rotated_keyed(Point at, const Picture& picture, double degrees) override {

@@ -169,7 +169,8 @@ void light_colours(MainWindowScene& scene) {
 
 void speaker(MainWindowScene& scene) {
   screen::show_speaker_picture(scene.window.screen(), portrait(150, 190, 0xFF3060A0u));
-  screen::show_speaker_card(scene.window.screen(), screen::kBlack, {"Amélie", "Besançon", "Ça va très bien, à bientôt !"});
+  screen::show_speaker_card(scene.window.screen(), screen::kBlack,
+                            {"Amélie", "Besançon", "Ça va très bien, à bientôt !"});
 }
 
 // The member's colour painted over the whole window, as when the parameters
@@ -219,9 +220,8 @@ std::function<QImage()> level_bars(std::int16_t left, std::int16_t right) {
     scene.levels.LeftBarLevel = left;
     scene.levels.RightBarLevel = right;
     ui::redraw_level_meters(scene.meters);
-    return scene.window.surface().copy(
-        ui::to_qrect(screen::Rect::edges(screen::kLeftBarX, screen::kBarTop, screen::kRightBarX + screen::kBarWidth,
-                                         screen::kBarBottom)));
+    return scene.window.surface().copy(ui::to_qrect(screen::Rect::edges(
+        screen::kLeftBarX, screen::kBarTop, screen::kRightBarX + screen::kBarWidth, screen::kBarBottom)));
   };
 }
 
@@ -364,12 +364,15 @@ const Scene kScenes[] = {
     {"main-window-knobs-at-half", main_window([](MainWindowScene& s) { s.mic_level = s.volume_level = 0.5f; })},
     {"main-window-knobs-at-1", main_window([](MainWindowScene& s) { s.mic_level = s.volume_level = 1.0f; })},
     {"main-window-speaker", main_window(speaker)},
-    {"main-window-countdown", main_window([](MainWindowScene& s) { screen::show_countdown(s.window.screen(), 4499, screen::kBlack); })},
-    {"main-window-banner-hover-text",
-     main_window([](MainWindowScene& s) { s.window.screen().pointer_moved({427, 387}); })},
+    {"main-window-countdown",
+     main_window([](MainWindowScene& s) { screen::show_countdown(s.window.screen(), 4499, screen::kBlack); })},
+    {"main-window-banner-hover-text", main_window([](MainWindowScene& s) {
+       s.window.screen().pointer_moved({427, 387});
+     })},
     {"main-window-frost-strip", main_window(frost_strip)},
-    {"main-window-close-cross-hovered",
-     main_window([](MainWindowScene& s) { s.window.screen().pointer_moved({524, 24}); })},
+    {"main-window-close-cross-hovered", main_window([](MainWindowScene& s) {
+       s.window.screen().pointer_moved({524, 24});
+     })},
     {"main-window-accessory-icon", main_window(accessory_icon)},
     {"main-window-channel-0", main_window(on_channel<0, 4>)},
     {"main-window-channel-7", main_window(on_channel<7, 12>)},

@@ -1,3 +1,5 @@
+#include "ui/gif_animation.h"
+
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -5,8 +7,6 @@
 #include <optional>
 #include <utility>
 #include <vector>
-
-#include "ui/gif_animation.h"
 
 namespace marvok::ui {
 namespace {

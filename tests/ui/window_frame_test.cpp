@@ -47,8 +47,9 @@ TEST_F(WindowFrameTest, DestroyingRunsTheHandlerOnceAndClosingDestroys) {
   EXPECT_FALSE(window->isVisible());
   window->destroy_window();
   EXPECT_EQ(destroyed, 1);
-  window->screen().draw(screen::Rect(0, 0, 10, 10),
-                        [](screen::Canvas& canvas) { canvas.fill_rect({0, 0, 10, 10}, screen::kGreen); });
+  window->screen().draw(screen::Rect(0, 0, 10, 10), [](screen::Canvas& canvas) {
+    canvas.fill_rect({0, 0, 10, 10}, screen::kGreen);
+  });
   EXPECT_NE(pixel(*window, 5, 5), QColor(Qt::green));  // a destroyed window draws nothing
   delete window.data();
 }
