@@ -72,4 +72,10 @@ if(MARVOK_BUILD_TESTS)
     SOURCES ${tests}/audio/playback_queue_test.cpp ${tests}/audio/opus_playback_test.cpp
             ${tests}/audio/input_device_table_test.cpp ${tests}/audio/audio_worker_test.cpp
     LIBS marvok_audio)
+  # The screen layer's decisions, read from the same recording canvas as on Linux.
+  marvok_windows_test(screen_tests
+    SOURCES ${tests}/screen/main_screen_test.cpp ${tests}/screen/panels_test.cpp
+            ${tests}/screen/network_ring_animation_test.cpp
+    LIBS marvok_screen)
+  target_include_directories(screen_tests PRIVATE ${CMAKE_SOURCE_DIR})
 endif()
