@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
-# Fails when a source folder includes a folder above it, or when a library of
-# src/CMakeLists.txt links a library of a folder above its own or, below ui,
-# links Qt: the lower layers build and test without the ones that use them,
-# and the Windows build, which has no Qt, compiles them unchanged. Called by
-# lint.sh.
+# Fails when a source folder includes a folder above it, when a front end
+# includes another (ui/qt and ui/win32 are siblings), or when a library of
+# src/CMakeLists.txt links a library of a folder above its own or, outside ui,
+# links Qt, or a file outside ui includes a Qt header: the lower layers build
+# and test without the ones that use them, the Windows build, which has no
+# Qt, compiles them unchanged, and the client composes a front end without
+# knowing its toolkit. Called by lint.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Bottom first: a folder of src/ may include its own headers and those of the
 # folders before it.
-layers=(state platform audio relay web accessory companion ui app)
-# The servers may use the client's layers, but not its windows or start-up.
-server_excluded=(ui app)
-# The first layer that may use Qt: those below it are shared with the Windows build.
-first_qt_layer=ui
+layers=(state platform audio relay web accessory companion screen ui app)
+# The servers may use the client's layers, but not its screen, windows or start-up.
+server_excluded=(screen ui app)
+# The one layer that may use Qt: the front ends. Those below it are shared
+# with the Windows build; the client above it reaches a front end only
+# through the screen's interfaces.
+qt_layer=ui
 
 declare -A rank
 for i in "${!layers[@]}"; do rank[${layers[$i]}]=$i; done
@@ -49,6 +53,17 @@ while IFS=: read -r file line text; do
         echo "$file:$line: $folder may not include $target: a folder includes only itself and those below it (bottom first: ${layers[*]})"
         status=1
       fi
+      # The front ends are siblings: src/ui/qt and src/ui/win32 know nothing of each other.
+      if [[ $folder == "$qt_layer" && $target_folder == "$qt_layer" && $file == src/*/*/* && $target == */*/* ]]; then
+        front=${file#src/*/}
+        front=${front%%/*}
+        target_front=${target#*/}
+        target_front=${target_front%%/*}
+        if [[ $front != "$target_front" ]]; then
+          echo "$file:$line: the $front front end may not include $target: front ends are siblings"
+          status=1
+        fi
+      fi
       ;;
     servers/*)
       if [[ -n ${excluded[$target_folder]+set} ]]; then
@@ -58,6 +73,13 @@ while IFS=: read -r file line text; do
       ;;
   esac
 done < <( ((${#existing[@]})) && grep -HnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"/]+/' "${existing[@]}" || true)
+
+# Qt's headers, named <QSomething> or <QtModule/...>, only in the front ends.
+while IFS=: read -r file line text; do
+  [[ $file == src/* && $file != src/$qt_layer/* ]] || continue
+  echo "$file:$line: $(sed -E 's/^[[:space:]]*//' <<<"$text") outside src/$qt_layer: only the front ends know Qt"
+  status=1
+done < <( ((${#existing[@]})) && grep -HnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q[A-Za-z]*[>/]' "${existing[@]}" || true)
 
 # Each library of src/CMakeLists.txt (and of src/shared_libraries.cmake, which
 # it includes) takes the layer of the folder its sources are in, and may link
@@ -115,8 +137,8 @@ while read -r line command name arguments; do
     case $linked in
       PUBLIC | PRIVATE | INTERFACE) ;;
       Qt6::* | Qt::*)
-        if ((rank[$layer] < rank[$first_qt_layer])); then
-          echo "$line: $name ($layer) links $linked: the layers below $first_qt_layer are shared with the Windows build and link no Qt"
+        if [[ $layer != "$qt_layer" ]]; then
+          echo "$line: $name ($layer) links $linked: only the front ends ($qt_layer) link Qt; the layers below are shared with the Windows build and the client above composes a front end through the screen's interfaces"
           status=1
         fi
         ;;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QObject>
 #include <memory>
 
 #include "accessory/accessory_icon.h"
@@ -20,50 +19,40 @@
 #include "screen/network_ring_animation.h"
 #include "screen/panel_schedule.h"
 #include "state/session_state.h"
-#include "ui/level_meters.h"
-#include "ui/main_window.h"
-#include "ui/qt_event_loop.h"
+#include "screen/front_end.h"
 #include "web/account.h"
 #include "web/shared_picture_exchange.h"
 #include "web/web_client.h"
-
-class QApplication;
 
 namespace marvok {
 
 class InactivitySupervisor;
 class WorkerThreads;
-namespace ui {
-class CanvasWindowToggle;
-class GroupListWindowToggle;
-class InputDeviceWindowToggle;
-class ParamsWindowToggle;
-class NetworkWindowToggle;
-}  // namespace ui
 
 // Exit codes of the client.
 inline constexpr int kExitNormal = 0;
 inline constexpr int kExitAlreadyRunning = 1;
 
 // The whole client: its state and every component, windows, timers and
-// threads. `main` builds one; tests build a fresh one for each run.
+// threads, composed with a front end. `main` builds one; tests build a fresh
+// one for each run.
 class Client {
  public:
   // `serial` is where the accessory is looked for: the system's serial ports
   // unless a test gives pseudo-terminals.
-  explicit Client(accessory::SerialAccess serial = {});
+  explicit Client(screen::FrontEnd& front_end, accessory::SerialAccess serial = {});
   ~Client();
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
 
   // Starts the client, runs its message loop until the main window is
   // destroyed and shuts it down. Returns the process exit code. Runs once.
-  int run(QApplication& app);
+  int run();
 
   SessionState& state() { return state_; }
   const screen::MainWindowImages& images() const { return images_; }
   // The main window while it exists.
-  ui::MainWindow* main_window() const { return window_; }
+  screen::MainWindowHost* main_window() const { return window_; }
   const relay::MemberTable& members() const { return members_; }
   const OpusSpeechDecoder& speech_decoder() const { return speech_decoder_; }
   const web::Account& account() const { return account_; }
@@ -97,7 +86,7 @@ class Client {
   void run_startup_fetches();
   void start_identification_retry();
   void show_own_parameters(web::OwnParamsOutcome outcome);
-  std::optional<QImage> member_picture(std::uint16_t member);
+  std::optional<Picture> member_picture(std::uint16_t member);
   void upload_shared_picture(int group_index);
   void create_tool_windows();
   void draw_accessory_icon(screen::Canvas& canvas) const;
@@ -105,6 +94,7 @@ class Client {
     return screen::Colour::from_colorref(state_.display.BackgroundColor.load(std::memory_order_relaxed));
   }
 
+  screen::FrontEnd& front_end_;
   platform::InstanceLock instance_;
   SessionState state_;
   VoiceBlockQueue playback_queue_;
@@ -120,29 +110,23 @@ class Client {
   MessageLoop loop_;
   companion::CompanionLink companion_;
   platform::MasterLevelReader level_reader_;
-  std::unique_ptr<ui::MainWindow> window_owner_;
+  std::unique_ptr<screen::MainWindowHost> window_owner_;
   // The main window until it is destroyed; deleted only once nothing runs under it.
-  ui::MainWindow* window_ = nullptr;
+  screen::MainWindowHost* window_ = nullptr;
   MainWindowGetter window_getter_;
-  ui::QtEventLoop event_loop_;
-  ui::LevelMeters meters_;
   screen::NetworkRingAnimation ring_animation_{state_.lights, state_.talk};
   std::unique_ptr<screen::PanelSchedule> panels_;
   std::unique_ptr<InactivitySupervisor> supervisor_;
-  std::unique_ptr<ui::NetworkWindowToggle> network_window_;
-  std::unique_ptr<ui::CanvasWindowToggle> canvas_window_;
-  std::unique_ptr<ui::GroupListWindowToggle> group_window_;
-  std::unique_ptr<ui::InputDeviceWindowToggle> input_device_window_;
-  std::unique_ptr<ui::ParamsWindowToggle> params_window_;
+  std::unique_ptr<screen::ToolWindows> tool_windows_;
   std::unique_ptr<screen::GifAnimationPlayer> animation_;
   std::unique_ptr<WorkerThreads> workers_;
   std::unique_ptr<accessory::AccessoryIcon> accessory_icon_;
   accessory::SerialAccess serial_;
   std::unique_ptr<accessory::AccessoryMonitor> accessory_;
+  std::unique_ptr<screen::LoopTask> termination_watch_;
   bool shut_down_ = false;
-  // Calls queued for the main thread and the termination request die with it;
-  // declared last, so it goes first.
-  QObject context_;
+  // Calls queued for the main thread die with it; declared last, so it goes first.
+  std::unique_ptr<screen::PostTarget> posts_;
 };
 
 }  // namespace marvok

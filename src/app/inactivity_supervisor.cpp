@@ -6,7 +6,7 @@ namespace marvok {
 
 void InactivitySupervisor::start() {
   seconds_left_.store(kCountdownSeconds, std::memory_order_relaxed);
-  timer_.start(kTickMs);
+  timer_ = loop_.repeat(kTick, [this] { tick(); });
 }
 
 void InactivitySupervisor::tick() {
@@ -15,7 +15,7 @@ void InactivitySupervisor::tick() {
   if (left < 0) {
     seconds_left_.store(0, std::memory_order_relaxed);
     left = 0;
-    timer_.stop();
+    timer_.reset();
     if (actions_.expire) actions_.expire();
   }
   if (actions_.show_count) actions_.show_count(left);

@@ -1,9 +1,12 @@
 #pragma once
 
-#include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
+
+#include "screen/event_loop.h"
 
 namespace marvok {
 
@@ -12,7 +15,7 @@ namespace marvok {
 // client. Key releases and accessory presses put the count back to full.
 class InactivitySupervisor {
  public:
-  static constexpr int kTickMs = 1000;
+  static constexpr std::chrono::milliseconds kTick{1000};
 
   struct Actions {
     // Shows the count on the main window.
@@ -21,24 +24,23 @@ class InactivitySupervisor {
     std::function<void()> expire;
   };
 
-  InactivitySupervisor(std::atomic<std::int32_t>& seconds_left, Actions actions)
-      : seconds_left_(seconds_left), actions_(std::move(actions)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
-  }
+  InactivitySupervisor(screen::EventLoop& loop, std::atomic<std::int32_t>& seconds_left, Actions actions)
+      : loop_(loop), seconds_left_(seconds_left), actions_(std::move(actions)) {}
 
   // Puts the count to full and starts ticking.
   void start();
   // Kills the timer; nothing happens if it is already gone.
-  void stop() { timer_.stop(); }
-  bool running() const { return timer_.isActive(); }
+  void stop() { timer_.reset(); }
+  bool running() const { return timer_ != nullptr; }
 
   // One second has passed.
   void tick();
 
  private:
+  screen::EventLoop& loop_;
   std::atomic<std::int32_t>& seconds_left_;
   Actions actions_;
-  QTimer timer_;
+  std::unique_ptr<screen::Timer> timer_;
 };
 
 }  // namespace marvok

@@ -1,22 +1,21 @@
 #include "app/message_loop.h"
 
-#include <QApplication>
 #include <utility>
 
 namespace marvok {
 
 void MessageLoop::post_quit_message(int exit_code) {
   if (running_) {
-    QCoreApplication::exit(exit_code);
+    loop_.exit(exit_code);
     return;
   }
   if (!posted_quit_code_) posted_quit_code_ = exit_code;
 }
 
-int MessageLoop::run(QApplication& app) {
+int MessageLoop::run() {
   if (posted_quit_code_) return *std::exchange(posted_quit_code_, std::nullopt);
   running_ = true;
-  const int code = app.exec();
+  const int code = loop_.run();
   running_ = false;
   return code;
 }

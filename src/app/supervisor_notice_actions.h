@@ -4,6 +4,8 @@
 
 #include "app/startup_images.h"
 #include "relay/control_worker.h"
+#include "screen/dialogs.h"
+#include "screen/event_loop.h"
 
 namespace marvok {
 
@@ -13,14 +15,16 @@ namespace marvok {
 // main window is destroyed, which ends the client.
 class SupervisorNoticeActions final : public relay::SupervisorNotices {
  public:
-  SupervisorNoticeActions(QObject& context, MainWindowGetter window, std::stop_token stop)
-      : context_(context), window_(std::move(window)), stop_(std::move(stop)) {}
+  SupervisorNoticeActions(screen::PostTarget& main_thread, screen::Dialogs& dialogs, MainWindowGetter window,
+                          std::stop_token stop)
+      : main_thread_(main_thread), dialogs_(dialogs), window_(std::move(window)), stop_(std::move(stop)) {}
 
   void version_too_old() override;
   void supervisor_closes() override;
 
  private:
-  QObject& context_;
+  screen::PostTarget& main_thread_;
+  screen::Dialogs& dialogs_;
   MainWindowGetter window_;
   std::stop_token stop_;
 };

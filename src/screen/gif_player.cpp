@@ -5,6 +5,13 @@
 
 namespace marvok::screen {
 
+GifAnimation gif_animation(platform::Animation decoded) {
+  GifAnimation animation;
+  animation.frames = std::move(decoded.frames);
+  if (decoded.first_delay && decoded.first_delay->count() > 0) animation.frame_period = *decoded.first_delay;
+  return animation;
+}
+
 GifAnimationPlayer::GifAnimationPlayer(MainScreen& window, EventLoop& loop, GifAnimation animation)
     : window_(window), loop_(loop), animation_(std::move(animation)) {}
 
@@ -34,8 +41,8 @@ void GifAnimationPlayer::draw_next_gif_frame() {
   const auto count = static_cast<std::uint32_t>(animation_.frames.size());
   if (count == 0 || next_frame_ >= count) return;
   const Picture& frame = animation_.frames[next_frame_];
-  window_.draw(Rect(kPictureArea.top_left(), kAnimationFrameSize),
-               [&](Canvas& canvas) { canvas.picture(kPictureArea.top_left(), frame); });
+  const Rect square(kPictureArea.top_left(), kAnimationFrameSize);
+  window_.draw(square, [&](Canvas& canvas) { canvas.picture_stretched(square, frame, Stretch::IntoRect); });
   next_frame_ = (next_frame_ + 1) % count;
 }
 

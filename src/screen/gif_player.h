@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/pictures.h"
 #include "screen/event_loop.h"
 #include "screen/geometry.h"
 #include "state/picture.h"
@@ -24,11 +25,15 @@ inline constexpr std::chrono::milliseconds kDefaultFramePeriod{100};
 inline constexpr std::size_t kMaxAnimationFrames = 500;
 
 struct GifAnimation {
-  // Every frame, scaled to 150 × 150, in file order.
+  // Every frame in file order, at the file's size: each is drawn stretched to 150 × 150.
   std::vector<Picture> frames;
   // The whole animation runs at the first frame's delay.
   std::chrono::milliseconds frame_period = kDefaultFramePeriod;
 };
+
+// The animation of a decoded file: its frames, at the first frame's delay
+// when the file gives one above zero.
+GifAnimation gif_animation(platform::Animation decoded);
 
 // Plays the animation in the picture square of the main window, one frame per
 // period, looping.

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "screen/dialogs.h"
+
 #include <QString>
 
 class QWidget;
 
 namespace marvok::ui {
 
-enum class BoxIcon { None, Error, Question, Warning, Information };
+using BoxIcon = screen::BoxIcon;
 
 // Shows a modal message box with an OK button and waits until it is closed.
 // Windows and timers of the calling thread keep running meanwhile.

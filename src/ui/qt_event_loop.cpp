@@ -1,22 +1,55 @@
 #include "ui/qt_event_loop.h"
 
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include "platform/termination_signals.h"
 
 namespace marvok::ui {
 
 namespace {
 
+// The tick lives in the connection, which Qt keeps alive through a call, so
+// a tick may destroy its own timer.
 class QtTimer final : public screen::Timer {
  public:
-  QtTimer(std::chrono::milliseconds period, std::function<void()> tick) : tick_(std::move(tick)) {
+  QtTimer(std::chrono::milliseconds period, std::function<void()> tick) {
     timer_.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { tick_(); });
+    QObject::connect(&timer_, &QTimer::timeout, [tick = std::move(tick)] { tick(); });
     timer_.start(period);
   }
 
  private:
-  std::function<void()> tick_;
   QTimer timer_;
+};
+
+// Queued calls die with the object they are queued on.
+class QtPostTarget final : public screen::PostTarget {
+ public:
+  void post(std::function<void()> work) override {
+    QMetaObject::invokeMethod(&context_, std::move(work), Qt::QueuedConnection);
+  }
+
+ private:
+  QObject context_;
+};
+
+class TerminationWatch final : public screen::LoopTask {
+ public:
+  TerminationWatch(int descriptor, std::function<void()> on_request)
+      : notifier_(descriptor, QSocketNotifier::Read), on_request_(std::move(on_request)) {
+    QObject::connect(&notifier_, &QSocketNotifier::activated, [this] {
+      platform::take_termination_request();
+      on_request_();
+    });
+  }
+
+ private:
+  QSocketNotifier notifier_;
+  std::function<void()> on_request_;
 };
 
 }  // namespace
@@ -24,5 +57,17 @@ class QtTimer final : public screen::Timer {
 std::unique_ptr<screen::Timer> QtEventLoop::repeat(std::chrono::milliseconds period, std::function<void()> tick) {
   return std::make_unique<QtTimer>(period, std::move(tick));
 }
+
+std::unique_ptr<screen::PostTarget> QtEventLoop::post_target() { return std::make_unique<QtPostTarget>(); }
+
+std::unique_ptr<screen::LoopTask> QtEventLoop::watch_termination_requests(std::function<void()> on_request) {
+  const int descriptor = platform::termination_request_descriptor();
+  if (descriptor < 0) return nullptr;
+  return std::make_unique<TerminationWatch>(descriptor, std::move(on_request));
+}
+
+int QtEventLoop::run() { return QCoreApplication::exec(); }
+
+void QtEventLoop::exit(int code) { QCoreApplication::exit(code); }
 
 }  // namespace marvok::ui

@@ -36,4 +36,18 @@ Picture load_picture_file(const std::filesystem::path& path, PictureFormat forma
   return ui::to_picture(reader.read());
 }
 
+Animation load_animation_file(const std::filesystem::path& path, std::size_t max_frames) {
+  Animation animation;
+  QImageReader reader(QString::fromStdString(path.string()), QByteArrayLiteral("GIF"));
+  while (animation.frames.size() < max_frames) {
+    const QImage frame = reader.read();
+    if (frame.isNull()) break;
+    // The reader knows a frame's delay once the frame itself is read.
+    if (animation.frames.empty() && reader.nextImageDelay() >= 0)
+      animation.first_delay = std::chrono::milliseconds(reader.nextImageDelay());
+    animation.frames.push_back(ui::to_picture(frame));
+  }
+  return animation;
+}
+
 }  // namespace marvok::platform

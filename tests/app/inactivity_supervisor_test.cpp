@@ -6,16 +6,18 @@
 
 #include "screen/text_panels.h"
 #include "state/session_state.h"
+#include "ui/qt_event_loop.h"
 
 namespace marvok {
 namespace {
 
 class InactivitySupervisorTest : public ::testing::Test {
  protected:
+  ui::QtEventLoop loop_;
   std::atomic<std::int32_t> seconds_left_{0};
   std::vector<std::u16string> shown_;
   int expiries_ = 0;
-  InactivitySupervisor supervisor_{seconds_left_,
+  InactivitySupervisor supervisor_{loop_, seconds_left_,
                                    {[this](int left) { shown_.push_back(screen::format_countdown(left)); },
                                     [this] {
                                       ++expiries_;

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "app/client.h"
+#include "ui/qt_front_end.h"
 #include "app/deployment.h"
 #include "platform/udp_socket.h"
 #include "platform/volume_serial.h"
@@ -85,9 +86,9 @@ class ClientWithWebService : public ::testing::Test {
   int run(std::function<void()> while_running) {
     QTimer::singleShot(300, &guard_, [this, while_running] {
       while_running();
-      if (ui::MainWindow* window = client_.main_window()) window->close();
+      if (screen::MainWindowHost* window = client_.main_window()) window->screen().close();
     });
-    return client_.run(*qApp);
+    return client_.run();
   }
 
   QTemporaryDir resources_, runtime_, data_;
@@ -97,8 +98,9 @@ class ClientWithWebService : public ::testing::Test {
   // The serial ports the client finds: none unless a test plugs an accessory in.
   std::vector<platform::SerialPortEntry> serial_ports_;
   testing::PseudoTerminal accessory_;
+  ui::QtFrontEnd front_end_;
   Client client_{
-      accessory::SerialAccess{[this] { return std::optional(serial_ports_); }, accessory::open_accessory_port}};
+      front_end_, accessory::SerialAccess{[this] { return std::optional(serial_ports_); }, accessory::open_accessory_port}};
   QObject guard_;
   testing::BoxWatcher boxes_;
 };
@@ -112,7 +114,7 @@ TEST_F(ClientWithWebService, IdentifiesTheMemberAndShowsWhoSpeaks) {
   EXPECT_EQ(run([&] {
               client_.state().channel.SpeakerId = 7;
               run_events_for(2500);
-              surface = client_.main_window()->surface();
+              surface = front_end_.main_window()->surface();
             }),
             kExitNormal);
   EXPECT_TRUE(boxes_.seen().empty());
@@ -166,7 +168,7 @@ TEST_F(ClientWithWebService, TheAccessoryKeysTheTransmitterUntilItIsPulledOut) {
     return done();
   };
   // The tread of the accessory's icon, at (314, 500) in the window.
-  const auto icon_colour = [this] { return client_.main_window()->surface().pixelColor(328, 511); };
+  const auto icon_colour = [this] { return front_end_.main_window()->surface().pixelColor(328, 511); };
   bool keyed = false, released = false;
   QColor held_icon, pulled_icon;
   EXPECT_EQ(run([&] {
@@ -288,7 +290,7 @@ TEST_F(ClientOnLocalNetwork, HearsShowsAndListsTheDemoMemberThenChangesChannel) 
               std::jthread ear([&] { heard = testing::record("spk.monitor", std::chrono::milliseconds(3000)); });
               EXPECT_TRUE(wait_until([&] { return client_.state().channel.SpeakerId.load() == kDemoMember; }));
               run_events_for(2000);  // the speaker poll fetches the picture and card
-              while_speaking = client_.main_window()->surface();
+              while_speaking = front_end_.main_window()->surface();
               const relay::MemberTable& members = client_.members();
               EXPECT_TRUE(wait_until([&] { return members.ChannelMemberCounts[0].load() == 2; }));
               listed_first = {members.ChannelMembers[0][0].load(), members.ChannelMembers[0][1].load()};

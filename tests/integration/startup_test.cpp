@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/client.h"
+#include "ui/qt_front_end.h"
 #include "platform/instance_lock.h"
 #include "platform/master_volume.h"
 #include "platform/udp_socket.h"
@@ -49,20 +50,21 @@ class ClientRun : public ::testing::Test {
   int run(std::function<void()> while_running = [] {}) {
     QTimer::singleShot(300, &guard_, [this, while_running] {
       while_running();
-      if (ui::MainWindow* window = client_.main_window()) window->close();
+      if (screen::MainWindowHost* window = client_.main_window()) window->screen().close();
     });
-    return client_.run(*qApp);
+    return client_.run();
   }
 
   int run_until_the_client_ends() {
     // Should the notice never come, end the run rather than hang.
     QTimer::singleShot(15000, &guard_, [this] {
-      if (ui::MainWindow* window = client_.main_window()) window->close();
+      if (screen::MainWindowHost* window = client_.main_window()) window->screen().close();
     });
-    return client_.run(*qApp);
+    return client_.run();
   }
 
-  Client client_;
+  ui::QtFrontEnd front_end_;
+  Client client_{front_end_};
   // Timers of a test die with it.
   QObject guard_;
   testing::BoxWatcher boxes_;
@@ -75,7 +77,7 @@ TEST_F(ClientRun, NormalRunShowsTheCentredWindowAndEndsWithZero) {
   QString title;
   bool lock_held = false;
   const int exit_code = run([&] {
-    ui::MainWindow* window = client_.main_window();
+    ui::MainWindow* window = client_.main_window() ? front_end_.main_window() : nullptr;
     ASSERT_NE(window, nullptr);
     position = window->pos();
     title = window->windowTitle();
@@ -165,7 +167,7 @@ TEST_F(ClientRun, MissingLightFileLeavesTheLightsWithoutPictures) {
 TEST_F(ClientRun, SecondInstanceIsToldAndEndsWithOne) {
   platform::InstanceLock first;
   ASSERT_EQ(first.acquire("Marvok"), platform::InstanceLock::Outcome::Acquired);
-  EXPECT_EQ(client_.run(*qApp), kExitAlreadyRunning);
+  EXPECT_EQ(client_.run(), kExitAlreadyRunning);
   const std::vector<SeenBox> expected{{"Marvok System",
                                        "Another instance of application Marvok\nis already running.\n"
                                        "Une autre instance de l’application Marvok\nest déjà en cours d’exécution.\n"}};
@@ -203,9 +205,9 @@ TEST_F(ClientRun, WithoutMicrophoneTheClientRunsUntilTheFirstTalkPress) {
     client_.state().talk.set_key(TalkValue::Pressed);
   });
   QTimer::singleShot(15000, &guard_, [this] {  // should the failure never come
-    if (ui::MainWindow* window = client_.main_window()) window->close();
+    if (screen::MainWindowHost* window = client_.main_window()) window->screen().close();
   });
-  const int exit_code = client_.run(*qApp);
+  const int exit_code = client_.run();
   client_.state().talk.set_key(TalkValue::Released);
   EXPECT_TRUE(ran_normally);
   EXPECT_EQ(exit_code, 1);
@@ -227,7 +229,7 @@ TEST_F(ClientRun, MissingChimeFileIsASoundFailure) {
 
 TEST_F(ClientRun, TerminationRequestClosesTheClientInOrder) {
   QTimer::singleShot(300, [] { std::raise(SIGTERM); });
-  EXPECT_EQ(client_.run(*qApp), kExitNormal);
+  EXPECT_EQ(client_.run(), kExitNormal);
   EXPECT_EQ(client_.main_window(), nullptr);
 }
 

@@ -14,6 +14,7 @@
 #include "screen/status_lights.h"
 #include "screen/status_panel.h"
 #include "screen/text_panels.h"
+#include "tests/screen/manual_loop.h"
 #include "tests/screen/recording_canvas.h"
 
 namespace marvok::screen {
@@ -164,14 +165,6 @@ TEST(FrostTest, AveragesRedAndBlueInsideATwoPixelBorderAndKeepsToThePicture) {
   EXPECT_EQ(pixels[4 * 16 + 8], 0xFF1E7F3Cu);
 }
 
-class ManualLoop final : public EventLoop {
- public:
-  std::unique_ptr<Timer> repeat(std::chrono::milliseconds period, std::function<void()>) override {
-    periods.push_back(period);
-    return std::make_unique<Timer>();
-  }
-  std::vector<std::chrono::milliseconds> periods;
-};
 
 // One clock runs every panel: the meters at each 50 ms tick, the speaker poll
 // every twentieth, and the status lights show a new colour within their 200 ms.
@@ -214,7 +207,7 @@ TEST(GifPlayerTest, PlaysTheFramesInOrderAndSharesTheClockWhenItsTickDividesTheP
     player.draw_next_gif_frame();
     EXPECT_EQ(player.next_frame(), static_cast<std::uint32_t>((step + 1) % 3));
   }
-  EXPECT_EQ(surface.canvas.lines_starting("picture 350,450").size(), 4u);
+  EXPECT_EQ(surface.canvas.lines_starting("stretched 350,450+150x150 150x150 into-rect").size(), 4u);
 
   using namespace std::chrono_literals;
   for (const auto period : {100ms, 60ms}) {
@@ -229,6 +222,10 @@ TEST(GifPlayerTest, PlaysTheFramesInOrderAndSharesTheClockWhenItsTickDividesTheP
     EXPECT_FALSE(shared.is_running());
   }
   EXPECT_EQ(loop.periods, std::vector<std::chrono::milliseconds>{60ms});
+  // A file whose first frame gives no delay, or none above zero, plays at a tenth of a second.
+  const std::pair<std::optional<std::chrono::milliseconds>, std::chrono::milliseconds> periods[] = {
+      {80ms, 80ms}, {std::nullopt, 100ms}, {0ms, 100ms}};
+  for (const auto& [delay, period] : periods) EXPECT_EQ(gif_animation({{}, delay}).frame_period, period);
   GifAnimationPlayer empty(window, loop, GifAnimation{});
   empty.draw_next_gif_frame();  // nothing to draw, no crash
   EXPECT_EQ(empty.next_frame(), 0u);

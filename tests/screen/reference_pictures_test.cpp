@@ -34,7 +34,7 @@
 #include "ui/network_window.h"
 #include "ui/params_window.h"
 #include "ui/picture_image.h"
-#include "ui/qt_event_loop.h"
+#include "ui/qt_front_end.h"
 
 namespace marvok::testing {
 namespace {
@@ -78,7 +78,10 @@ void list_members(relay::MemberTable& members, int channel, std::vector<std::int
 
 // The animation as the client reads it, decoded once.
 const screen::GifAnimation& animation() {
-  static const screen::GifAnimation decoded = *load_gif_animation([]() -> ui::MainWindow* { return nullptr; });
+  static const screen::GifAnimation decoded = [] {
+    ui::QtDialogs dialogs([]() -> QWidget* { return nullptr; });
+    return *load_gif_animation([]() -> screen::MainWindowHost* { return nullptr; }, dialogs);
+  }();
   return decoded;
 }
 
@@ -96,10 +99,10 @@ struct MainWindowScene {
     player.draw_next_gif_frame();
     load_led_images(images);
     state.lights.reset();
-    load_button_images(images, the_window);
-    load_icon_images(images, the_window);
-    meters = ui::create_level_meters(window, levels);
-    load_channel_images(images, the_window);
+    load_button_images(images, the_window, front_end.dialogs());
+    load_icon_images(images, the_window, front_end.dialogs());
+    host->create_level_meters(levels);
+    load_channel_images(images, the_window, front_end.dialogs());
     state.display.PanelsReady = true;
     set_led(state.lights.TcpLed, LedColor::Yellow);
     state.display.StatusText.set(u"Le synthétiseur est chargé");
@@ -114,24 +117,24 @@ struct MainWindowScene {
     panels.redraw_help_banner();
     panels.redraw_status_text();
     panels.redraw_status_lights();
-    ui::redraw_level_meters(meters);
+    host->redraw_level_meters();
   }
 
   SessionState state;
   screen::MainWindowImages images;
-  ui::MainWindow window{state};
-  ui::QtEventLoop loop;
-  MainWindowGetter the_window{[this] { return &window; }};
+  ui::QtFrontEnd front_end;
+  std::unique_ptr<screen::MainWindowHost> host = front_end.create_main_window(state, {});
+  ui::MainWindow& window = *front_end.main_window();
+  MainWindowGetter the_window{[this] { return host.get(); }};
   LevelMeterState levels;
-  ui::LevelMeters meters;
   float mic_level = 0.7f, volume_level = 0.4f;
   std::optional<float> level(platform::AudioEndpoint endpoint) const {
     return endpoint == platform::AudioEndpoint::DefaultCapture ? mic_level : volume_level;
   }
   screen::PanelSchedule panels{
-      state, images, [this] { return &window.screen(); }, loop, [this](platform::AudioEndpoint e) { return level(e); },
+      state, images, [this] { return &window.screen(); }, front_end.loop(), [this](platform::AudioEndpoint e) { return level(e); },
       {}};
-  screen::GifAnimationPlayer player{window.screen(), loop, animation()};
+  screen::GifAnimationPlayer player{window.screen(), front_end.loop(), animation()};
 };
 
 // A scene of the main window: the state changed after start-up, then every panel drawn again.
@@ -208,8 +211,8 @@ std::function<QImage()> needle_meter(std::int32_t angle) {
   return [angle] {
     MainWindowScene scene;
     scene.levels.LeftNeedleAngle = angle;
-    ui::redraw_level_meters(scene.meters);
-    return scene.meters[0]->surface();
+    scene.host->redraw_level_meters();
+    return scene.window.findChild<ui::NeedleMeter*>(QStringLiteral("VuMeterLeftClass"))->surface();
   };
 }
 
@@ -219,7 +222,7 @@ std::function<QImage()> level_bars(std::int16_t left, std::int16_t right) {
     MainWindowScene scene;
     scene.levels.LeftBarLevel = left;
     scene.levels.RightBarLevel = right;
-    ui::redraw_level_meters(scene.meters);
+    scene.host->redraw_level_meters();
     return scene.window.surface().copy(ui::to_qrect(screen::Rect::edges(
         screen::kLeftBarX, screen::kBarTop, screen::kRightBarX + screen::kBarWidth, screen::kBarBottom)));
   };

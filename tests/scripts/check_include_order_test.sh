@@ -72,12 +72,28 @@ target_link_libraries(state_logic PRIVATE Qt6::Core)'
 run_case "sources in two layers" "mixed has sources in audio relay" '
 add_library(mixed STATIC relay/a.cpp audio/b.cpp)'
 
-run_case "folder outside the order" "is in screen, missing from the layer order" '
-add_library(drawing STATIC screen/a.cpp)'
+run_case "folder outside the order" "is in drawing, missing from the layer order" '
+add_library(drawing STATIC drawing/a.cpp)'
 
 run_case "link to an unknown library" "links marvok_elsewhere, which is no library" '
 add_library(marvok_low STATIC state/a.cpp)
 target_link_libraries(marvok_low PUBLIC marvok_elsewhere)'
+
+run_case "client links Qt" "client (app) links Qt6::Widgets" '
+add_library(client STATIC app/a.cpp)
+target_link_libraries(client PUBLIC Qt6::Widgets)'
+
+run_case "screen includes Qt" "src/screen/a.cpp:1: #include <QRect> outside src/ui" '
+add_library(drawing STATIC screen/a.cpp)' \
+  src/screen/a.cpp '#include <QRect>'
+
+run_case "front ends are siblings" "the qt front end may not include ui/win32/b.h" '
+add_library(qt_front STATIC ui/qt/a.cpp)' \
+  src/ui/qt/a.cpp '#include "ui/win32/b.h"'
+
+run_case "front end uses the screen" "" '
+add_library(qt_front STATIC ui/qt/a.cpp)' \
+  src/ui/qt/a.cpp '#include "screen/canvas.h"'
 
 run_case "include upwards" "src/audio/a.cpp:1: audio may not include ui/b.h" '
 add_library(sound STATIC audio/a.cpp)' \

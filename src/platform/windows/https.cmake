@@ -19,7 +19,8 @@ if(MARVOK_BUILD_TESTS)
   # What the web service's answers hold, read without the network.
   marvok_windows_test(web_records_tests SOURCES ${tests}/web/web_records_test.cpp LIBS marvok_web_records)
   # Decoding hand-made picture files, the same cases as on Linux.
-  marvok_windows_test(picture_formats_tests SOURCES ${tests}/platform/picture_formats_test.cpp LIBS marvok_pictures)
+  marvok_windows_test(picture_formats_tests
+    SOURCES ${tests}/platform/picture_formats_test.cpp ${tests}/platform/animation_file_test.cpp LIBS marvok_pictures)
   # Requests, the web client and its picture decoding against a real
   # marvok-web whose test authority the wrapper puts into the host's store,
   # and against one signed by an authority nobody trusts.

@@ -1,0 +1,33 @@
+#include "ui/qt_dialogs.h"
+
+#include "ui/about_box.h"
+#include "ui/custom_dialog.h"
+#include "ui/file_dialog.h"
+#include "ui/message_box.h"
+#include "ui/web_pages.h"
+
+namespace marvok::ui {
+
+namespace {
+
+QString to_qstring(std::u16string_view text) {
+  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+void QtDialogs::message_box(screen::BoxOwner owner, std::u16string_view text, std::u16string_view caption,
+                            screen::BoxIcon icon) {
+  QWidget* parent = owner == screen::BoxOwner::MainWindow ? main_window_() : nullptr;
+  show_message_box(parent, to_qstring(text), to_qstring(caption), icon);
+}
+
+void QtDialogs::notice(std::u16string_view text) { show_custom_dialog(main_window_(), to_qstring(text)); }
+
+void QtDialogs::about_box() { show_about_box(main_window_()); }
+
+bool QtDialogs::open_web_page(const std::string& url) { return ui::open_web_page(url); }
+
+std::optional<std::filesystem::path> QtDialogs::choose_picture_file() { return ui::choose_picture_file(); }
+
+}  // namespace marvok::ui
