@@ -33,7 +33,12 @@ class EventLoop {
   // system allows, until the returned timer is destroyed. Ticks go on while
   // a box or a dialog holds the thread.
   virtual std::unique_ptr<Timer> repeat(std::chrono::milliseconds period, std::function<void()> tick) = 0;
+  // Runs `work` once, `delay` from now, unless the returned timer is destroyed first.
+  virtual std::unique_ptr<Timer> once(std::chrono::milliseconds delay, std::function<void()> work) = 0;
   virtual std::unique_ptr<PostTarget> post_target() = 0;
+  // Handles events for `pause`, then returns: a window growing step by step
+  // leaves the member the use of the others meanwhile.
+  virtual void pause_with_events(std::chrono::milliseconds pause) = 0;
   // Runs `on_request` on the window thread each time the process is asked to
   // end, a request held from before included, until the watch is destroyed.
   virtual std::unique_ptr<LoopTask> watch_termination_requests(std::function<void()> on_request) = 0;

@@ -1,6 +1,7 @@
 #include "ui/qt_event_loop.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QMetaObject>
 #include <QObject>
 #include <QSocketNotifier>
@@ -16,8 +17,9 @@ namespace {
 // a tick may destroy its own timer.
 class QtTimer final : public screen::Timer {
  public:
-  QtTimer(std::chrono::milliseconds period, std::function<void()> tick) {
+  QtTimer(std::chrono::milliseconds period, std::function<void()> tick, bool single_shot = false) {
     timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setSingleShot(single_shot);
     QObject::connect(&timer_, &QTimer::timeout, [tick = std::move(tick)] { tick(); });
     timer_.start(period);
   }
@@ -58,7 +60,17 @@ std::unique_ptr<screen::Timer> QtEventLoop::repeat(std::chrono::milliseconds per
   return std::make_unique<QtTimer>(period, std::move(tick));
 }
 
+std::unique_ptr<screen::Timer> QtEventLoop::once(std::chrono::milliseconds delay, std::function<void()> work) {
+  return std::make_unique<QtTimer>(delay, std::move(work), true);
+}
+
 std::unique_ptr<screen::PostTarget> QtEventLoop::post_target() { return std::make_unique<QtPostTarget>(); }
+
+void QtEventLoop::pause_with_events(std::chrono::milliseconds pause) {
+  QEventLoop nested;
+  QTimer::singleShot(pause, &nested, &QEventLoop::quit);
+  nested.exec();
+}
 
 std::unique_ptr<screen::LoopTask> QtEventLoop::watch_termination_requests(std::function<void()> on_request) {
   const int descriptor = platform::termination_request_descriptor();

@@ -11,7 +11,9 @@ namespace marvok::ui {
 class QtEventLoop final : public screen::EventLoop {
  public:
   std::unique_ptr<screen::Timer> repeat(std::chrono::milliseconds period, std::function<void()> tick) override;
+  std::unique_ptr<screen::Timer> once(std::chrono::milliseconds delay, std::function<void()> work) override;
   std::unique_ptr<screen::PostTarget> post_target() override;
+  void pause_with_events(std::chrono::milliseconds pause) override;
   std::unique_ptr<screen::LoopTask> watch_termination_requests(std::function<void()> on_request) override;
   int run() override;
   void exit(int code) override;

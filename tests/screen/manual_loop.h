@@ -16,7 +16,12 @@ class ManualLoop final : public EventLoop {
     periods.push_back(period);
     return std::make_unique<Timer>();
   }
+  std::unique_ptr<Timer> once(std::chrono::milliseconds delay, std::function<void()>) override {
+    periods.push_back(delay);
+    return std::make_unique<Timer>();
+  }
   std::unique_ptr<PostTarget> post_target() override { return std::make_unique<Target>(posted); }
+  void pause_with_events(std::chrono::milliseconds pause) override { pauses.push_back(pause); }
   std::unique_ptr<LoopTask> watch_termination_requests(std::function<void()>) override { return nullptr; }
   int run() override { return 0; }
   void exit(int) override {}
@@ -27,6 +32,7 @@ class ManualLoop final : public EventLoop {
 
   std::vector<std::chrono::milliseconds> periods;
   std::vector<std::function<void()>> posted;
+  std::vector<std::chrono::milliseconds> pauses;
 
  private:
   struct Target final : PostTarget {

@@ -50,7 +50,7 @@ ComPtr<IWICBitmapDecoder> decoder_for(IWICImagingFactory& factory, IStream* stre
 Picture frame_pixels(IWICImagingFactory& factory, IWICBitmapFrameDecode* frame) {
   ComPtr<IWICFormatConverter> converter;
   if (FAILED(factory.CreateFormatConverter(converter.put())) ||
-      FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+      FAILED(converter->Initialize(frame, GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
                                    WICBitmapPaletteTypeCustom)))
     return {};
   UINT width = 0;
@@ -126,7 +126,8 @@ void lay(Picture& canvas, const Picture& frame, int left, int top) {
 void clear(Picture& canvas, int left, int top, int width, int height) {
   for (int y = std::max(top, 0); y < std::min(top + height, canvas.height); ++y)
     for (int x = std::max(left, 0); x < std::min(left + width, canvas.width); ++x)
-      canvas.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas.width) + static_cast<std::size_t>(x)] =
+      canvas
+          .pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas.width) + static_cast<std::size_t>(x)] =
           0;
 }
 
