@@ -11,9 +11,9 @@ namespace marvok::screen {
 namespace {
 
 TEST(MainWindowPlacementTest, CentredOnTheScreen) {
-  EXPECT_EQ(centred_top_left({1920, 1080}, kMainWindowSize), Point(685, 175));
-  EXPECT_EQ(centred_top_left({1366, 768}, kMainWindowSize), Point(408, 19));
-  EXPECT_EQ(centred_top_left({1025, 701}, {550, 730}), Point(237, -15));
+  EXPECT_EQ(centred_top_left({1920, 1080}, kMainWindowSize), (Point{685, 175}));
+  EXPECT_EQ(centred_top_left({1366, 768}, kMainWindowSize), (Point{408, 19}));
+  EXPECT_EQ(centred_top_left({1025, 701}, {550, 730}), (Point{237, -15}));
 }
 
 TEST(KnobLevelTest, FollowsTheAngleClockwiseFromStraightDown) {

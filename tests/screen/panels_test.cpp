@@ -130,9 +130,9 @@ TEST(BarColumnColourTest, RampsFromGreenThroughYellowToRed) {
 TEST(NeedleGeometryTest, OutOfRangeAnglesRestAtTheLowestMarkAndTipsAreTruncated) {
   const std::pair<int, int> angles[] = {{0, 218}, {217, 218}, {218, 218}, {270, 270}, {320, 320}, {321, 218}};
   for (const auto& [angle, drawn] : angles) EXPECT_EQ(drawn_needle_angle(angle), drawn) << angle;
-  EXPECT_EQ(needle_tip({75, 84}, 270), Point(75, 14));
-  EXPECT_EQ(needle_tip({75, 84}, 218), Point(75 - 55, 84 - 43));
-  EXPECT_EQ(needle_tip({75, 84}, 319), Point(75 + 52, 84 - 45));
+  EXPECT_EQ(needle_tip({75, 84}, 270), (Point{75, 14}));
+  EXPECT_EQ(needle_tip({75, 84}, 218), (Point{75 - 55, 84 - 43}));
+  EXPECT_EQ(needle_tip({75, 84}, 319), (Point{75 + 52, 84 - 45}));
 }
 
 TEST(FrostTest, AveragesRedAndBlueInsideATwoPixelBorderAndKeepsToThePicture) {
