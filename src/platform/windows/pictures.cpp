@@ -124,11 +124,11 @@ void lay(Picture& canvas, const Picture& frame, int left, int top) {
 }
 
 void clear(Picture& canvas, int left, int top, int width, int height) {
-  for (int y = std::max(top, 0); y < std::min(top + height, canvas.height); ++y)
+  for (int y = std::max(top, 0); y < std::min(top + height, canvas.height); ++y) {
+    const auto row = static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas.width);
     for (int x = std::max(left, 0); x < std::min(left + width, canvas.width); ++x)
-      canvas
-          .pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(canvas.width) + static_cast<std::size_t>(x)] =
-          0;
+      canvas.pixels[row + static_cast<std::size_t>(x)] = 0;
+  }
 }
 
 template <typename Fill>
