@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "audio/input_device_table.h"
-#include "platform/pulse_connection.h"
+#include "platform/linux/pulse_connection.h"
 
 namespace marvok::platform {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "platform/audio_devices.h"
-#include "platform/pulse_connection.h"
+#include "platform/linux/pulse_connection.h"
 
 namespace marvok::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/pulse_connection.h"
+#include "platform/linux/pulse_connection.h"
 
 namespace marvok::platform {
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "platform/console.h"
-#include "platform/pulse_connection.h"
+#include "platform/linux/pulse_connection.h"
 #include "state/utf8.h"
 
 namespace marvok::platform {

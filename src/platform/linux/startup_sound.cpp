@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/pulse_connection.h"
+#include "platform/linux/pulse_connection.h"
 #include "state/wave_file.h"
 
 namespace marvok::platform {

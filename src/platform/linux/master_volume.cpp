@@ -5,7 +5,7 @@
 #include <cmath>
 #include <memory>
 
-#include "platform/pulse_connection.h"
+#include "platform/linux/pulse_connection.h"
 
 namespace marvok::platform {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/audio_devices.h"
-#include "platform/pulse_connection.h"
+#include "platform/linux/pulse_connection.h"
 
 namespace marvok::platform {
 

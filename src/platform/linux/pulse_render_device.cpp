@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "platform/audio_devices.h"
-#include "platform/pulse_connection.h"
+#include "platform/linux/pulse_connection.h"
 
 namespace marvok::platform {
 
