@@ -9,7 +9,7 @@
 namespace marvok::screen {
 
 void draw_startup_marks(MainScreen& window, const DisplayState& display) {
-  const Colour background = Colour::from_colorref(display.BackgroundColor.load(std::memory_order_relaxed));
+  const Colour background = window_background(display);
   window.draw(kTitleArea, [&](Canvas& canvas) { draw_title(canvas, background); });
   window.draw(kCloseArea, [&](Canvas& canvas) { draw_close_cross(canvas, display, CrossHover::Outside); });
   window.draw(kPictureArea.adjusted(-1, -1, 1, 1), [](Canvas& canvas) { canvas.frame_rect(kPictureArea, kWhite); });

@@ -9,6 +9,7 @@
 #include "screen/status_lights.h"
 #include "screen/status_panel.h"
 #include "screen/text_panels.h"
+#include "screen/window_frame.h"
 
 namespace marvok::screen {
 
@@ -43,10 +44,6 @@ class LastDrawn {
  private:
   std::optional<Key> last_;
 };
-
-Colour background_of(const DisplayState& display) {
-  return Colour::from_colorref(display.BackgroundColor.load(std::memory_order_relaxed));
-}
 
 }  // namespace
 
@@ -102,7 +99,7 @@ void PanelSchedule::poll_speaker() {
 void PanelSchedule::redraw_channel_panel() {
   MainScreen* window = window_();
   if (!window || !state_.display.PanelsReady.load(std::memory_order_relaxed)) return;
-  const Colour background = background_of(state_.display);
+  const Colour background = window_background(state_.display);
   if (!drawn_->channel_panel.changed({window->frame_generation(), background.colorref(),
                                       state_.channel.ChannelPort.load(std::memory_order_relaxed),
                                       state_.channel.ChannelMemberCount.load(std::memory_order_relaxed)}))
@@ -114,7 +111,7 @@ void PanelSchedule::redraw_channel_panel() {
 void PanelSchedule::redraw_network_ring() {
   MainScreen* window = window_();
   if (!window) return;
-  const Colour background = background_of(state_.display);
+  const Colour background = window_background(state_.display);
   const auto cells = cells_of(state_.lights.NetworkRing);
   // The ring turns while anything plays: only the lights that changed are drawn again.
   if (drawn_->ring_frame.changed({window->frame_generation(), background.colorref()})) {
@@ -140,7 +137,7 @@ void PanelSchedule::redraw_network_ring() {
 void PanelSchedule::redraw_status_panel() {
   MainScreen* window = window_();
   if (!window) return;
-  const Colour background = background_of(state_.display);
+  const Colour background = window_background(state_.display);
   StatusPanelValues values;
   values.mic_level = read_level_(platform::AudioEndpoint::DefaultCapture).value_or(0.0f);
   values.volume_level = read_level_(platform::AudioEndpoint::DefaultRender).value_or(0.0f);
@@ -166,7 +163,7 @@ void PanelSchedule::redraw_text(TextDrawn& last, const std::u16string& text, con
                                 void (*draw)(Canvas&, std::u16string_view, Colour)) {
   MainScreen* window = window_();
   if (!window) return;
-  const Colour background = background_of(state_.display);
+  const Colour background = window_background(state_.display);
   if (!last.changed({window->frame_generation(), background.colorref(), text})) return;
   window->draw(area, [&](Canvas& canvas) { draw(canvas, text, background); });
 }
@@ -174,7 +171,7 @@ void PanelSchedule::redraw_text(TextDrawn& last, const std::u16string& text, con
 void PanelSchedule::redraw_status_lights() {
   MainScreen* window = window_();
   if (!window) return;
-  const Colour background = background_of(state_.display);
+  const Colour background = window_background(state_.display);
   const LightsState& lights = state_.lights;
   const std::array<LedColor, 6> cells = {lights.TstLed.load(), lights.HttpsLed.load(), lights.TxRxLed.load(),
                                          lights.UdpLed.load(), lights.SvcLed.load(),   lights.TcpLed.load()};

@@ -8,13 +8,13 @@ namespace {
 
 constexpr int kCrossPenWidth = 4;
 
-Colour background_of(const DisplayState& display) {
-  return Colour::from_colorref(display.BackgroundColor.load(std::memory_order_relaxed));
-}
-
 std::u16string latin1(std::string_view text) { return {text.begin(), text.end()}; }
 
 }  // namespace
+
+Colour window_background(const DisplayState& display) {
+  return Colour::from_colorref(display.BackgroundColor.load(std::memory_order_relaxed));
+}
 
 void draw_title(Canvas& canvas, Colour background) {
   canvas.text_centred(kTitleArea, u"MARVOK", arial(30), kYellow, background);
@@ -29,7 +29,7 @@ void draw_close_cross(Canvas& canvas, const DisplayState& display, CrossHover ho
 }
 
 void paint_window_frame(Canvas& canvas, const DisplayState& display, CrossHover hover) {
-  const Colour background = background_of(display);
+  const Colour background = window_background(display);
   canvas.rounded_frame(Rect({0, 0}, kMainWindowSize), 20, 4, kYellow, background);
   canvas.rounded_frame(kBottomFrame, 20, 2, kYellow, background);
   draw_title(canvas, background);

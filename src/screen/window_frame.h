@@ -5,6 +5,9 @@
 
 namespace marvok::screen {
 
+// The member's background colour, which the window is painted in.
+Colour window_background(const DisplayState& display);
+
 // The title "MARVOK" in yellow, centred at the top of the main window.
 void draw_title(Canvas& canvas, Colour background);
 

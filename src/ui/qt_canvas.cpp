@@ -16,10 +16,6 @@ namespace marvok::ui {
 
 namespace {
 
-QString to_qstring(std::u16string_view text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
 QFont to_qfont(const screen::Font& font) {
   switch (font.typeface) {
     case screen::Typeface::SegoeUi: {

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QRect>
 #include <QRegion>
+#include <QString>
 #include <functional>
 
 #include "screen/canvas.h"
@@ -16,6 +17,9 @@ inline QRect to_qrect(const screen::Rect& rect) { return {rect.x, rect.y, rect.w
 inline QPoint to_qpoint(screen::Point point) { return {point.x, point.y}; }
 inline screen::Point from_qpoint(QPoint point) { return {point.x(), point.y()}; }
 inline QColor to_qcolor(screen::Colour colour) { return {colour.red, colour.green, colour.blue}; }
+inline QString to_qstring(std::u16string_view text) {
+  return {reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size())};
+}
 QRegion to_qregion(const screen::Region& region);
 
 // The screen's canvas over a Qt painter.

@@ -4,17 +4,10 @@
 #include "ui/custom_dialog.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
+#include "ui/qt_canvas.h"
 #include "ui/web_pages.h"
 
 namespace marvok::ui {
-
-namespace {
-
-QString to_qstring(std::u16string_view text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 void QtDialogs::message_box(screen::BoxOwner owner, std::u16string_view text, std::u16string_view caption,
                             screen::BoxIcon icon) {
