@@ -26,13 +26,13 @@
 #include "screen/main_layout.h"
 #include "screen/network_ring_animation.h"
 #include "screen/panel_schedule.h"
-#include "ui/canvas_window.h"
 #include "ui/custom_dialog.h"
 #include "ui/group_list_window.h"
 #include "ui/input_device_window.h"
 #include "ui/level_meters.h"
 #include "ui/network_window.h"
 #include "ui/params_window.h"
+#include "ui/picture_exchange_window.h"
 #include "ui/picture_image.h"
 #include "ui/qt_front_end.h"
 
@@ -331,7 +331,8 @@ QImage picture_exchange_window() {
     if (y > 130) return 0xFF000000u | static_cast<std::uint32_t>(40 + y / 4) << 16 | 0x9000u | (x / 8 % 2 ? 0x20u : 0u);
     return 0xFF000000u | static_cast<std::uint32_t>(90 + y / 2) << 8 | 0xFFu | static_cast<std::uint32_t>(y) << 16;
   }));
-  ui::CanvasWindowToggle toggle(scene.main, scene.channel, {[&](int) { return std::optional(landscape); }, {}});
+  ui::PictureExchangeWindowToggle toggle(scene.main, scene.channel,
+                                         {[&](int) { return std::optional(landscape); }, {}});
   toggle.toggle();
   return toggle.window()->grab().toImage();
 }

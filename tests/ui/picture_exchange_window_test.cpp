@@ -1,4 +1,4 @@
-#include "ui/canvas_window.h"
+#include "ui/picture_exchange_window.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ QImage halves(QSize size) {
   return picture;
 }
 
-TEST(CanvasFitTest, LargestCentredRectKeepingProportions) {
+TEST(PictureFitTest, LargestCentredRectKeepingProportions) {
   const struct {
     QSize picture, area;
     QRect expected;
@@ -37,16 +37,16 @@ TEST(CanvasFitTest, LargestCentredRectKeepingProportions) {
   for (const auto& c : cases) EXPECT_EQ(fit_picture(c.picture, c.area), c.expected) << c.picture.width();
 }
 
-class CanvasWindowTest : public ::testing::Test {
+class PictureExchangeWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     main.setGeometry(300, 100, 550, 730);
     main.show();
     channel.ChannelPort = 30003;
   }
-  CanvasWindow& window() const { return *toggle.window(); }
+  PictureExchangeWindow& window() const { return *toggle.window(); }
   // What the area shows, painted as the window system would ask for it.
-  QImage shown() const { return window().canvas_area().grab().toImage(); }
+  QImage shown() const { return window().picture_area().grab().toImage(); }
   void choose(const QString& text) const {
     for (QAction* action : window().menuBar()->findChildren<QAction*>())
       if (action->text() == text) action->trigger();
@@ -57,19 +57,19 @@ class CanvasWindowTest : public ::testing::Test {
   std::optional<QImage> reply;
   std::function<void()> during_upload = [] {};
   QWidget main;
-  CanvasWindowToggle toggle{main,
-                            channel,
-                            {[this](int group) {
-                               calls += "d" + std::to_string(group);
-                               return reply;
-                             },
-                             [this](int group) {
-                               calls += "u" + std::to_string(group);
-                               during_upload();
-                             }}};
+  PictureExchangeWindowToggle toggle{main,
+                                     channel,
+                                     {[this](int group) {
+                                        calls += "d" + std::to_string(group);
+                                        return reply;
+                                      },
+                                      [this](int group) {
+                                        calls += "u" + std::to_string(group);
+                                        during_upload();
+                                      }}};
 };
 
-TEST_F(CanvasWindowTest, OpensOffChannelZeroBesideTheMainWindowAndLeavesItInFront) {
+TEST_F(PictureExchangeWindowTest, OpensOffChannelZeroBesideTheMainWindowAndLeavesItInFront) {
   channel.ChannelPort = 30000;
   toggle.toggle();
   EXPECT_FALSE(toggle.is_open());
@@ -89,12 +89,12 @@ TEST_F(CanvasWindowTest, OpensOffChannelZeroBesideTheMainWindowAndLeavesItInFron
   window().activateWindow();
   QApplication::processEvents();
   QMouseEvent release(QEvent::MouseButtonRelease, QPointF(9, 9), QPointF(9, 9), Qt::LeftButton, {}, {});
-  QApplication::sendEvent(&window().canvas_area(), &release);
+  QApplication::sendEvent(&window().picture_area(), &release);
   QApplication::processEvents();
   EXPECT_EQ(QApplication::activeWindow(), &main);
 }
 
-TEST_F(CanvasWindowTest, FetchesOncePerDisplayAndKeepsThePictureWhenNothingCame) {
+TEST_F(PictureExchangeWindowTest, FetchesOncePerDisplayAndKeepsThePictureWhenNothingCame) {
   QImage red(20, 20, QImage::Format_RGB32), blue = red;
   red.fill(Qt::red);
   blue.fill(Qt::blue);
@@ -127,7 +127,7 @@ TEST_F(CanvasWindowTest, FetchesOncePerDisplayAndKeepsThePictureWhenNothingCame)
   }
 
   // Closed and deleted while the file dialog was up: "Envoyer" ends quietly.
-  const QPointer<CanvasWindow> closed = &window();
+  const QPointer<PictureExchangeWindow> closed = &window();
   during_upload = [&] {
     closed->close();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -136,11 +136,11 @@ TEST_F(CanvasWindowTest, FetchesOncePerDisplayAndKeepsThePictureWhenNothingCame)
   EXPECT_TRUE(closed.isNull() && !toggle.is_open());
 }
 
-TEST_F(CanvasWindowTest, DrawsThePictureSmoothlyFittedIntoTheAreaBelowTheMenuBar) {
+TEST_F(PictureExchangeWindowTest, DrawsThePictureSmoothlyFittedIntoTheAreaBelowTheMenuBar) {
   reply = halves({300, 150});
   toggle.toggle();
   window().resize(584, 541 + window().menuBar()->height());
-  ASSERT_EQ(window().canvas_area().geometry(), QRect(0, window().menuBar()->height(), 584, 541));
+  ASSERT_EQ(window().picture_area().geometry(), QRect(0, window().menuBar()->height(), 584, 541));
   const QImage image = shown();  // drawn 584 × 292 at (0, 124)
   // The system's window colour: white, not the grey of dialogs.
   const QColor background = window().palette().color(QPalette::Base);

@@ -17,7 +17,7 @@ struct ChannelState;
 namespace marvok::ui {
 
 // What the window asks of the web client for one channel's shared picture.
-struct CanvasSource {
+struct PictureExchangeSource {
   // Downloads and decodes the channel's picture. Nothing when no bytes came
   // (the window keeps the picture it has); otherwise the new picture, which is
   // null when the download failed or the bytes did not decode.
@@ -26,23 +26,23 @@ struct CanvasSource {
   std::function<void(int group_index)> upload;
 };
 
-inline constexpr QSize kCanvasWindowSize{600, 600};
+inline constexpr QSize kPictureExchangeWindowSize{600, 600};
 // Painting never walks further, whatever the list holds.
-inline constexpr std::size_t kMaxCanvasElements = 100;
+inline constexpr std::size_t kMaxExchangeElements = 100;
 
-enum class CanvasElementKind : std::uint8_t { End = 0, SharedPicture = 4 };
+enum class ExchangeElementKind : std::uint8_t { End = 0, SharedPicture = 4 };
 
-// One thing the canvas paints, in list order.
-struct CanvasElement {
-  CanvasElementKind kind = CanvasElementKind::End;
+// One thing the window paints, in list order.
+struct ExchangeElement {
+  ExchangeElementKind kind = ExchangeElementKind::End;
   // Where the element was placed; the shared picture is fitted to the whole
   // area instead.
   QPoint position;
 };
 
-// What the canvas keeps for the whole run, while its window comes and goes.
-struct CanvasState {
-  std::vector<CanvasElement> elements;
+// What the exchange keeps for the whole run, while its window comes and goes.
+struct PictureExchangeState {
+  std::vector<ExchangeElement> elements;
   // The last picture the web client gave, kept across closings.
   QImage picture;
   // Whether the picture was fetched for the current display.
@@ -54,18 +54,19 @@ struct CanvasState {
 // integer halving).
 QRect fit_picture(QSize picture, QSize client_area);
 
-class CanvasArea;
+class PictureExchangeArea;
 
 // The "Marvok Echange et Partage" window: the channel's shared picture, fitted
 // to the window, with a menu to fetch it again or send a new one.
-class CanvasWindow final : public QMainWindow {
+class PictureExchangeWindow final : public QMainWindow {
   Q_OBJECT
 
  public:
-  CanvasWindow(QWidget& main, const ChannelState& channel, const CanvasSource& source, CanvasState& state);
+  PictureExchangeWindow(QWidget& main, const ChannelState& channel, const PictureExchangeSource& source,
+                        PictureExchangeState& state);
 
   // The area below the menu bar where the picture is drawn.
-  QWidget& canvas_area() const { return *area_; }
+  QWidget& picture_area() const { return *area_; }
   // True from the moment the window is asked to close, before it is deleted.
   bool closing() const { return closing_; }
 
@@ -79,7 +80,7 @@ class CanvasWindow final : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  friend class CanvasArea;
+  friend class PictureExchangeArea;
 
   // Paints the element list onto the off-screen image the area then shows.
   const QImage& draw_elements(QSize area);
@@ -88,8 +89,8 @@ class CanvasWindow final : public QMainWindow {
 
   QWidget& main_;
   const ChannelState& channel_;
-  const CanvasSource& source_;
-  CanvasState& state_;
+  const PictureExchangeSource& source_;
+  PictureExchangeState& state_;
   QWidget* area_;
   bool closing_ = false;
   QImage buffer_;
@@ -99,28 +100,28 @@ class CanvasWindow final : public QMainWindow {
   qint64 scaled_from_ = 0;
 };
 
-// Opens and closes the canvas window from the main window's exchange button.
-class CanvasWindowToggle {
+// Opens and closes the picture exchange window from the main window's animated picture.
+class PictureExchangeWindowToggle {
  public:
-  CanvasWindowToggle(QWidget& main, const ChannelState& channel, CanvasSource source);
-  ~CanvasWindowToggle();
-  CanvasWindowToggle(const CanvasWindowToggle&) = delete;
-  CanvasWindowToggle& operator=(const CanvasWindowToggle&) = delete;
+  PictureExchangeWindowToggle(QWidget& main, const ChannelState& channel, PictureExchangeSource source);
+  ~PictureExchangeWindowToggle();
+  PictureExchangeWindowToggle(const PictureExchangeWindowToggle&) = delete;
+  PictureExchangeWindowToggle& operator=(const PictureExchangeWindowToggle&) = delete;
 
   // On channel 0 does nothing; closes the window when open; otherwise opens
   // it beside the main window and leaves the main window in front.
   void toggle();
 
   // The open window, or null.
-  CanvasWindow* window() const;
+  PictureExchangeWindow* window() const;
   bool is_open() const { return window() != nullptr; }
 
  private:
   QWidget& main_;
   const ChannelState& channel_;
-  CanvasSource source_;
-  CanvasState state_;
-  QPointer<CanvasWindow> window_;
+  PictureExchangeSource source_;
+  PictureExchangeState state_;
+  QPointer<PictureExchangeWindow> window_;
 };
 
 }  // namespace marvok::ui

@@ -1,4 +1,4 @@
-#include "ui/canvas_window.h"
+#include "ui/picture_exchange_window.h"
 
 #include <QCloseEvent>
 #include <QMenuBar>
@@ -22,9 +22,9 @@ constexpr QPoint kSharedPicturePosition{5, 5};
 
 // The client area below the menu bar. The picture is always fitted into it,
 // so there is never anything to scroll and it has no scroll bars.
-class CanvasArea final : public QWidget {
+class PictureExchangeArea final : public QWidget {
  public:
-  explicit CanvasArea(CanvasWindow& window) : QWidget(&window), window_(window) {
+  explicit PictureExchangeArea(PictureExchangeWindow& window) : QWidget(&window), window_(window) {
     // The off-screen image covers every pixel: no erase beforehand, no flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
   }
@@ -36,7 +36,7 @@ class CanvasArea final : public QWidget {
   }
 
  private:
-  CanvasWindow& window_;
+  PictureExchangeWindow& window_;
 };
 
 QRect fit_picture(QSize picture, QSize client_area) {
@@ -48,14 +48,16 @@ QRect fit_picture(QSize picture, QSize client_area) {
   return {(client_area.width() - width) / 2, (client_area.height() - height) / 2, width, height};
 }
 
-CanvasWindow::CanvasWindow(QWidget& main, const ChannelState& channel, const CanvasSource& source, CanvasState& state)
+PictureExchangeWindow::PictureExchangeWindow(QWidget& main, const ChannelState& channel,
+                                             const PictureExchangeSource& source, PictureExchangeState& state)
     : QMainWindow(&main, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                              Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       main_(main),
       channel_(channel),
       source_(source),
       state_(state),
-      area_(new CanvasArea(*this)) {
+      area_(new PictureExchangeArea(*this)) {
+  // The class name the network's other clients know the window by.
   setObjectName(QStringLiteral("CanvasWndClass"));
   setWindowTitle(QStringLiteral("Marvok Echange et Partage"));
   setAttribute(Qt::WA_DeleteOnClose);
@@ -66,36 +68,36 @@ CanvasWindow::CanvasWindow(QWidget& main, const ChannelState& channel, const Can
   // picture always gets the area below it.
   menuBar()->setNativeMenuBar(false);
   QMenu* file = menuBar()->addMenu(QStringLiteral("Fichier"));
-  connect(file->addAction(QStringLiteral("Actualiser")), &QAction::triggered, this, &CanvasWindow::refresh);
-  connect(file->addAction(QStringLiteral("Envoyer")), &QAction::triggered, this, &CanvasWindow::send_picture);
+  connect(file->addAction(QStringLiteral("Actualiser")), &QAction::triggered, this, &PictureExchangeWindow::refresh);
+  connect(file->addAction(QStringLiteral("Envoyer")), &QAction::triggered, this, &PictureExchangeWindow::send_picture);
 }
 
-int CanvasWindow::group_index() const { return relay::current_channel(channel_); }
+int PictureExchangeWindow::group_index() const { return relay::current_channel(channel_); }
 
-void CanvasWindow::refresh() {
+void PictureExchangeWindow::refresh() {
   state_.picture_loaded = false;
   area_->update();
 }
 
-void CanvasWindow::send_picture() {
+void PictureExchangeWindow::send_picture() {
   // The file dialog runs its own event loop: the window may be closed and
   // deleted before it returns. Closing clears the loaded flag anyway.
-  const QPointer<CanvasWindow> alive(this);
+  const QPointer<PictureExchangeWindow> alive(this);
   if (source_.upload) source_.upload(group_index());
   if (alive) refresh();
 }
 
-const QImage& CanvasWindow::draw_elements(QSize area) {
+const QImage& PictureExchangeWindow::draw_elements(QSize area) {
   if (buffer_.size() != area) buffer_ = QImage(area, QImage::Format_RGB32);
   buffer_.fill(palette().color(QPalette::Base));
   QPainter painter(&buffer_);
-  const std::size_t count = std::min(state_.elements.size(), kMaxCanvasElements);
-  for (std::size_t i = 0; i < count && state_.elements[i].kind != CanvasElementKind::End; ++i)
-    if (state_.elements[i].kind == CanvasElementKind::SharedPicture) draw_shared_picture(painter);
+  const std::size_t count = std::min(state_.elements.size(), kMaxExchangeElements);
+  for (std::size_t i = 0; i < count && state_.elements[i].kind != ExchangeElementKind::End; ++i)
+    if (state_.elements[i].kind == ExchangeElementKind::SharedPicture) draw_shared_picture(painter);
   return buffer_;
 }
 
-void CanvasWindow::draw_shared_picture(QPainter& painter) {
+void PictureExchangeWindow::draw_shared_picture(QPainter& painter) {
   if (!state_.picture_loaded) {
     // Set first: should the download let a paint through, it does not start
     // a second one.
@@ -114,37 +116,40 @@ void CanvasWindow::draw_shared_picture(QPainter& painter) {
   painter.drawImage(target.topLeft(), scaled_);
 }
 
-void CanvasWindow::mouseReleaseEvent(QMouseEvent* event) {
+void PictureExchangeWindow::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) main_.activateWindow();
   QMainWindow::mouseReleaseEvent(event);
 }
 
-void CanvasWindow::closeEvent(QCloseEvent* event) {
+void PictureExchangeWindow::closeEvent(QCloseEvent* event) {
   closing_ = true;
   state_.picture_loaded = false;
   event->accept();
 }
 
-CanvasWindowToggle::CanvasWindowToggle(QWidget& main, const ChannelState& channel, CanvasSource source)
+PictureExchangeWindowToggle::PictureExchangeWindowToggle(QWidget& main, const ChannelState& channel,
+                                                         PictureExchangeSource source)
     : main_(main), channel_(channel), source_(std::move(source)) {}
 
 // The window refers to this object's source and state.
-CanvasWindowToggle::~CanvasWindowToggle() { delete window_.data(); }
+PictureExchangeWindowToggle::~PictureExchangeWindowToggle() { delete window_.data(); }
 
-CanvasWindow* CanvasWindowToggle::window() const { return window_ && !window_->closing() ? window_.data() : nullptr; }
+PictureExchangeWindow* PictureExchangeWindowToggle::window() const {
+  return window_ && !window_->closing() ? window_.data() : nullptr;
+}
 
-void CanvasWindowToggle::toggle() {
+void PictureExchangeWindowToggle::toggle() {
   if (relay::current_channel(channel_) == 0) return;
-  if (CanvasWindow* open = window()) {
+  if (PictureExchangeWindow* open = window()) {
     open->close();
     return;
   }
 
   state_.picture_loaded = false;
-  state_.elements = {{CanvasElementKind::SharedPicture, kSharedPicturePosition}, {CanvasElementKind::End, {}}};
-  auto* window = new CanvasWindow(main_, channel_, source_, state_);
+  state_.elements = {{ExchangeElementKind::SharedPicture, kSharedPicturePosition}, {ExchangeElementKind::End, {}}};
+  auto* window = new PictureExchangeWindow(main_, channel_, source_, state_);
   window->move(main_.frameGeometry().topLeft() + kMainWindowOffset);
-  window->resize(kCanvasWindowSize);
+  window->resize(kPictureExchangeWindowSize);
   window_ = window;
   window->show();
   main_.activateWindow();
