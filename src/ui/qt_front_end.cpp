@@ -53,7 +53,6 @@ class QtToolWindows final : public screen::ToolWindows {
  public:
   QtToolWindows(MainWindow& main, screen::ToolWindowSources sources) : sources_(std::move(sources)) {
     SessionState& state = sources_.state;
-    const PictureSource pictures = [this](std::uint16_t member) { return to_qimage(sources_.member_picture(member)); };
     input_device_ = std::make_unique<InputDeviceWindowToggle>(main, state.devices, [this] {
       if (params_) params_->repaint_content();
     });
@@ -72,12 +71,12 @@ class QtToolWindows final : public screen::ToolWindows {
       if (main) main->screen().request_repaint(screen::Rect({0, 0}, screen::kMainWindowSize));
     };
     params_ = std::make_unique<ParamsWindowToggle>(main, state.display, state.devices, std::move(services));
-    network_ = std::make_unique<NetworkWindowToggle>(main, state.channel, sources_.members, pictures);
+    network_ = std::make_unique<NetworkWindowToggle>(main, state.channel, sources_.members, sources_.member_picture);
     exchange_ = std::make_unique<PictureExchangeWindowToggle>(
         main, state.channel,
         PictureExchangeSource{[this](int group) { return to_qimage(sources_.download_shared_picture(group)); },
                               sources_.upload_shared_picture});
-    group_list_ = std::make_unique<GroupListWindowToggle>(main, sources_.members, pictures);
+    group_list_ = std::make_unique<GroupListWindowToggle>(main, sources_.members, sources_.member_picture);
   }
 
   void toggle_network() override { network_->toggle(); }

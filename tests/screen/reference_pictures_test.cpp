@@ -65,10 +65,10 @@ Picture portrait(int width, int height, std::uint32_t ground) {
 }
 
 // Members 14 and 15 are the awkward ones: 14 has no picture, 15's does not decode.
-std::optional<QImage> member_picture(std::uint16_t member) {
+std::optional<Picture> member_picture(std::uint16_t member) {
   if (member == 14) return std::nullopt;
-  if (member == 15) return QImage();
-  return ui::to_qimage(portrait(40, 50, 0xFF000000u | (member * 0x3D1F5Bu & 0x7F7F7Fu)));
+  if (member == 15) return Picture();
+  return portrait(40, 50, 0xFF000000u | (member * 0x3D1F5Bu & 0x7F7F7Fu));
 }
 
 void list_members(relay::MemberTable& members, int channel, std::vector<std::int32_t> ids) {
@@ -245,7 +245,7 @@ struct ToolWindowScene {
 
 QImage network_window() {
   ToolWindowScene scene;
-  ui::NetworkWindowToggle toggle(scene.main, scene.channel, scene.members, member_picture, 0ms);
+  ui::NetworkWindowToggle toggle(scene.main, scene.channel, scene.members, member_picture, {0ms, 0ms});
   toggle.toggle();
   toggle.window()->repaint();
   return toggle.window()->surface();
@@ -302,7 +302,7 @@ QImage params_window() {
     put(card.folder, "1042");
     return card;
   };
-  ui::ParamsWindowToggle toggle(scene.main, display, devices, std::move(services), 0ms);
+  ui::ParamsWindowToggle toggle(scene.main, display, devices, std::move(services), {0ms, 0ms});
   toggle.toggle();
   toggle.window()->repaint();
   return toggle.window()->surface();
