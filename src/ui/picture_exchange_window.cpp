@@ -5,61 +5,46 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <algorithm>
 #include <utility>
 
 #include "relay/channels.h"
-#include "state/session_state.h"
+#include "ui/qt_canvas.h"
 
 namespace marvok::ui {
 
 namespace {
 
-constexpr QPoint kMainWindowOffset{-200, 50};
-constexpr QPoint kSharedPicturePosition{5, 5};
-
-}  // namespace
-
 // The client area below the menu bar. The picture is always fitted into it,
 // so there is never anything to scroll and it has no scroll bars.
-class PictureExchangeArea final : public QWidget {
+class PictureArea final : public QWidget {
  public:
-  explicit PictureExchangeArea(PictureExchangeWindow& window) : QWidget(&window), window_(window) {
-    // The off-screen image covers every pixel: no erase beforehand, no flicker.
+  explicit PictureArea(PictureExchangeWindow& window) : QWidget(&window), window_(window) {
+    // The drawn picture covers every pixel: no erase beforehand, no flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
   }
 
  protected:
-  void paintEvent(QPaintEvent*) override {
-    const QImage& drawn = window_.draw_elements(size());
-    QPainter(this).drawImage(QPoint(0, 0), drawn);
-  }
+  void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(QPoint(0, 0), window_.drawn(size())); }
 
  private:
   PictureExchangeWindow& window_;
 };
 
-QRect fit_picture(QSize picture, QSize client_area) {
-  if (picture.isEmpty() || client_area.isEmpty()) return {};
-  const float scale = std::min(static_cast<float>(client_area.width()) / static_cast<float>(picture.width()),
-                               static_cast<float>(client_area.height()) / static_cast<float>(picture.height()));
-  const int width = static_cast<int>(static_cast<float>(picture.width()) * scale);
-  const int height = static_cast<int>(static_cast<float>(picture.height()) * scale);
-  return {(client_area.width() - width) / 2, (client_area.height() - height) / 2, width, height};
-}
+}  // namespace
 
-PictureExchangeWindow::PictureExchangeWindow(QWidget& main, const ChannelState& channel,
-                                             const PictureExchangeSource& source, PictureExchangeState& state)
+PictureExchangeWindow::PictureExchangeWindow(QWidget& main, const ChannelState& channel, PictureExchangeSource source,
+                                             screen::PictureExchangeState& state)
     : QMainWindow(&main, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                              Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       main_(main),
       channel_(channel),
-      source_(source),
+      source_(std::move(source)),
       state_(state),
-      area_(new PictureExchangeArea(*this)) {
-  // The class name the network's other clients know the window by.
-  setObjectName(QStringLiteral("CanvasWndClass"));
-  setWindowTitle(QStringLiteral("Marvok Echange et Partage"));
+      area_(new PictureArea(*this)) {
+  setObjectName(QString::fromLatin1(screen::kPictureExchangeWindowClass.data(),
+                                    static_cast<qsizetype>(screen::kPictureExchangeWindowClass.size())));
+  setWindowTitle(QString::fromUtf16(screen::kPictureExchangeWindowTitle.data(),
+                                    static_cast<qsizetype>(screen::kPictureExchangeWindowTitle.size())));
   setAttribute(Qt::WA_DeleteOnClose);
   setAttribute(Qt::WA_ShowWithoutActivating);
   setCentralWidget(area_);
@@ -87,33 +72,15 @@ void PictureExchangeWindow::send_picture() {
   if (alive) refresh();
 }
 
-const QImage& PictureExchangeWindow::draw_elements(QSize area) {
-  if (buffer_.size() != area) buffer_ = QImage(area, QImage::Format_RGB32);
-  buffer_.fill(palette().color(QPalette::Base));
-  QPainter painter(&buffer_);
-  const std::size_t count = std::min(state_.elements.size(), kMaxExchangeElements);
-  for (std::size_t i = 0; i < count && state_.elements[i].kind != ExchangeElementKind::End; ++i)
-    if (state_.elements[i].kind == ExchangeElementKind::SharedPicture) draw_shared_picture(painter);
-  return buffer_;
-}
-
-void PictureExchangeWindow::draw_shared_picture(QPainter& painter) {
-  if (!state_.picture_loaded) {
-    // Set first: should the download let a paint through, it does not start
-    // a second one.
-    state_.picture_loaded = true;
-    if (source_.download)
-      if (std::optional<QImage> fetched = source_.download(group_index())) state_.picture = std::move(*fetched);
-  }
-  if (state_.picture.isNull()) return;
-
-  const QRect target = fit_picture(state_.picture.size(), buffer_.size());
-  if (target.isEmpty()) return;
-  if (scaled_.size() != target.size() || scaled_from_ != state_.picture.cacheKey()) {
-    scaled_ = state_.picture.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    scaled_from_ = state_.picture.cacheKey();
-  }
-  painter.drawImage(target.topLeft(), scaled_);
+const QImage& PictureExchangeWindow::drawn(QSize size) {
+  if (drawn_.size() == size && state_.picture_loaded) return drawn_;
+  if (drawn_.size() != size) drawn_ = QImage(size, QImage::Format_RGB32);
+  QPainter painter(&drawn_);
+  QtCanvas canvas(painter);
+  const int group = group_index();
+  screen::draw_picture_exchange(canvas, {size.width(), size.height()}, state_,
+                                [this, group] { return source_.download ? source_.download(group) : std::nullopt; });
+  return drawn_;
 }
 
 void PictureExchangeWindow::mouseReleaseEvent(QMouseEvent* event) {
@@ -131,28 +98,20 @@ PictureExchangeWindowToggle::PictureExchangeWindowToggle(QWidget& main, const Ch
                                                          PictureExchangeSource source)
     : main_(main), channel_(channel), source_(std::move(source)) {}
 
-// The window refers to this object's source and state.
-PictureExchangeWindowToggle::~PictureExchangeWindowToggle() { delete window_.data(); }
-
-PictureExchangeWindow* PictureExchangeWindowToggle::window() const {
-  return window_ && !window_->closing() ? window_.data() : nullptr;
-}
-
-void PictureExchangeWindowToggle::toggle() {
-  if (relay::current_channel(channel_) == 0) return;
-  if (PictureExchangeWindow* open = window()) {
-    open->close();
-    return;
-  }
-
-  state_.picture_loaded = false;
-  state_.elements = {{ExchangeElementKind::SharedPicture, kSharedPicturePosition}, {ExchangeElementKind::End, {}}};
-  auto* window = new PictureExchangeWindow(main_, channel_, source_, state_);
-  window->move(main_.frameGeometry().topLeft() + kMainWindowOffset);
-  window->resize(kPictureExchangeWindowSize);
-  window_ = window;
-  window->show();
-  main_.activateWindow();
+int PictureExchangeWindowToggle::toggle() {
+  if (relay::current_channel(channel_) == 0) return 1;
+  return toggle_window(
+      [&] {
+        screen::open_picture_exchange(kept_);
+        auto* window = new PictureExchangeWindow(main_, channel_, source_, kept_);
+        window->move(to_qpoint(screen::picture_exchange_position(from_qrect(main_.frameGeometry()))));
+        window->resize(screen::kPictureExchangeWindowSize.width, screen::kPictureExchangeWindowSize.height);
+        return window;
+      },
+      [&](const QPointer<PictureExchangeWindow>& window) {
+        window->show();
+        main_.activateWindow();
+      });
 }
 
 }  // namespace marvok::ui

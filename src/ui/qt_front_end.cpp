@@ -13,7 +13,6 @@
 #include "ui/network_window.h"
 #include "ui/params_window.h"
 #include "ui/picture_exchange_window.h"
-#include "ui/picture_image.h"
 
 namespace marvok::ui {
 
@@ -73,9 +72,7 @@ class QtToolWindows final : public screen::ToolWindows {
     params_ = std::make_unique<ParamsWindowToggle>(main, state.display, state.devices, std::move(services));
     network_ = std::make_unique<NetworkWindowToggle>(main, state.channel, sources_.members, sources_.member_picture);
     exchange_ = std::make_unique<PictureExchangeWindowToggle>(
-        main, state.channel,
-        PictureExchangeSource{[this](int group) { return to_qimage(sources_.download_shared_picture(group)); },
-                              sources_.upload_shared_picture});
+        main, state.channel, PictureExchangeSource{sources_.download_shared_picture, sources_.upload_shared_picture});
     group_list_ = std::make_unique<GroupListWindowToggle>(main, sources_.members, sources_.member_picture);
   }
 

@@ -312,7 +312,7 @@ QImage input_device_window() {
   ToolWindowScene scene;
   DeviceState devices;
   devices.SelectedInputDevice = 1;
-  ui::InputDeviceSources sources;
+  screen::InputDeviceSources sources;
   sources.list_devices = [] { return std::vector<std::u16string>{u"Casque USB", u"Micro intégré"}; };
   sources.describe = [](int index, platform::DeviceDescription& out) {
     out.name = index == 0 ? u"Micro intégré (Realtek)" : u"Casque USB (Logitech)";
@@ -326,11 +326,11 @@ QImage input_device_window() {
 // A landscape shared on the channel: sky, sun and fields, fitted below the menu.
 QImage picture_exchange_window() {
   ToolWindowScene scene;
-  const QImage landscape = ui::to_qimage(drawn_picture(320, 200, [](int x, int y) {
+  const Picture landscape = drawn_picture(320, 200, [](int x, int y) {
     if (in_ellipse(x, y, 240, 50, 24, 24)) return 0xFFFFD020u;
     if (y > 130) return 0xFF000000u | static_cast<std::uint32_t>(40 + y / 4) << 16 | 0x9000u | (x / 8 % 2 ? 0x20u : 0u);
     return 0xFF000000u | static_cast<std::uint32_t>(90 + y / 2) << 8 | 0xFFu | static_cast<std::uint32_t>(y) << 16;
-  }));
+  });
   ui::PictureExchangeWindowToggle toggle(scene.main, scene.channel,
                                          {[&](int) { return std::optional(landscape); }, {}});
   toggle.toggle();
