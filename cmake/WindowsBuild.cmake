@@ -75,7 +75,7 @@ if(MARVOK_BUILD_TESTS)
   # The screen layer's decisions, read from the same recording canvas as on Linux.
   marvok_windows_test(screen_tests
     SOURCES ${tests}/screen/main_screen_test.cpp ${tests}/screen/panels_test.cpp
-            ${tests}/screen/network_ring_animation_test.cpp
+            ${tests}/screen/network_ring_animation_test.cpp ${tests}/screen/tool_windows_test.cpp
     LIBS marvok_screen)
   target_include_directories(screen_tests PRIVATE ${CMAKE_SOURCE_DIR})
 endif()

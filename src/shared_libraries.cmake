@@ -129,13 +129,18 @@ add_library(marvok_screen STATIC
   ${CMAKE_CURRENT_LIST_DIR}/screen/channel_panel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/frost.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/gif_player.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/group_rows.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/input_device_list.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/labels.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/level_meters.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/main_areas.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/main_drawings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/main_screen.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/network_grid.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/network_ring_animation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/panel_schedule.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/params_content.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/picture_exchange.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/speaker_panel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/status_lights.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/status_panel.cpp

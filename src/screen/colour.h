@@ -40,6 +40,7 @@ enum class SystemColour {
   Menu,          // behind a device's icon
   ScrollBar,     // behind the countdown
   ButtonShadow,  // the outline of a colour swatch
+  Content,       // behind what a document window shows, white in most themes
 };
 
 }  // namespace marvok::screen

@@ -2,21 +2,14 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QFontMetrics>
 #include <QIcon>
 #include <QPainter>
 #include <QPalette>
-
-#include "ui/colorref.h"
-#include "ui/fonts.h"
-#include "ui/text_drawing.h"
 
 namespace marvok::ui {
 
 namespace {
 
-constexpr int kLabelHeight = 14;
-constexpr int kTextHeight = 20;
 constexpr int kIconLeft = 50;
 constexpr int kIconSize = 64;
 
@@ -51,22 +44,6 @@ QImage RotateImage(const QImage& image, double angle_degrees) {
   painter.translate(-centre);
   painter.drawImage(QPoint(0, 0), image);
   return rotated;
-}
-
-QRect DrawLabel(QPainter& painter, const QString& text, int x, int y, std::uint32_t background_colorref) {
-  return draw_text_at(painter, x, y, text, arial_font(kLabelHeight), kWhite, background_colorref);
-}
-
-void DrawUtf8Text(QPainter& painter, std::string_view utf8, int x, int y, std::uint32_t colorref) {
-  const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-  const QFont font = arial_font(kTextHeight);
-  const QFontMetrics metrics(font);
-  painter.save();
-  painter.setFont(font);
-  painter.setPen(from_colorref(colorref));
-  painter.drawText(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()),
-                   Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
-  painter.restore();
 }
 
 bool DrawExeIcon(QPainter& painter, int icon_index, const QString& executable, int y) {

@@ -1,30 +1,19 @@
 #pragma once
 
-#include <QPointer>
 #include <QWidget>
 #include <functional>
-#include <string>
 #include <vector>
 
-#include "audio/input_device_table.h"
-#include "platform/audio_endpoints.h"
+#include "screen/input_device_list.h"
+#include "state/session_state.h"
+#include "ui/window_toggle.h"
 
 class QRadioButton;
 
-namespace marvok {
-struct DeviceState;
-}
-
 namespace marvok::ui {
 
-inline constexpr QSize kInputDeviceWindowSize{400, 500};
-
-// Where the window learns of the input devices and their endpoints; the
-// sound server's unless a test says otherwise.
-struct InputDeviceSources {
-  std::function<std::vector<std::u16string>()> list_devices = platform::list_input_devices;
-  EndpointDescriber describe = platform::describe_capture_endpoint;
-};
+// The input devices as the sound server knows them.
+screen::InputDeviceSources sound_server_input_devices();
 
 // The "Marvok Input device" window: one radio button per input device
 // entry, captioned with its endpoint's name. Choosing one selects that device
@@ -57,30 +46,22 @@ class InputDeviceWindow final : public QWidget {
 };
 
 // Opens and closes the input device window from the parameters window.
-class InputDeviceWindowToggle {
+class InputDeviceWindowToggle final : public WindowToggle<InputDeviceWindow> {
  public:
   // `on_closed` runs each time the window closes, by a choice or by its close box.
   InputDeviceWindowToggle(QWidget& main, DeviceState& devices, std::function<void()> on_closed,
-                          InputDeviceSources sources = {});
-  ~InputDeviceWindowToggle();
-  InputDeviceWindowToggle(const InputDeviceWindowToggle&) = delete;
-  InputDeviceWindowToggle& operator=(const InputDeviceWindowToggle&) = delete;
+                          screen::InputDeviceSources sources = sound_server_input_devices());
 
   // Closes the window when open; otherwise opens it to the main window's
   // left, refreshes the device table and shows a button per entry, leaving
   // the main window in front. 1, or 0 when the window could not be created.
   int toggle();
 
-  // The open window, or null.
-  InputDeviceWindow* window() const;
-  bool is_open() const { return window() != nullptr; }
-
  private:
   QWidget& main_;
   DeviceState& devices_;
   std::function<void()> on_closed_;
-  InputDeviceSources sources_;
-  QPointer<InputDeviceWindow> window_;
+  screen::InputDeviceSources sources_;
 };
 
 }  // namespace marvok::ui

@@ -23,11 +23,6 @@ QImage to_qimage(const Picture& picture) {
   return image;
 }
 
-std::optional<QImage> to_qimage(const std::optional<Picture>& picture) {
-  if (!picture) return std::nullopt;
-  return to_qimage(*picture);
-}
-
 Picture to_picture(const QImage& image) {
   if (image.isNull()) return {};
   const QImage argb = image.convertToFormat(QImage::Format_ARGB32);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QImage>
-#include <optional>
 
 #include "state/picture.h"
 
@@ -10,8 +9,6 @@ namespace marvok::ui {
 // Our picture as Qt draws it: opaque pictures as RGB32, the others as ARGB32;
 // a null image for an empty picture.
 QImage to_qimage(const Picture& picture);
-// The same for a picture that may not have come: nothing stays nothing.
-std::optional<QImage> to_qimage(const std::optional<Picture>& picture);
 
 // Qt's image as our picture, every format read through ARGB32, so a format
 // without alpha comes out opaque; an empty picture for a null image.

@@ -186,6 +186,7 @@ screen::Colour QtCanvas::system_colour(screen::SystemColour colour) {
     // The classic scroll-bar grey: Qt's styles have no colour of their own for it.
     case screen::SystemColour::ScrollBar: chosen = QColor(200, 200, 200); break;
     case screen::SystemColour::ButtonShadow: chosen = QApplication::palette("QScrollBar").color(QPalette::Mid); break;
+    case screen::SystemColour::Content: chosen = QApplication::palette().color(QPalette::Base); break;
   }
   return {static_cast<std::uint8_t>(chosen.red()), static_cast<std::uint8_t>(chosen.green()),
           static_cast<std::uint8_t>(chosen.blue())};

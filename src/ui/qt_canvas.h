@@ -14,6 +14,7 @@
 namespace marvok::ui {
 
 inline QRect to_qrect(const screen::Rect& rect) { return {rect.x, rect.y, rect.width, rect.height}; }
+inline screen::Rect from_qrect(const QRect& rect) { return {rect.x(), rect.y(), rect.width(), rect.height()}; }
 inline QPoint to_qpoint(screen::Point point) { return {point.x, point.y}; }
 inline screen::Point from_qpoint(QPoint point) { return {point.x(), point.y()}; }
 inline QColor to_qcolor(screen::Colour colour) { return {colour.red, colour.green, colour.blue}; }

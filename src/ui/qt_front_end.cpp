@@ -5,7 +5,6 @@
 #include <QScreen>
 
 #include "screen/main_layout.h"
-#include "ui/canvas_window.h"
 #include "ui/colour_dialog.h"
 #include "ui/default_input_device.h"
 #include "ui/group_list_window.h"
@@ -13,7 +12,7 @@
 #include "ui/level_meters.h"
 #include "ui/network_window.h"
 #include "ui/params_window.h"
-#include "ui/picture_image.h"
+#include "ui/picture_exchange_window.h"
 
 namespace marvok::ui {
 
@@ -39,7 +38,9 @@ class QtMainWindowHost final : public screen::MainWindowHost {
   void set_enabled(bool enabled) override { window_.setEnabled(enabled); }
   bool enabled() const override { return window_.isEnabled(); }
   void update_now() override { window_.update_now(); }
-  void create_level_meters(const LevelMeterState& meters) override { meters_ = ui::create_level_meters(window_, meters); }
+  void create_level_meters(const LevelMeterState& meters) override {
+    meters_ = ui::create_level_meters(window_, meters);
+  }
   void redraw_level_meters() override { ui::redraw_level_meters(meters_); }
 
  private:
@@ -51,9 +52,6 @@ class QtToolWindows final : public screen::ToolWindows {
  public:
   QtToolWindows(MainWindow& main, screen::ToolWindowSources sources) : sources_(std::move(sources)) {
     SessionState& state = sources_.state;
-    const PictureSource pictures = [this](std::uint16_t member) {
-      return to_qimage(sources_.member_picture(member));
-    };
     input_device_ = std::make_unique<InputDeviceWindowToggle>(main, state.devices, [this] {
       if (params_) params_->repaint_content();
     });
@@ -72,12 +70,10 @@ class QtToolWindows final : public screen::ToolWindows {
       if (main) main->screen().request_repaint(screen::Rect({0, 0}, screen::kMainWindowSize));
     };
     params_ = std::make_unique<ParamsWindowToggle>(main, state.display, state.devices, std::move(services));
-    network_ = std::make_unique<NetworkWindowToggle>(main, state.channel, sources_.members, pictures);
-    exchange_ = std::make_unique<CanvasWindowToggle>(
-        main, state.channel,
-        CanvasSource{[this](int group) { return to_qimage(sources_.download_shared_picture(group)); },
-                     sources_.upload_shared_picture});
-    group_list_ = std::make_unique<GroupListWindowToggle>(main, sources_.members, pictures);
+    network_ = std::make_unique<NetworkWindowToggle>(main, state.channel, sources_.members, sources_.member_picture);
+    exchange_ = std::make_unique<PictureExchangeWindowToggle>(
+        main, state.channel, PictureExchangeSource{sources_.download_shared_picture, sources_.upload_shared_picture});
+    group_list_ = std::make_unique<GroupListWindowToggle>(main, sources_.members, sources_.member_picture);
   }
 
   void toggle_network() override { network_->toggle(); }
@@ -90,7 +86,7 @@ class QtToolWindows final : public screen::ToolWindows {
   std::unique_ptr<InputDeviceWindowToggle> input_device_;
   std::unique_ptr<ParamsWindowToggle> params_;
   std::unique_ptr<NetworkWindowToggle> network_;
-  std::unique_ptr<CanvasWindowToggle> exchange_;
+  std::unique_ptr<PictureExchangeWindowToggle> exchange_;
   std::unique_ptr<GroupListWindowToggle> group_list_;
 };
 

@@ -8,6 +8,7 @@
 
 #include "screen/canvas.h"
 #include "screen/surface.h"
+#include "screen/tool_window.h"
 
 namespace marvok::screen {
 
@@ -132,6 +133,17 @@ class RecordingSurface final : public Surface {
  private:
   Size size_;
   std::vector<std::uint32_t> pixels_;
+};
+
+// A tool window as its content sees it: a fixed outer size, and the requests counted.
+struct RecordingHost final : ToolWindowHost {
+  Size outer_size() const override { return outer; }
+  void repaint_now() override { ++repaints; }
+  void close_window() override { ++closes; }
+
+  Size outer{100, 100};
+  int repaints = 0;
+  int closes = 0;
 };
 
 }  // namespace marvok::screen

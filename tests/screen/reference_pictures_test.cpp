@@ -26,13 +26,13 @@
 #include "screen/main_layout.h"
 #include "screen/network_ring_animation.h"
 #include "screen/panel_schedule.h"
-#include "ui/canvas_window.h"
 #include "ui/custom_dialog.h"
 #include "ui/group_list_window.h"
 #include "ui/input_device_window.h"
 #include "ui/level_meters.h"
 #include "ui/network_window.h"
 #include "ui/params_window.h"
+#include "ui/picture_exchange_window.h"
 #include "ui/picture_image.h"
 #include "ui/qt_front_end.h"
 
@@ -65,10 +65,10 @@ Picture portrait(int width, int height, std::uint32_t ground) {
 }
 
 // Members 14 and 15 are the awkward ones: 14 has no picture, 15's does not decode.
-std::optional<QImage> member_picture(std::uint16_t member) {
+std::optional<Picture> member_picture(std::uint16_t member) {
   if (member == 14) return std::nullopt;
-  if (member == 15) return QImage();
-  return ui::to_qimage(portrait(40, 50, 0xFF000000u | (member * 0x3D1F5Bu & 0x7F7F7Fu)));
+  if (member == 15) return Picture();
+  return portrait(40, 50, 0xFF000000u | (member * 0x3D1F5Bu & 0x7F7F7Fu));
 }
 
 void list_members(relay::MemberTable& members, int channel, std::vector<std::int32_t> ids) {
@@ -245,7 +245,7 @@ struct ToolWindowScene {
 
 QImage network_window() {
   ToolWindowScene scene;
-  ui::NetworkWindowToggle toggle(scene.main, scene.channel, scene.members, member_picture, 0ms);
+  ui::NetworkWindowToggle toggle(scene.main, scene.channel, scene.members, member_picture, {0ms, 0ms});
   toggle.toggle();
   toggle.window()->repaint();
   return toggle.window()->surface();
@@ -302,7 +302,7 @@ QImage params_window() {
     put(card.folder, "1042");
     return card;
   };
-  ui::ParamsWindowToggle toggle(scene.main, display, devices, std::move(services), 0ms);
+  ui::ParamsWindowToggle toggle(scene.main, display, devices, std::move(services), {0ms, 0ms});
   toggle.toggle();
   toggle.window()->repaint();
   return toggle.window()->surface();
@@ -312,7 +312,7 @@ QImage input_device_window() {
   ToolWindowScene scene;
   DeviceState devices;
   devices.SelectedInputDevice = 1;
-  ui::InputDeviceSources sources;
+  screen::InputDeviceSources sources;
   sources.list_devices = [] { return std::vector<std::u16string>{u"Casque USB", u"Micro intégré"}; };
   sources.describe = [](int index, platform::DeviceDescription& out) {
     out.name = index == 0 ? u"Micro intégré (Realtek)" : u"Casque USB (Logitech)";
@@ -326,12 +326,13 @@ QImage input_device_window() {
 // A landscape shared on the channel: sky, sun and fields, fitted below the menu.
 QImage picture_exchange_window() {
   ToolWindowScene scene;
-  const QImage landscape = ui::to_qimage(drawn_picture(320, 200, [](int x, int y) {
+  const Picture landscape = drawn_picture(320, 200, [](int x, int y) {
     if (in_ellipse(x, y, 240, 50, 24, 24)) return 0xFFFFD020u;
     if (y > 130) return 0xFF000000u | static_cast<std::uint32_t>(40 + y / 4) << 16 | 0x9000u | (x / 8 % 2 ? 0x20u : 0u);
     return 0xFF000000u | static_cast<std::uint32_t>(90 + y / 2) << 8 | 0xFFu | static_cast<std::uint32_t>(y) << 16;
-  }));
-  ui::CanvasWindowToggle toggle(scene.main, scene.channel, {[&](int) { return std::optional(landscape); }, {}});
+  });
+  ui::PictureExchangeWindowToggle toggle(scene.main, scene.channel,
+                                         {[&](int) { return std::optional(landscape); }, {}});
   toggle.toggle();
   return toggle.window()->grab().toImage();
 }

@@ -10,6 +10,9 @@
 #include <QPalette>
 #include <QTemporaryDir>
 
+#include "screen/labels.h"
+#include "ui/qt_canvas.h"
+
 namespace marvok::ui {
 namespace {
 
@@ -95,12 +98,13 @@ TEST(RotateImageTest, KeepsTheSizeOverOpaqueBlack) {
 TEST(DrawTextTest, LabelFillsItsBackgroundAndTextLeavesItAlone) {
   QImage surface = filled(200, 40, kGround);
   QPainter painter(&surface);
-  const QRect label = DrawLabel(painter, QStringLiteral("Label"), 10, 5, 0x00804020);
-  DrawUtf8Text(painter, "Gr\xC3\xBC\xC3\x9F\x65 \xFF\xFE bad", 100, 5, 0x000000FF);
+  QtCanvas canvas(painter);
+  const screen::Rect label = screen::draw_label(canvas, u"Label", {10, 5}, screen::Colour{0x20, 0x40, 0x80});
+  screen::draw_utf8_text(canvas, "Gr\xC3\xBC\xC3\x9F\x65 \xFF\xFE bad", {100, 5}, screen::kRed);
   painter.end();
-  EXPECT_EQ(label.topLeft(), QPoint(10, 5));
-  EXPECT_NEAR(label.height(), 14, 1);
-  EXPECT_EQ(surface.pixel(label.topLeft()), qRgb(0x20, 0x40, 0x80));
+  EXPECT_EQ(label.top_left(), (screen::Point{10, 5}));
+  EXPECT_NEAR(label.height, 14, 1);
+  EXPECT_EQ(surface.pixel(10, 5), qRgb(0x20, 0x40, 0x80));
   EXPECT_EQ(surface.pixel(100, 5), kGround);
   int red = 0;
   for (int y = 5; y < 25; ++y)

@@ -50,12 +50,17 @@ TEST_F(InputDeviceWindowTest, OpensToTheMainWindowsLeftCaptionedByEndpointWithTh
   for (const int selected : {-1, 1, 14}) {
     SCOPED_TRACE(selected);
     const InputDeviceWindow& window = open(selected);
+    EXPECT_EQ(window.objectName(), QStringLiteral("InputDeviceWndClass"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Marvok Input device"));
+    EXPECT_EQ(window.palette().color(QPalette::Window), QColor(127, 127, 127));
     EXPECT_EQ(window.frameGeometry().topLeft(), main.frameGeometry().topLeft() + QPoint(-300, 200));
+    EXPECT_EQ(window.size(), QSize(400, 500));
     ASSERT_EQ(window.buttons().size(), 15u);
     for (int i = 0; i < 15; ++i) {
       const QRadioButton& button = *window.buttons()[static_cast<std::size_t>(i)];
       EXPECT_EQ(button.text(), i == 0 ? "Headset Mic (USB)" : i == 1 ? "Webcam Mic (front)" : "Windows Driver") << i;
       EXPECT_EQ(button.isChecked(), i == selected) << i;
+      EXPECT_EQ(button.geometry(), QRect(10, 10 + 30 * i, 350, 25)) << i;
     }
     toggle.toggle();
   }

@@ -29,9 +29,6 @@ TEST(PictureImageTest, DrawsOpaquePicturesWithoutAlpha) {
   };
   for (const auto& c : cases) EXPECT_EQ(to_qimage(c.picture).format(), c.format) << c.name;
   EXPECT_TRUE(to_qimage(Picture{}).isNull());
-  // A picture that did not come is not an empty one: the canvas keeps what it shows.
-  EXPECT_FALSE(to_qimage(std::optional<Picture>()));
-  EXPECT_TRUE(to_qimage(std::optional<Picture>(Picture{})).value_or(QImage(1, 1, QImage::Format_RGB32)).isNull());
 }
 
 TEST(PictureImageTest, ReadsEveryQtFormatAsOpaqueUnlessItHasAlpha) {
