@@ -193,8 +193,8 @@ void Client::show_own_parameters(web::OwnParamsOutcome outcome) {
   // another box holds it.
   const bool enabled = window_ == nullptr || window_->enabled();
   with_window([](screen::MainWindowHost& window) { window.set_enabled(false); });
-  front_end_.dialogs().message_box(window_ ? screen::BoxOwner::MainWindow : screen::BoxOwner::None,
-                                   kParamsNotFoundText, u"Acquisition des paramètres", screen::BoxIcon::None);
+  front_end_.dialogs().message_box(window_ ? screen::BoxOwner::MainWindow : screen::BoxOwner::None, kParamsNotFoundText,
+                                   u"Acquisition des paramètres", screen::BoxIcon::None);
   with_window([enabled](screen::MainWindowHost& window) { window.set_enabled(enabled); });
 }
 
@@ -210,12 +210,12 @@ void Client::upload_shared_picture(int group_index) {
 void Client::create_tool_windows() {
   if (!window_) return;
   tool_windows_ = front_end_.create_tool_windows(
-      *window_, screen::ToolWindowSources{
-                    state_, members_, [this](std::uint16_t member) { return member_picture(member); },
-                    [this](int group) { return exchange_.download_shared_picture(group); },
-                    [this](int group) { upload_shared_picture(group); },
-                    [this](std::uint32_t colour) { account_.post_parameters(colour); },
-                    [this] { return account_.member_card(); }});
+      *window_,
+      screen::ToolWindowSources{state_, members_, [this](std::uint16_t member) { return member_picture(member); },
+                                [this](int group) { return exchange_.download_shared_picture(group); },
+                                [this](int group) { upload_shared_picture(group); },
+                                [this](std::uint32_t colour) { account_.post_parameters(colour); },
+                                [this] { return account_.member_card(); }});
 }
 
 void Client::draw_accessory_icon(screen::Canvas& canvas) const {
@@ -286,12 +286,11 @@ void Client::open_main_window() {
 
   state_.display.InfoLine.set(kWelcomeText);
   state_.display.CloseCrossShown.store(CrossVisibility::Shown, std::memory_order_relaxed);
-  with_window(
-      [this](screen::MainWindowHost& window) { screen::draw_startup_marks(window.screen(), state_.display); });
+  with_window([this](screen::MainWindowHost& window) { screen::draw_startup_marks(window.screen(), state_.display); });
   if (std::optional<screen::GifAnimation> animation = load_gif_animation(window_getter_, front_end_.dialogs())) {
     with_window([&](screen::MainWindowHost& window) {
-      animation_ = std::make_unique<screen::GifAnimationPlayer>(window.screen(), front_end_.loop(),
-                                                                std::move(*animation));
+      animation_ =
+          std::make_unique<screen::GifAnimationPlayer>(window.screen(), front_end_.loop(), std::move(*animation));
       animation_->start(screen::PanelSchedule::kTick);
     });
   }
@@ -320,7 +319,8 @@ void Client::connect_to_the_network() {
     // Drawn by the window thread, which owns the window, from the kept picture.
     posts_->post([this] {
       with_window([this](screen::MainWindowHost& window) {
-        window.screen().draw(screen::kAccessoryIconArea, [this](screen::Canvas& canvas) { draw_accessory_icon(canvas); });
+        window.screen().draw(screen::kAccessoryIconArea,
+                             [this](screen::Canvas& canvas) { draw_accessory_icon(canvas); });
       });
     });
   });
@@ -347,12 +347,13 @@ void Client::start_timers_and_monitors() {
   run_startup_fetches();
 
   supervisor_ = std::make_unique<InactivitySupervisor>(
-      front_end_.loop(), state_.SecondsLeft, InactivitySupervisor::Actions{[this](int left) {
-                                                          with_window([&](screen::MainWindowHost& window) {
-                                                            screen::show_countdown(window.screen(), left, background());
-                                                          });
-                                                        },
-                                                        [this] { expire_after_inactivity(); }});
+      front_end_.loop(), state_.SecondsLeft,
+      InactivitySupervisor::Actions{[this](int left) {
+                                      with_window([&](screen::MainWindowHost& window) {
+                                        screen::show_countdown(window.screen(), left, background());
+                                      });
+                                    },
+                                    [this] { expire_after_inactivity(); }});
   supervisor_->start();
   state_.display.ForceRefetch.store(false, std::memory_order_relaxed);
   companion_.greet();

@@ -29,7 +29,8 @@ void report_device_failure(screen::PostTarget& main_thread, screen::Dialogs& dia
                             u"Windows semble avoir un problème système !\nCode d'erreur : " +
                                 std::u16string(number.begin(), number.end()),
                             u"Erreur Système Windows", screen::BoxIcon::None);
-        dialogs.message_box(screen::BoxOwner::None, device == VoiceDevice::Playback ? kPlaybackProblem : kCaptureProblem,
+        dialogs.message_box(screen::BoxOwner::None,
+                            device == VoiceDevice::Playback ? kPlaybackProblem : kCaptureProblem,
                             u"Identification du problème", screen::BoxIcon::None);
         loop.post_quit_message(kExitDeviceFailure);
       },

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "screen/dialogs.h"
-
 #include <QString>
+
+#include "screen/dialogs.h"
 
 class QWidget;
 

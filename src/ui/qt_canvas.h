@@ -19,7 +19,7 @@ inline QPoint to_qpoint(screen::Point point) { return {point.x, point.y}; }
 inline screen::Point from_qpoint(QPoint point) { return {point.x(), point.y()}; }
 inline QColor to_qcolor(screen::Colour colour) { return {colour.red, colour.green, colour.blue}; }
 inline QString to_qstring(std::u16string_view text) {
-  return {reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size())};
+  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }
 QRegion to_qregion(const screen::Region& region);
 

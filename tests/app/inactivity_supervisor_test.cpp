@@ -17,7 +17,8 @@ class InactivitySupervisorTest : public ::testing::Test {
   std::atomic<std::int32_t> seconds_left_{0};
   std::vector<std::u16string> shown_;
   int expiries_ = 0;
-  InactivitySupervisor supervisor_{loop_, seconds_left_,
+  InactivitySupervisor supervisor_{loop_,
+                                   seconds_left_,
                                    {[this](int left) { shown_.push_back(screen::format_countdown(left)); },
                                     [this] {
                                       ++expiries_;

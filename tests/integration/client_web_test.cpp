@@ -19,7 +19,6 @@
 #include <thread>
 
 #include "app/client.h"
-#include "ui/qt_front_end.h"
 #include "app/deployment.h"
 #include "platform/udp_socket.h"
 #include "platform/volume_serial.h"
@@ -29,6 +28,7 @@
 #include "support/pseudo_terminal.h"
 #include "support/sound_probe.h"
 #include "ui/main_window.h"
+#include "ui/qt_front_end.h"
 
 namespace marvok {
 namespace {
@@ -99,8 +99,8 @@ class ClientWithWebService : public ::testing::Test {
   std::vector<platform::SerialPortEntry> serial_ports_;
   testing::PseudoTerminal accessory_;
   ui::QtFrontEnd front_end_;
-  Client client_{
-      front_end_, accessory::SerialAccess{[this] { return std::optional(serial_ports_); }, accessory::open_accessory_port}};
+  Client client_{front_end_, accessory::SerialAccess{[this] { return std::optional(serial_ports_); },
+                                                     accessory::open_accessory_port}};
   QObject guard_;
   testing::BoxWatcher boxes_;
 };

@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "app/client.h"
-#include "ui/qt_front_end.h"
 #include "platform/instance_lock.h"
 #include "platform/master_volume.h"
 #include "platform/udp_socket.h"
@@ -21,6 +20,7 @@
 #include "state/session_state.h"
 #include "support/box_watcher.h"
 #include "ui/main_window.h"
+#include "ui/qt_front_end.h"
 
 namespace marvok {
 namespace {

@@ -122,8 +122,11 @@ TEST(AnimationFileTest, DamagedFilesGiveAtMostTheFramesBeforeTheFault) {
   huge[6] = huge[7] = huge[8] = huge[9] = 0xFF;  // a 65535 × 65535 screen
   const Bytes not_a_gif = {'P', 'X', 'X', 'X', 'X', 'X', 'X', 'X', ' ', 'n', 'o', 't'};
   const std::pair<Bytes, std::size_t> cases[] = {
-      {Bytes(), 0},  {Bytes(whole.begin(), whole.begin() + 13), 0}, {Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() * 2 / 3)), 2},
-      {not_a_gif, 0}, {huge, 1},
+      {Bytes(), 0},
+      {Bytes(whole.begin(), whole.begin() + 13), 0},
+      {Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() * 2 / 3)), 2},
+      {not_a_gif, 0},
+      {huge, 1},
   };
   for (const auto& [bytes, at_most] : cases) EXPECT_LE(read(bytes).frames.size(), at_most) << bytes.size();
   EXPECT_TRUE(load_animation_file("no-such-animation.gif", 500).frames.empty());

@@ -165,7 +165,6 @@ TEST(FrostTest, AveragesRedAndBlueInsideATwoPixelBorderAndKeepsToThePicture) {
   EXPECT_EQ(pixels[4 * 16 + 8], 0xFF1E7F3Cu);
 }
 
-
 // One clock runs every panel: the meters at each 50 ms tick, the speaker poll
 // every twentieth, and the status lights show a new colour within their 200 ms.
 TEST(PanelScheduleTest, EachPanelComesRoundOnItsOwnPeriodAndOnlyWhenItChanged) {

@@ -131,9 +131,12 @@ struct MainWindowScene {
   std::optional<float> level(platform::AudioEndpoint endpoint) const {
     return endpoint == platform::AudioEndpoint::DefaultCapture ? mic_level : volume_level;
   }
-  screen::PanelSchedule panels{
-      state, images, [this] { return &window.screen(); }, front_end.loop(), [this](platform::AudioEndpoint e) { return level(e); },
-      {}};
+  screen::PanelSchedule panels{state,
+                               images,
+                               [this] { return &window.screen(); },
+                               front_end.loop(),
+                               [this](platform::AudioEndpoint e) { return level(e); },
+                               {}};
   screen::GifAnimationPlayer player{window.screen(), front_end.loop(), animation()};
 };
 
