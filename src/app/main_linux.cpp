@@ -1,6 +1,6 @@
 #include "app/client.h"
 #include "platform/termination_signals.h"
-#include "ui/qt_front_end.h"
+#include "ui/qt/qt_front_end.h"
 
 int main(int argc, char** argv) {
   // A request to end during start-up is answered once the window is up.

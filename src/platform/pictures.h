@@ -11,7 +11,7 @@
 #include "state/picture.h"
 
 // Picture decoding, by the system's own decoders. On Linux they are Qt's,
-// built with the windows (ui/qt_picture_decoding.cpp) so that this layer
+// built with the windows (ui/qt/qt_picture_decoding.cpp) so that this layer
 // links no toolkit.
 namespace marvok::platform {
 

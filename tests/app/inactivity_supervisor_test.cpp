@@ -6,7 +6,7 @@
 
 #include "screen/text_panels.h"
 #include "state/session_state.h"
-#include "ui/qt_event_loop.h"
+#include "ui/qt/qt_event_loop.h"
 
 namespace marvok {
 namespace {

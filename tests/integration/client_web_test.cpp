@@ -27,8 +27,8 @@
 #include "support/box_watcher.h"
 #include "support/pseudo_terminal.h"
 #include "support/sound_probe.h"
-#include "ui/main_window.h"
-#include "ui/qt_front_end.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/qt_front_end.h"
 
 namespace marvok {
 namespace {

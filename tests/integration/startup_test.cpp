@@ -19,8 +19,8 @@
 #include "screen/main_images.h"
 #include "state/session_state.h"
 #include "support/box_watcher.h"
-#include "ui/main_window.h"
-#include "ui/qt_front_end.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/qt_front_end.h"
 
 namespace marvok {
 namespace {

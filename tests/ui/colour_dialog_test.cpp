@@ -1,4 +1,4 @@
-#include "ui/colour_dialog.h"
+#include "ui/qt/colour_dialog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/custom_dialog.h"
+#include "ui/qt/custom_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <QTimer>
 
 #include "state/session_state.h"
-#include "ui/main_window.h"
+#include "ui/qt/main_window.h"
 
 namespace marvok::ui {
 namespace {

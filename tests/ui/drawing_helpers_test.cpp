@@ -1,4 +1,4 @@
-#include "ui/drawing_helpers.h"
+#include "ui/qt/drawing_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 
 #include "screen/labels.h"
-#include "ui/qt_canvas.h"
+#include "ui/qt/qt_canvas.h"
 
 namespace marvok::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/group_list_window.h"
+#include "ui/qt/group_list_window.h"
 
 #include <gtest/gtest.h>
 

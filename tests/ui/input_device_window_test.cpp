@@ -1,4 +1,4 @@
-#include "ui/input_device_window.h"
+#include "ui/qt/input_device_window.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "state/session_state.h"
 #include "support/box_watcher.h"
-#include "ui/default_input_device.h"
+#include "ui/qt/default_input_device.h"
 
 namespace marvok::ui {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/level_meters.h"
+#include "ui/qt/level_meters.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "audio/level_meter.h"
 #include "state/session_state.h"
-#include "ui/main_window.h"
+#include "ui/qt/main_window.h"
 
 namespace marvok::ui {
 namespace {

@@ -6,8 +6,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "ui/main_window.h"
-#include "ui/qt_keys.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/qt_keys.h"
 
 namespace marvok::ui {
 namespace {

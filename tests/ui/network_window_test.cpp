@@ -1,4 +1,4 @@
-#include "ui/network_window.h"
+#include "ui/qt/network_window.h"
 
 #include <gtest/gtest.h>
 

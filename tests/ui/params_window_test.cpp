@@ -1,4 +1,4 @@
-#include "ui/params_window.h"
+#include "ui/qt/params_window.h"
 
 #include <gtest/gtest.h>
 

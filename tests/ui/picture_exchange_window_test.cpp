@@ -1,4 +1,4 @@
-#include "ui/picture_exchange_window.h"
+#include "ui/qt/picture_exchange_window.h"
 
 #include <gtest/gtest.h>
 

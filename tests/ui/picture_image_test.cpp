@@ -1,4 +1,4 @@
-#include "ui/picture_image.h"
+#include "ui/qt/picture_image.h"
 
 #include <gtest/gtest.h>
 

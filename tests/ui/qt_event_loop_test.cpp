@@ -1,6 +1,6 @@
 // The screen's event loop over Qt's: what the client relies on when it posts,
 // times and ends.
-#include "ui/qt_event_loop.h"
+#include "ui/qt/qt_event_loop.h"
 
 #include <gtest/gtest.h>
 

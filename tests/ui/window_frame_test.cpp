@@ -5,8 +5,8 @@
 #include <QPointer>
 
 #include "state/session_state.h"
-#include "ui/fonts.h"
-#include "ui/main_window.h"
+#include "ui/qt/fonts.h"
+#include "ui/qt/main_window.h"
 
 namespace marvok::ui {
 namespace {
