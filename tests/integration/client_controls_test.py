@@ -86,7 +86,7 @@ try:
 
     pressed = now()
     xdotool("keydown", "space")
-    listen(2.0)
+    listen(3.0)  # about 96 blocks; a busy machine may start the recording late
     released = now()
     xdotool("keyup", "space")
     listen(0.5)

@@ -21,7 +21,9 @@ pa_simple* open_stream(pa_stream_direction_t direction, const std::string& devic
   spec.channels = static_cast<std::uint8_t>(channels);
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<std::uint32_t>(-1);
-  attr.tlength = static_cast<std::uint32_t>(rate * channels * 2 / 50);  // 20 ms
+  // Half a second of buffer keeps a played tone whole when the machine is busy;
+  // a recording is taken in 20 ms parts.
+  attr.tlength = static_cast<std::uint32_t>(rate * channels * 2 / 2);
   attr.prebuf = static_cast<std::uint32_t>(-1);
   attr.minreq = static_cast<std::uint32_t>(-1);
   attr.fragsize = static_cast<std::uint32_t>(rate * channels * 2 / 50);
