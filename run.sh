@@ -6,13 +6,23 @@
 # already. Without a display it all runs on a virtual one: once the demo member
 # has spoken, a screenshot is saved and what happened is printed. Without a
 # sound server one with null devices is started. Ctrl-C stops what was started.
+# With --windows the client is the Windows build's marvok.exe under Wine, the
+# web service's authority trusted in the host's store while it runs.
 set -euo pipefail
 cd "$(dirname "$0")"
 started=$(date +%s.%N)
+windows=0
+[[ ${1:-} == --windows ]] && windows=1
 
 ./scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default --target marvok talksrv marvok-relay marvok-web marvok-demo marvok_resources
+if ((windows)); then
+  ./scripts/install-deps.sh --windows
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows --target marvok
+  export MARVOK_WINE_PREFIX=$PWD/build/windows/wine-prefix-run
+fi
 
 source scripts/services.sh
 build=$PWD/build/default
@@ -22,10 +32,15 @@ client=
 stop_all() {
   trap - INT TERM
   if [[ -n "$client" ]]; then
-    # The client closes in order on SIGTERM; the display and sound server it
-    # uses are stopped only once it has gone.
-    kill -TERM "$client" 2>/dev/null || true
+    # The client closes in order on SIGTERM, under Wine on its Escape key; the
+    # display and sound server it uses are stopped only once it has gone.
+    if ((windows)); then
+      xdotool search --name '^MARVOK$' windowfocus key Escape 2>/dev/null || true
+    else
+      kill -TERM "$client" 2>/dev/null || true
+    fi
     wait_for 10 bash -c "! kill -0 $client" || kill -KILL "$client" 2>/dev/null || true
+    ((windows)) && WINEPREFIX=$MARVOK_WINE_PREFIX wineserver -k 2>/dev/null || true
   fi
   stop_services
 }
@@ -65,6 +80,10 @@ else
   wait_for 10 listening -t 8443 || { cat "$MARVOK_SERVICE_DIR/web.log" >&2; exit 1; }
   started_note "the web service marvok-web on https://localhost:8443 (members in $web_dir/members.sqlite)"
 fi
+if ((windows)); then
+  trust_in_host_store "$web_dir/ca.pem"
+  started_note "trusting the web service's authority in the host's store until the end"
+fi
 
 if listening -u 30000; then
   echo "A relay server already listens on port 30000"
@@ -87,13 +106,20 @@ start_companion() {
 ((headless)) || start_companion
 watch=$headless
 
-if pgrep -x marvok >/dev/null; then
+if pgrep -x marvok >/dev/null || pgrep -f 'marvok\.exe' >/dev/null; then
   echo "A client already runs here: it is left as it is"
 else
   # The client reads its pictures from the current directory.
-  (cd "$build/resources" && exec "$build/src/marvok") &
-  client=$!
-  started_note "the client marvok"
+  if ((windows)); then
+    (cd "$build/resources" && exec "$OLDPWD/tests/support/under_wine.sh" "$OLDPWD/build/windows/marvok.exe") \
+      >"$MARVOK_SERVICE_DIR/client.log" 2>&1 &
+    client=$!
+    started_note "the client marvok.exe under Wine"
+  else
+    (cd "$build/resources" && exec "$build/src/marvok") &
+    client=$!
+    started_note "the client marvok"
+  fi
   wait_for 20 xdotool search --onlyvisible --name '^MARVOK$' || true
 fi
 

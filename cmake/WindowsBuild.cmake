@@ -1,6 +1,6 @@
 # The Windows build: the shared layers, the platform layer on Win32 (one
 # file per concept under src/platform/windows) and their tests, which ctest
-# runs under Wine. The Win32 front end comes next.
+# runs under Wine, and the Win32 front end with marvok.exe.
 
 # libopus built for Windows by scripts/build-windows-libraries.sh, under the
 # name of the Linux build's pkg-config target so the shared layers link the same.
@@ -49,6 +49,8 @@ if(MARVOK_BUILD_TESTS)
   endfunction()
 endif()
 
+# The client's pictures are decoded by the platform layer's WIC decoding.
+set(MARVOK_PICTURE_DECODING marvok_pictures)
 include(${MARVOK_SOURCE_DIR}/shared_libraries.cmake)
 # The platform library the shared layers link under the Linux build's name;
 # each concept's library joins it.
@@ -79,3 +81,8 @@ if(MARVOK_BUILD_TESTS)
     LIBS marvok_screen)
   target_include_directories(screen_tests PRIVATE ${CMAKE_SOURCE_DIR})
 endif()
+
+# The Win32 front end: drawing with GDI, the event loop and dialogs, the windows.
+foreach(part IN ITEMS drawing loop windows)
+  include(${MARVOK_SOURCE_DIR}/ui/win32/${part}.cmake)
+endforeach()

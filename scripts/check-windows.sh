@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 cmake --preset default >/dev/null
-cmake --build --preset default --target marvok-relay marvok-web
+cmake --build --preset default --target marvok-relay marvok-web marvok-demo marvok_resources
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 

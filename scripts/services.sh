@@ -7,12 +7,15 @@
 #                        microphone "USB Headset Mic" made from mic's monitor
 #   stop_sound_server    ends that server, as a crash or a restart does;
 #                        start_sound_server starts it again at the same address
+#   trust_in_host_store  trusts an authority's certificate FILE in the host's
+#                        store, where Wine's programs look, until stop_services
 #   stop_services        ends everything started here
 #   serve_sound_server   for a test: answers each "start" line with the
 #                        server's address once started, each "stop" with "stopped"
 
 MARVOK_SERVICE_PIDS=()
 MARVOK_SOUND_PIDS=()
+MARVOK_TRUSTED_ANCHORS=()
 MARVOK_SERVICE_DIR=$(mktemp -d /tmp/marvok-services.XXXXXX)
 chmod 700 "$MARVOK_SERVICE_DIR"
 if [[ -z "${XDG_RUNTIME_DIR:-}" || ! -d "${XDG_RUNTIME_DIR:-}" ]]; then
@@ -26,7 +29,27 @@ stop_services() {
   for pid in "${MARVOK_SERVICE_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${MARVOK_SERVICE_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
   MARVOK_SERVICE_PIDS=()
+  if ((${#MARVOK_TRUSTED_ANCHORS[@]})); then
+    rm -f "${MARVOK_TRUSTED_ANCHORS[@]}"
+    MARVOK_TRUSTED_ANCHORS=()
+    update-ca-certificates >/dev/null 2>&1 || true
+  fi
   rm -rf "$MARVOK_SERVICE_DIR"
+}
+
+# Authorities trusted by a run that was killed outright go at the next run.
+trust_in_host_store() {  # trust_in_host_store <certificate file>
+  local anchors=/usr/local/share/ca-certificates left pid
+  [[ -w $anchors ]] || { echo "cannot trust $1 in the host's store: $anchors is not writable" >&2; return 1; }
+  for left in "$anchors"/marvok-run-*.crt; do
+    [[ -e $left ]] || continue
+    pid=${left##*-}
+    pid=${pid%.crt}
+    kill -0 "$pid" 2>/dev/null || rm -f "$left"
+  done
+  cp "$1" "$anchors/marvok-run-$$.crt"
+  MARVOK_TRUSTED_ANCHORS+=("$anchors/marvok-run-$$.crt")
+  update-ca-certificates >/dev/null 2>&1
 }
 
 wait_for() {  # wait_for <seconds> <command...>

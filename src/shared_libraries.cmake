@@ -3,6 +3,7 @@
 # build, so paths are taken from this file's folder.
 set(MARVOK_GENERATED_DIR ${CMAKE_BINARY_DIR}/src/generated)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/state/version.h.in ${MARVOK_GENERATED_DIR}/state/version.h @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/app/deployment.h.in ${MARVOK_GENERATED_DIR}/app/deployment.h @ONLY)
 
 # Opus decoding of received speech.
 add_library(marvok_codec STATIC ${CMAKE_CURRENT_LIST_DIR}/audio/speech_decoder.cpp)
@@ -148,3 +149,21 @@ add_library(marvok_screen STATIC
   ${CMAKE_CURRENT_LIST_DIR}/screen/window_frame.cpp)
 target_link_libraries(marvok_screen PUBLIC marvok_state marvok_audio marvok_relay marvok_web_records)
 marvok_warnings(marvok_screen)
+
+# Start-up and shutdown: the one place that brings every subsystem together.
+# No front end: a program composes the client with one (Qt on Linux, Win32 on
+# Windows). The system's picture decoders, MARVOK_PICTURE_DECODING, come after
+# the web library that uses them.
+add_library(marvok_app STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/app/client.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app/device_failure.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app/heartbeat_worker.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app/inactivity_supervisor.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app/main_thread_call.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app/message_loop.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app/startup_images.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app/supervisor_notice_actions.cpp)
+target_include_directories(marvok_app PUBLIC ${MARVOK_GENERATED_DIR})
+target_link_libraries(marvok_app PUBLIC marvok_screen marvok_platform marvok_relay marvok_web marvok_accessory
+  marvok_companion ${MARVOK_PICTURE_DECODING})
+marvok_warnings(marvok_app)

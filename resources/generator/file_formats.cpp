@@ -36,6 +36,30 @@ QByteArray png_bytes(const QImage& image) {
   return encode_with_qt(image.convertToFormat(QImage::Format_ARGB32), "PNG");
 }
 
+QByteArray ico_bytes(const std::vector<QImage>& sizes) {
+  QByteArray out;
+  append_u16(out, 0);  // reserved
+  append_u16(out, 1);  // an icon, not a cursor
+  append_u16(out, uint16_t(sizes.size()));
+  std::vector<QByteArray> images;
+  uint32_t offset = 6 + 16 * uint32_t(sizes.size());
+  for (const QImage& image : sizes) {
+    images.push_back(png_bytes(image));
+    // A side of 256 is written as 0.
+    out.append(char(image.width() & 0xFF));
+    out.append(char(image.height() & 0xFF));
+    out.append(char(0));  // no palette
+    out.append(char(0));
+    append_u16(out, 1);   // planes
+    append_u16(out, 32);  // bits per pixel
+    append_u32(out, uint32_t(images.back().size()));
+    append_u32(out, offset);
+    offset += uint32_t(images.back().size());
+  }
+  for (const QByteArray& image : images) out.append(image);
+  return out;
+}
+
 QByteArray bmf_directory(const std::vector<NamedBlob>& entries) {
   QByteArray out;
   append_u32(out, uint32_t(entries.size()));

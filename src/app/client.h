@@ -48,6 +48,10 @@ class Client {
   // Starts the client, runs its message loop until the main window is
   // destroyed and shuts it down. Returns the process exit code. Runs once.
   int run();
+  // Stops what runs and closes the windows, once: after the message loop,
+  // when the client goes without having run to the end, or at once when the
+  // system's session ends and the process may go any moment.
+  void shut_down();
 
   SessionState& state() { return state_; }
   const screen::MainWindowImages& images() const { return images_; }
@@ -66,9 +70,6 @@ class Client {
   void load_panels();
   void connect_to_the_network();
   void start_timers_and_monitors();
-  // Stops what runs and closes the windows, once: after the message loop, or
-  // when the client goes without having run to the end.
-  void shut_down();
 
   // The main window, when it still exists: a missing file or the member can
   // destroy it at any step.

@@ -29,6 +29,18 @@ void print_console_text(std::string_view utf8_text) {
       }
     }
   }
+  // A program without a console and without redirected output has nowhere
+  // to write: its lines go to the debugger.
+  if (output == nullptr || output == INVALID_HANDLE_VALUE) {
+    const std::string line(utf8_text);
+    const int wide_count = MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, nullptr, 0);
+    if (wide_count > 0) {
+      std::wstring wide(static_cast<std::size_t>(wide_count), L'\0');
+      MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, wide.data(), wide_count);
+      OutputDebugStringW(wide.c_str());
+    }
+    return;
+  }
   std::fwrite(utf8_text.data(), 1, utf8_text.size(), stdout);
   std::fflush(stdout);
 }
