@@ -59,8 +59,8 @@ void write_pictures(ResourceWriter& out) {
 
   out.file(QStringLiteral("marvok.png"), png_bytes(draw_app_icon(64)));
   out.file(QStringLiteral("marvok-256.png"), png_bytes(draw_app_icon(256)));
-  out.file(QStringLiteral("marvok.ico"), ico_bytes({draw_app_icon(256), draw_app_icon(48), draw_app_icon(32),
-                                                    draw_app_icon(16)}));
+  out.file(QStringLiteral("marvok.ico"),
+           ico_bytes({draw_app_icon(256), draw_app_icon(48), draw_app_icon(32), draw_app_icon(16)}));
 }
 
 void write_animation_and_sound(ResourceWriter& out) {
