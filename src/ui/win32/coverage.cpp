@@ -28,9 +28,11 @@ std::uint32_t blend(std::uint32_t under, screen::Colour colour, int share) {
 
 int covered_share(const Distance& shape, double x, double y) {
   int inside = 0;
-  for (int i = 0; i < kGrid; ++i)
-    for (int j = 0; j < kGrid; ++j)
+  for (int i = 0; i < kGrid; ++i) {
+    for (int j = 0; j < kGrid; ++j) {
       if (shape({x + (j + 0.5) / kGrid, y + (i + 0.5) / kGrid}) <= 0) ++inside;
+    }
+  }
   return inside;
 }
 

@@ -142,8 +142,6 @@ LRESULT MainWindow::handle_message(HWND window, UINT message, WPARAM wparam, LPA
     // A Space release that would reach another window must not leave the microphone open.
     case WM_KILLFOCUS: screen_.keyboard_lost(); break;
     case WM_ENABLE:
-      if (wparam == FALSE) screen_.keyboard_lost();
-      break;
     case WM_SHOWWINDOW:
       if (wparam == FALSE) screen_.keyboard_lost();
       break;

@@ -17,13 +17,16 @@ constexpr RECT kTextArea{10, 10, 10 + 280, 10 + 150};
 LRESULT CALLBACK notice_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_NCCREATE:
-      SetWindowLongPtrW(window, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams));
+      SetWindowLongPtrW(
+          window, GWLP_USERDATA,
+          reinterpret_cast<LONG_PTR>(
+              reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams));  // NOLINT(performance-no-int-to-ptr)
       break;
     // The class has no brush: the ground is the dialogs' colour.
     case WM_ERASEBKGND: {
       RECT client;
       GetClientRect(window, &client);
+      // NOLINTNEXTLINE(performance-no-int-to-ptr): the message carries the device context
       FillRect(reinterpret_cast<HDC>(wparam), &client, GetSysColorBrush(COLOR_BTNFACE));
       return 1;
     }
@@ -39,6 +42,7 @@ LRESULT CALLBACK notice_procedure(HWND window, UINT message, WPARAM wparam, LPAR
       if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) DestroyWindow(window);
       return 0;
     case WM_DESTROY:
+      // NOLINTNEXTLINE(performance-no-int-to-ptr): the window's data is the waiting call's flag
       if (auto* closed = reinterpret_cast<bool*>(GetWindowLongPtrW(window, GWLP_USERDATA))) *closed = true;
       return 0;
     default: break;

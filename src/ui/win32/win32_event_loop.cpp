@@ -53,7 +53,8 @@ Win32EventLoop::~Win32EventLoop() {
 }
 
 LRESULT CALLBACK Win32EventLoop::window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto* loop = reinterpret_cast<Win32EventLoop*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* loop =
+      reinterpret_cast<Win32EventLoop*>(GetWindowLongPtrW(window, GWLP_USERDATA));  // NOLINT(performance-no-int-to-ptr)
   if (!loop) return DefWindowProcW(window, message, wparam, lparam);
   if (message == kRunPostedCalls || (message == WM_TIMER && wparam == kPostedCallsTimer)) {
     // Held: a call may destroy the loop.

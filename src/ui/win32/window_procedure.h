@@ -11,10 +11,11 @@ namespace marvok::ui::win32 {
 template <typename Owner>
 LRESULT CALLBACK forward_to_owner(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
-    const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+    const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lparam);  // NOLINT(performance-no-int-to-ptr)
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
   }
-  auto* owner = reinterpret_cast<Owner*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* owner =
+      reinterpret_cast<Owner*>(GetWindowLongPtrW(window, GWLP_USERDATA));  // NOLINT(performance-no-int-to-ptr)
   if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
   if (owner == nullptr) return DefWindowProcW(window, message, wparam, lparam);
   return owner->handle_message(window, message, wparam, lparam);

@@ -33,9 +33,11 @@ struct Drawn {
   Rect changed() {
     Rect all;
     const screen::PixelRows rows = surface.pixels();
-    for (int y = 0; y < rows.size.height; ++y)
-      for (int x = 0; x < rows.size.width; ++x)
+    for (int y = 0; y < rows.size.height; ++y) {
+      for (int x = 0; x < rows.size.width; ++x) {
         if (at(x, y) != kGround.pixel()) all = all.united({x, y, 1, 1});
+      }
+    }
     return all;
   }
   DibSurface surface;
@@ -143,10 +145,11 @@ TEST(GdiCanvasTest, EveryPrimitiveHonoursTheClip) {
       for (int x = 0; x < 40; ++x) {
         if (x == 39 && y == 29) continue;
         const bool changed = drawn.at(x, y) != kGround.pixel();
-        if (clip.contains({x, y}))
+        if (clip.contains({x, y})) {
           inside_changed += changed;
-        else
+        } else {
           ASSERT_FALSE(changed) << c.primitive << " drew at " << x << "," << y;
+        }
       }
     }
     EXPECT_GT(inside_changed, 0) << c.primitive;
@@ -300,11 +303,12 @@ TEST(GdiCanvasTest, TextWithoutGroundIsClippedToItsBoxUnlessAskedNot) {
 TEST(GdiCanvasTest, AntialiasedShapesBlendTheirEdgesAndAliasedOnesDoNot) {
   const auto shades = [](Drawn& drawn) {
     int count = 0;
-    for (int y = 0; y < 30; ++y)
+    for (int y = 0; y < 30; ++y) {
       for (int x = 0; x < 40; ++x) {
         const std::uint32_t p = drawn.at(x, y);
         count += p != kGround.pixel() && p != 0xFFFFFFu;
       }
+    }
     return count;
   };
   Drawn smooth([](screen::Canvas& c) { c.line({3, 3}, {35, 20}, 3, screen::kWhite, screen::Antialias::On); });

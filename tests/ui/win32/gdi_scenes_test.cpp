@@ -59,9 +59,10 @@ struct MainWindowScene {
   void load_pictures() {
     if (const auto file = LedImageFile::load(kLedImageFileName)) {
       for (int code = 1; code <= kLedColorCount; ++code) {
-        if (const auto blob = file->find(led_image_name(static_cast<LedColor>(code))))
+        if (const auto blob = file->find(led_image_name(static_cast<LedColor>(code)))) {
           images.leds[static_cast<std::size_t>(code - 1)] =
               platform::decode_picture(*blob, platform::PictureFormat::Bmp);
+        }
       }
     }
     state.lights.reset();

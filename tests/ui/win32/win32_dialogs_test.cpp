@@ -31,7 +31,7 @@ std::vector<HWND> children(HWND window) {
   EnumChildWindows(
       window,
       [](HWND child, LPARAM list) {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);  // NOLINT(performance-no-int-to-ptr)
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&found));
@@ -41,6 +41,7 @@ std::vector<HWND> children(HWND window) {
 // A box's icon: the one its picture control shows.
 HICON box_icon(HWND box) {
   for (HWND child : children(box)) {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the answer is the icon's handle
     if (auto icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0))) return icon;
   }
   return nullptr;
@@ -80,7 +81,7 @@ const BoxCase kBoxCases[] = {
 TEST_F(Win32DialogsTest, MessageBoxesHaveTheirOwnerIconAndText) {
   for (const BoxCase& test : kBoxCases) {
     SCOPED_TRACE(testing::Message() << static_cast<int>(test.icon));
-    HWND owner = reinterpret_cast<HWND>(-1);
+    HWND owner = reinterpret_cast<HWND>(-1);  // NOLINT(performance-no-int-to-ptr)
     HICON icon = nullptr;
     bool text_found = false;
     const auto closer = when_shown(loop_, L"#32770", test.caption, [&](HWND box) {
@@ -134,7 +135,7 @@ const NoticeCase kNoticeCases[] = {
 TEST_F(Win32DialogsTest, TheNoticeShowsBesideTheMainWindowUntilItCloses) {
   for (const NoticeCase& test : kNoticeCases) {
     SCOPED_TRACE(test.name);
-    HWND owner = reinterpret_cast<HWND>(-1);
+    HWND owner = reinterpret_cast<HWND>(-1);  // NOLINT(performance-no-int-to-ptr)
     RECT frame{};
     RECT text_area{};
     std::wstring text;
