@@ -59,13 +59,6 @@ TEST(DibSurfaceTest, RowsHoldRedGreenBlueAsQtsRgb32) {
   EXPECT_EQ(rows.row(0)[1] & 0xFFFFFFu, 0u) << "top-down rows";
 }
 
-TEST(DibSurfaceTest, PresentPassesTheAreaOn) {
-  screen::Region shown;
-  DibSurface surface({4, 3}, [&](const screen::Region& area) { shown = area; });
-  surface.present(Rect{1, 2, 3, 1});
-  EXPECT_EQ(shown.bounds(), (Rect{1, 2, 3, 1}));
-}
-
 // Every primitive told to cover the whole surface stays inside the clip.
 TEST(GdiCanvasTest, EveryPrimitiveHonoursTheClip) {
   const Picture opaque = solid(40, 30, 0xFFFF8000u);
@@ -371,19 +364,6 @@ TEST(GdiCanvasTest, DeviceIconsDrawOverTheSystemColourOrNotAtAll) {
   EXPECT_FALSE(missing);
   EXPECT_EQ(drawn.changed(), (Rect{10, 10, 64, 64}));
   EXPECT_EQ(drawn.at(10, 10), menu.pixel()) << "the icon's transparent corner shows the ground";
-}
-
-TEST(GdiCanvasTest, SystemColoursComeFromTheSystem) {
-  const std::pair<screen::SystemColour, int> cases[] = {{screen::SystemColour::Window, COLOR_WINDOW},
-                                                        {screen::SystemColour::Menu, COLOR_MENU},
-                                                        {screen::SystemColour::ScrollBar, COLOR_SCROLLBAR},
-                                                        {screen::SystemColour::ButtonShadow, COLOR_BTNSHADOW},
-                                                        {screen::SystemColour::Content, COLOR_WINDOW}};
-  DibSurface surface({1, 1}, {});
-  surface.paint([&](screen::Canvas& canvas) {
-    for (const auto& [colour, index] : cases)
-      EXPECT_EQ(canvas.system_colour(colour).colorref(), GetSysColor(index)) << index;
-  });
 }
 
 }  // namespace

@@ -322,20 +322,5 @@ TEST(Win32EventLoopTest, ARequestAfterTheWatchWentWaitsForTheNextOne) {
   EXPECT_EQ(second, 1);
 }
 
-// Ctrl+Break reaches every process of the console: ours is its only one.
-TEST(Win32EventLoopTest, AConsoleBreakIsARequestToEnd) {
-  if (!AllocConsole() && GetConsoleWindow() == nullptr) GTEST_SKIP() << "no console to break";
-  Win32EventLoop loop;
-  std::atomic<int> served = 0;
-  auto watch = loop.watch_termination_requests([&served] { ++served; });
-  ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0));
-  const auto end = loop.repeat(10ms, [&] {
-    if (served > 0) loop.exit(0);
-  });
-  const auto give_up = loop.once(2s, [&loop] { loop.exit(1); });
-  EXPECT_EQ(loop.run(), 0);
-  EXPECT_EQ(served, 1);
-}
-
 }  // namespace
 }  // namespace marvok::ui::win32
