@@ -120,7 +120,8 @@ else
     client=$!
     started_note "the client marvok"
   fi
-  wait_for 20 xdotool search --onlyvisible --name '^MARVOK$' || true
+  # Under Wine a first run also makes the client's prefix.
+  wait_for $((windows ? 90 : 20)) xdotool search --onlyvisible --name '^MARVOK$' || true
 fi
 
 demo_log=$MARVOK_SERVICE_DIR/demo.log
