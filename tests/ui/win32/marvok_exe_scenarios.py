@@ -277,6 +277,10 @@ try:
         moved = {d for t, d in presence_to_relay(loopback.between(pressed + 0.5), ports)}
         check(moved == {port}, f"{key} moves the presence to {port}: {sorted(moved)}")
 
+    xdotool("windowfocus", "--sync", main)
+    xdotool("key", "F1")
+    check(answer_box("propos de Marvok$"), "F1 shows the about box")
+
     # Right clicks speak their texts to the companion; the drag band says nothing.
     for (px, py), text in (((20, 690), "Il n'y a rien de spécial ici"), ((275, 50), None)):
         shown = xdotool("search", "--onlyvisible", "--name", "")
