@@ -333,12 +333,14 @@ TEST(OutputDeviceTest, BuffersPlayInOrderPacedByTheDevice) {
   std::cout << "output: buffers finish " << spacing << " ms apart (" << shortest_gap(done) << " to "
             << longest_gap(done) << "), first after " << elapsed_ms(written.front(), done.front()) << " ms, slowest "
             << slowest << " ms after its write\n";
-  EXPECT_NEAR(spacing, 125.0, 40.0);
+  // Paced, not finished at once: Wine's sound driver on a busy machine hands
+  // buffers back up to half as late again, and stretches the second of tone.
+  EXPECT_NEAR(spacing, 125.0, 65.0);
 
   const ToneFound tone = find_tone(heard, 3000);
   EXPECT_NEAR(tone.frequency_hz, 440.0, 30.0);
   EXPECT_GE(tone.windows, 16) << "a second of tone is 20 windows";
-  EXPECT_LE(tone.windows, 24);
+  EXPECT_LE(tone.windows, 28);
 }
 
 TEST(OutputDeviceTest, BuffersWrittenAtOnceStillFinishOneByOne) {
