@@ -53,7 +53,8 @@ class TestClient {
   // Asks for a channel's members and waits for the answer.
   std::optional<relay::MemberList> ask_members(int channel, std::chrono::milliseconds timeout = 1000ms);
   // Asks until the member shows in the channel's list (or no longer does); false on time-out.
-  bool wait_until_listed(int channel, std::uint16_t member, bool listed = true);
+  bool wait_until_listed(int channel, std::uint16_t member, bool listed = true,
+                         std::chrono::milliseconds patience = std::chrono::seconds(5));
 
   // Sends raw bytes from the voice socket to any relay port.
   void send_raw(int port, std::span<const std::uint8_t> bytes);
