@@ -128,6 +128,7 @@ marvok_warnings(marvok_accessory)
 # the panels' schedule. The front ends draw it (Qt on Linux, GDI on Windows).
 add_library(marvok_screen STATIC
   ${CMAKE_CURRENT_LIST_DIR}/screen/channel_panel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/screen/default_input_device.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/frost.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/gif_player.cpp
   ${CMAKE_CURRENT_LIST_DIR}/screen/group_rows.cpp

@@ -8,7 +8,8 @@
 
 #include "state/session_state.h"
 #include "support/box_watcher.h"
-#include "ui/qt/default_input_device.h"
+#include "screen/default_input_device.h"
+#include "ui/qt/qt_dialogs.h"
 
 namespace marvok::ui {
 namespace {
@@ -92,10 +93,10 @@ TEST_F(InputDeviceWindowTest, AChoiceSelectsAndClosesAToggleOrTheCloseBoxOnlyClo
 
 TEST(DefaultInputDeviceTest, FindsTheIndexOrWarnsInABox) {
   const auto at = [](std::optional<int> index) {
-    return DefaultInputLookup{[index] { return index; }, describe_endpoint};
+    return screen::DefaultInputLookup{[index] { return index; }, describe_endpoint};
   };
   const struct {
-    DefaultInputLookup lookup;
+    screen::DefaultInputLookup lookup;
     int expected;
     const char16_t* box;
   } cases[] = {
@@ -107,7 +108,8 @@ TEST(DefaultInputDeviceTest, FindsTheIndexOrWarnsInABox) {
     SCOPED_TRACE(c.expected);
     const testing::BoxWatcher watcher;
     platform::DeviceDescription description;
-    EXPECT_EQ(describe_default_input_device(description, c.lookup), c.expected);
+    QtDialogs dialogs([] { return nullptr; });
+    EXPECT_EQ(screen::describe_default_input_device(description, c.lookup, dialogs), c.expected);
     const std::vector<testing::SeenBox> boxes = {{QStringLiteral("Error"), QString::fromUtf16(c.box)}};
     EXPECT_EQ(watcher.seen(), c.box ? boxes : std::vector<testing::SeenBox>());
     EXPECT_EQ(description.name, c.box ? u"" : u"Headset Mic (USB)");

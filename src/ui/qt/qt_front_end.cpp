@@ -4,9 +4,9 @@
 #include <QIcon>
 #include <QScreen>
 
+#include "screen/default_input_device.h"
 #include "screen/main_layout.h"
 #include "ui/qt/colour_dialog.h"
-#include "ui/qt/default_input_device.h"
 #include "ui/qt/group_list_window.h"
 #include "ui/qt/input_device_window.h"
 #include "ui/qt/level_meters.h"
@@ -50,14 +50,16 @@ class QtMainWindowHost final : public screen::MainWindowHost {
 
 class QtToolWindows final : public screen::ToolWindows {
  public:
-  QtToolWindows(MainWindow& main, screen::ToolWindowSources sources) : sources_(std::move(sources)) {
+  QtToolWindows(MainWindow& main, screen::ToolWindowSources sources, screen::Dialogs& dialogs)
+      : sources_(std::move(sources)) {
     SessionState& state = sources_.state;
     input_device_ = std::make_unique<InputDeviceWindowToggle>(main, state.devices, [this] {
       if (params_) params_->repaint_content();
     });
     ParamsServices services;
-    services.describe_default_input = [](platform::DeviceDescription& description) {
-      return describe_default_input_device(description);
+    services.describe_default_input = [&dialogs](platform::DeviceDescription& description) {
+      return screen::describe_default_input_device(
+          description, {platform::default_capture_endpoint_index, platform::describe_capture_endpoint}, dialogs);
     };
     services.describe_capture_endpoint = platform::describe_capture_endpoint;
     services.describe_default_output = platform::describe_default_output_device;
@@ -103,7 +105,7 @@ std::unique_ptr<screen::MainWindowHost> QtFrontEnd::create_main_window(SessionSt
 
 std::unique_ptr<screen::ToolWindows> QtFrontEnd::create_tool_windows(screen::MainWindowHost& main,
                                                                      screen::ToolWindowSources sources) {
-  return std::make_unique<QtToolWindows>(static_cast<QtMainWindowHost&>(main).window(), std::move(sources));
+  return std::make_unique<QtToolWindows>(static_cast<QtMainWindowHost&>(main).window(), std::move(sources), dialogs_);
 }
 
 int run_with_qt_front_end(int argc, char** argv, const std::function<int(screen::FrontEnd&)>& client) {

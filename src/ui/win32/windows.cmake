@@ -1,13 +1,18 @@
 # The main window, its needle meters and keys, the front end the client is
 # composed with, and marvok.exe.
 add_library(marvok_win32_ui STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/colour_dialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/grown_tool_windows.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/input_device_window.cpp
   ${CMAKE_CURRENT_LIST_DIR}/main_window.cpp
   ${CMAKE_CURRENT_LIST_DIR}/needle_meter_window.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/picture_exchange_window.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/tool_window.cpp
   ${CMAKE_CURRENT_LIST_DIR}/win32_front_end.cpp
   ${CMAKE_CURRENT_LIST_DIR}/win32_keys.cpp)
 target_include_directories(marvok_win32_ui PUBLIC ${MARVOK_SOURCE_DIR})
 target_link_libraries(marvok_win32_ui PUBLIC marvok_screen marvok_pictures marvok_win32_drawing marvok_win32_loop
-  user32 gdi32)
+  user32 gdi32 comdlg32)
 marvok_warnings(marvok_win32_ui)
 
 # The icons come from the Linux build's resource generator, which draws every
@@ -19,7 +24,7 @@ configure_file(${MARVOK_SOURCE_DIR}/app/marvok.rc.in ${MARVOK_GENERATED_DIR}/app
 add_executable(marvok WIN32 ${MARVOK_SOURCE_DIR}/app/main_windows.cpp ${MARVOK_GENERATED_DIR}/app/marvok.rc)
 target_include_directories(marvok PRIVATE ${MARVOK_SOURCE_DIR})
 set_source_files_properties(${MARVOK_GENERATED_DIR}/app/marvok.rc PROPERTIES
-  OBJECT_DEPENDS "${MARVOK_ICON_FILE};${MARVOK_MANIFEST_FILE};${CMAKE_CURRENT_LIST_DIR}/about_box.rc")
+  OBJECT_DEPENDS "${MARVOK_ICON_FILE};${MARVOK_MANIFEST_FILE};${CMAKE_CURRENT_LIST_DIR}/about_box.rc;${CMAKE_CURRENT_LIST_DIR}/exchange_menu.rc")
 # wWinMain is the entry point of a program of wide command lines.
 target_link_options(marvok PRIVATE -municode)
 target_link_libraries(marvok PRIVATE marvok_app marvok_win32_ui)

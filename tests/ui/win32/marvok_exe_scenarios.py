@@ -13,6 +13,9 @@ import sys
 import threading
 import time
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from tool_window_scenarios import ToolWindows  # noqa: E402
+
 BLOCK = 0.03125  # one voice block: 250 frames at 8000 per second
 WINDOW = (685, 175, 550, 730)  # centred on the 1920 × 1080 display
 client_exe, short_exe, linux, work = map(os.path.abspath, sys.argv[1:5])
@@ -280,6 +283,9 @@ try:
     xdotool("windowfocus", "--sync", main)
     xdotool("key", "F1")
     check(answer_box("propos de Marvok$"), "F1 shows the about box")
+
+    # On channel 10 now: each tool window opens, shows and closes from its click.
+    ToolWindows(sys.modules[__name__], main, work).run()
 
     # Right clicks speak their texts to the companion; the drag band says nothing.
     for (px, py), text in (((20, 690), "Il n'y a rien de spécial ici"), ((275, 50), None)):
