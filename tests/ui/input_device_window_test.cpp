@@ -6,9 +6,9 @@
 #include <QRadioButton>
 #include <optional>
 
+#include "screen/default_input_device.h"
 #include "state/session_state.h"
 #include "support/box_watcher.h"
-#include "screen/default_input_device.h"
 #include "ui/qt/qt_dialogs.h"
 
 namespace marvok::ui {

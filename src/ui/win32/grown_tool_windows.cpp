@@ -17,11 +17,10 @@ int NetworkWindowToggle::toggle() {
   const screen::Growth growth = screen::network_window_growth(frame_of(base_.main));
   return toggle_window(
       [&] {
-        return ToolWindow::create(base_.main, screen::kNetworkWindowLook, growth.opening,
-                                  [&](ToolWindow& window, screen::Surface& surface) {
-                                    return std::make_unique<screen::NetworkScreen>(channel_, members_, pictures_,
-                                                                                   surface, window);
-                                  });
+        return ToolWindow::create(
+            base_.main, screen::kNetworkWindowLook, growth.opening, [&](ToolWindow& window, screen::Surface& surface) {
+              return std::make_unique<screen::NetworkScreen>(channel_, members_, pictures_, surface, window);
+            });
       },
       [&](const std::shared_ptr<ToolWindow>& window) {
         if (show_grown(window, growth, {}, base_.loop)) activate(base_.main);
@@ -61,15 +60,14 @@ int ParamsWindowToggle::toggle() {
   const screen::Growth growth = screen::params_window_growth(frame_of(base_.main));
   return toggle_window(
       [&] {
-        return ToolWindow::create(base_.main, screen::kParamsWindowLook, growth.opening,
-                                  [&](ToolWindow& window, screen::Surface& surface) {
-                                    screen::ParamsCommands commands = commands_;
-                                    commands.choose_colour = [&window, &custom = custom_colours_] {
-                                      return choose_colour(window.handle(), custom);
-                                    };
-                                    return std::make_unique<screen::ParamsScreen>(display_, devices_, lookups_,
-                                                                                  std::move(commands), surface);
-                                  });
+        return ToolWindow::create(
+            base_.main, screen::kParamsWindowLook, growth.opening, [&](ToolWindow& window, screen::Surface& surface) {
+              screen::ParamsCommands commands = commands_;
+              commands.choose_colour = [&window, &custom = custom_colours_] {
+                return choose_colour(window.handle(), custom);
+              };
+              return std::make_unique<screen::ParamsScreen>(display_, devices_, lookups_, std::move(commands), surface);
+            });
       },
       [&](const std::shared_ptr<ToolWindow>& window) {
         if (show_grown(window, growth, {}, base_.loop)) activate(base_.main);

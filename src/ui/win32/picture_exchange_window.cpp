@@ -40,9 +40,9 @@ PictureExchangeWindow::PictureExchangeWindow(HWND main, const ChannelState& chan
   const std::u16string title(screen::kPictureExchangeWindowTitle);
   // A program without the menu resource (a test) gets a window without a menu.
   HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(MARVOK_EXCHANGE_MENU));
-  window_ = CreateWindowExW(0, kClassName, reinterpret_cast<const wchar_t*>(title.c_str()), WS_OVERLAPPEDWINDOW,
-                            at.x, at.y, screen::kPictureExchangeWindowSize.width,
-                            screen::kPictureExchangeWindowSize.height, main, menu, GetModuleHandleW(nullptr), this);
+  window_ = CreateWindowExW(0, kClassName, reinterpret_cast<const wchar_t*>(title.c_str()), WS_OVERLAPPEDWINDOW, at.x,
+                            at.y, screen::kPictureExchangeWindowSize.width, screen::kPictureExchangeWindowSize.height,
+                            main, menu, GetModuleHandleW(nullptr), this);
   if (window_ == nullptr && menu != nullptr) DestroyMenu(menu);
 }
 
@@ -70,14 +70,12 @@ void PictureExchangeWindow::paint() {
   RECT client{};
   GetClientRect(window_, &client);
   const screen::Size size{client.right, client.bottom};
-  if (size.width > 0 && size.height > 0 &&
-      (!drawn_ || drawn_->size() != size || !state_.picture_loaded)) {
+  if (size.width > 0 && size.height > 0 && (!drawn_ || drawn_->size() != size || !state_.picture_loaded)) {
     if (!drawn_ || drawn_->size() != size) drawn_ = std::make_unique<BitmapDc>(size);
     GdiCanvas canvas(drawn_->dc());
     const int group = relay::current_channel(channel_);
-    screen::draw_picture_exchange(canvas, size, state_, [this, group] {
-      return source_.download ? source_.download(group) : std::nullopt;
-    });
+    screen::draw_picture_exchange(canvas, size, state_,
+                                  [this, group] { return source_.download ? source_.download(group) : std::nullopt; });
     GdiFlush();
   }
   if (drawn_) {

@@ -60,8 +60,8 @@ std::shared_ptr<ToolWindow> ToolWindow::create(HWND main, const screen::ToolWind
   // Owned by the main window: above it, without a button of its own on the
   // taskbar, and destroyed with it.
   made->window_ = CreateWindowExW(0, class_name.c_str(), reinterpret_cast<const wchar_t*>(title.c_str()), WS_SYSMENU,
-                                  position.x, position.y, screen::kOpeningSize.width, screen::kOpeningSize.height,
-                                  main, nullptr, GetModuleHandleW(nullptr), made.get());
+                                  position.x, position.y, screen::kOpeningSize.width, screen::kOpeningSize.height, main,
+                                  nullptr, GetModuleHandleW(nullptr), made.get());
   return made;
 }
 
@@ -112,7 +112,8 @@ LRESULT ToolWindow::handle_message(HWND window, UINT message, WPARAM wparam, LPA
       if (!ready_ || closing_) return 0;
       // The content may close the window, or open a picker whose loop sees the window's toggle let it go.
       const std::shared_ptr<ToolWindow> kept = shared_from_this();
-      screen_->left_press({static_cast<std::int16_t>(GET_X_LPARAM(lparam)), static_cast<std::int16_t>(GET_Y_LPARAM(lparam))});
+      screen_->left_press(
+          {static_cast<std::int16_t>(GET_X_LPARAM(lparam)), static_cast<std::int16_t>(GET_Y_LPARAM(lparam))});
       return 0;
     }
     case WM_CLOSE: closing_ = true; break;

@@ -106,8 +106,8 @@ std::unique_ptr<screen::MainWindowHost> Win32FrontEnd::create_main_window(Sessio
 
 std::unique_ptr<screen::ToolWindows> Win32FrontEnd::create_tool_windows(screen::MainWindowHost& main,
                                                                         screen::ToolWindowSources sources) {
-  return std::make_unique<Win32ToolWindows>(static_cast<Win32MainWindowHost&>(main).window(), std::move(sources),
-                                            loop_, dialogs_);
+  return std::make_unique<Win32ToolWindows>(static_cast<Win32MainWindowHost&>(main).window(), std::move(sources), loop_,
+                                            dialogs_);
 }
 
 HWND Win32FrontEnd::main_window() const { return main_window_ != nullptr ? main_window_->handle() : nullptr; }
