@@ -50,5 +50,6 @@ if(MARVOK_BUILD_TESTS)
 endif()
 
 if(MARVOK_BUILD_TESTS)
-  marvok_windows_test(win32_ui_tests SOURCES ${MARVOK_TESTS_DIR}/ui/win32/win32_keys_test.cpp LIBS marvok_win32_ui)
+  marvok_windows_test(win32_ui_tests SOURCES ${MARVOK_TESTS_DIR}/ui/win32/win32_keys_test.cpp
+    ${MARVOK_TESTS_DIR}/ui/win32/tool_window_test.cpp LIBS marvok_win32_ui)
 endif()
