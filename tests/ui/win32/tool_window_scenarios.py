@@ -85,10 +85,22 @@ class ToolWindows:
         group = s.opens_and_closes("Marvok Group List", (100, 130), (666, 650), "group-list-window.png",
                                    [(300, 300), (600, 420), (190, 80)], settle=4)
         if group:
+            # One row a second: the member's own channel, 10, comes last, with its picture first.
+            until = time.monotonic() + 15
+            while True:
+                row = self.inside(group, "group-list-row-10")
+                cell = {row(x, y) for x in range(22, 52, 3) for y in range(472, 506, 3)}
+                if len(cell) > 2 or time.monotonic() > until:
+                    break
+                time.sleep(1)
+            s.s.check(len(cell) > 2, f"row 10 shows the member's picture: {len(cell)} colours")
             s.closes_again("Marvok Group List", (100, 130))
         params = s.opens_and_closes("Marvok Params", (55, 250), (200, 450), "params-window.png",
                                     [(5, 5), (190, 200), (190, 300)], settle=3)
         if params:
+            card = self.inside(params, "params-card")
+            text = {card(x, y) for x in range(10, 190, 2) for y in range(262, 300, 2)} - {(255, 0, 0)}
+            s.s.check(len(text) > 3, f"the member's card is written on it: {len(text)} colours")
             self.pick_colour(params)
             self.choose_input_device(params)
             s.closes_again("Marvok Params", (55, 250))
