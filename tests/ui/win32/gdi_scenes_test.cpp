@@ -13,14 +13,18 @@
 #include <string>
 
 #include "platform/pictures.h"
+#include "relay/member_table.h"
 #include "screen/gif_player.h"
+#include "screen/group_rows.h"
 #include "screen/level_meters.h"
 #include "screen/main_drawings.h"
 #include "screen/main_layout.h"
 #include "screen/main_screen.h"
+#include "screen/network_grid.h"
 #include "screen/panel_schedule.h"
 #include "state/led_image_file.h"
 #include "tests/screen/manual_loop.h"
+#include "tests/screen/member_pictures.h"
 #include "ui/win32/dib_surface.h"
 
 namespace marvok::ui::win32 {
@@ -176,6 +180,48 @@ Picture level_bars(std::int16_t left, std::int16_t right) {
                                            screen::kBarBottom));
 }
 
+// A tool window's content on its surface, with no window around it.
+struct NoWindow final : screen::ToolWindowHost {
+  screen::Size outer_size() const override { return {}; }
+  void repaint_now() override {}
+  void close_window() override {}
+};
+
+// The members of the Linux tool-window scenes: six in channel 3, the member's own.
+struct ToolWindowMembers {
+  ToolWindowMembers() {
+    channel.ChannelPort = kFirstChannelPort + 3;
+    channel.ChannelMemberCount = 6;
+    testing::list_members(members, 3, {11, 12, 13, 14, 15, 16});
+  }
+  ChannelState channel;
+  relay::MemberTable members;
+  NoWindow host;
+};
+
+Picture network_window() {
+  ToolWindowMembers scene;
+  DibSurface surface(screen::kNetworkWindowLook.size, {});
+  screen::NetworkScreen content(scene.channel, scene.members, testing::member_picture, surface, scene.host);
+  content.start();
+  content.before_paint();
+  return copied(surface, Rect({0, 0}, screen::kNetworkWindowLook.size));
+}
+
+// The first four rows drawn, one a tick; the others still the bare gradient.
+Picture group_list() {
+  ToolWindowMembers scene;
+  testing::list_members(scene.members, 1, {11, 12, 13});
+  testing::list_members(scene.members, 2, {14, 16});
+  testing::list_members(scene.members, 4, {11, 12, 13, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27});
+  DibSurface surface(screen::kGroupListWindowLook.size, {});
+  int next_row = 1;
+  screen::GroupListScreen content(scene.members, testing::member_picture, next_row, surface, scene.host);
+  content.start();
+  for (int row = 1; row <= 4; ++row) content.tick();
+  return copied(surface, Rect({0, 0}, screen::kGroupListWindowLook.size));
+}
+
 // How a drawn picture stands against its reference.
 struct Difference {
   long differing = 0;  // pixels not exactly alike
@@ -258,6 +304,10 @@ struct Scene {
 // stroker, about 350) and in the icons HALFTONE shrinks (about 210).
 constexpr long kMainWindowClear = 9000;
 constexpr long kMainWindowClearWithoutText = 1300;
+// The tool windows differ in the portraits HALFTONE shrinks into their cells
+// (about 390) and, in the group list, in its warning's text (about 750 in all).
+constexpr long kNetworkClear = 500;
+constexpr long kGroupListClear = 1000;
 
 const Scene kScenes[] = {
     {"needle-meter-at-rest", [] { return needle_meter(0); }, false, 2, 2},
@@ -274,6 +324,8 @@ const Scene kScenes[] = {
      kMainWindowClear, kMainWindowClearWithoutText},
     {"main-window-accessory-icon", [] { return main_window(accessory_icon); }, true, kMainWindowClear,
      kMainWindowClearWithoutText},
+    {"network-window", network_window, false, kNetworkClear, kNetworkClear},
+    {"group-list-window", group_list, false, kGroupListClear, kGroupListClear},
 };
 
 TEST(GdiScenesTest, ScenesFollowTheLinuxPictures) {
