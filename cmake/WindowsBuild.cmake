@@ -1,6 +1,7 @@
 # The Windows build: the shared layers, the platform layer on Win32 (one
 # file per concept under src/platform/windows) and their tests, which ctest
-# runs under Wine, and the Win32 front end with marvok.exe.
+# runs under Wine, the Win32 front end with marvok.exe, and the speech
+# companion talksrv.exe.
 
 # libopus built for Windows by scripts/build-windows-libraries.sh, under the
 # name of the Linux build's pkg-config target so the shared layers link the same.
@@ -86,3 +87,8 @@ endif()
 foreach(part IN ITEMS drawing loop windows)
   include(${MARVOK_SOURCE_DIR}/ui/win32/${part}.cmake)
 endforeach()
+
+# The speech companion, beside marvok.exe; its command line is read as the
+# servers' is, with their system-free options library.
+add_subdirectory(${CMAKE_SOURCE_DIR}/servers/common ${CMAKE_BINARY_DIR}/servers/common)
+include(${CMAKE_SOURCE_DIR}/servers/talksrv/windows.cmake)

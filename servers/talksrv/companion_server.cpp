@@ -1,11 +1,11 @@
 #include "companion_server.h"
 
-#include <QString>
 #include <chrono>
 #include <cstdio>
 #include <vector>
 
 #include "companion/companion_link.h"
+#include "state/utf8.h"
 #include "state/windows_1252.h"
 
 namespace marvok::talksrv {
@@ -18,10 +18,6 @@ using companion::CompanionLink;
 // The largest UDP payload over IPv4: whatever the client sends is read whole.
 constexpr std::size_t kLargestDatagram = 65507;
 
-std::string to_utf8(std::u16string_view text) {
-  return QString::fromStdU16String(std::u16string(text)).toUtf8().toStdString();
-}
-
 }  // namespace
 
 Request read_request(std::span<const std::uint8_t> datagram) {
@@ -33,7 +29,7 @@ Request read_request(std::span<const std::uint8_t> datagram) {
   // The engine stops at a NUL and has no use for control codes: they part words.
   for (char16_t& c : text)
     if (c < u' ') c = u' ';
-  return {Request::Kind::Speak, to_utf8(text)};
+  return {Request::Kind::Speak, utf16_to_utf8(text)};
 }
 
 std::unique_ptr<CompanionServer> CompanionServer::open(const platform::Endpoint& local) {
