@@ -50,6 +50,28 @@ if(MARVOK_BUILD_TESTS)
   endfunction()
 endif()
 
+# A deployment's authority ships beside marvok.exe, where the client reads it,
+# in the build folder as in the installed one. The bundled web service's is
+# made by the build when it has not been made yet.
+if(MARVOK_WEB_CA_FILE)
+  set(MARVOK_CLIENT_WEB_CA_FILE marvok-web-ca.pem)
+  set(MARVOK_SHIPPED_WEB_CA ${CMAKE_BINARY_DIR}/${MARVOK_CLIENT_WEB_CA_FILE})
+  set(bundled_web_dir ${CMAKE_BINARY_DIR}/web-service)
+  if(MARVOK_WEB_CA_FILE STREQUAL "${bundled_web_dir}/ca.pem")
+    add_custom_command(OUTPUT ${MARVOK_WEB_CA_FILE}
+      COMMAND ${CMAKE_SOURCE_DIR}/scripts/make-web-certificate.sh ${bundled_web_dir}
+      COMMENT "Making the bundled web service's authority and certificate in ${bundled_web_dir}"
+      VERBATIM)
+  elseif(NOT EXISTS "${MARVOK_WEB_CA_FILE}")
+    message(FATAL_ERROR "MARVOK_WEB_CA_FILE names ${MARVOK_WEB_CA_FILE}, which does not exist")
+  endif()
+  add_custom_command(OUTPUT ${MARVOK_SHIPPED_WEB_CA}
+    COMMAND ${CMAKE_COMMAND} -E copy ${MARVOK_WEB_CA_FILE} ${MARVOK_SHIPPED_WEB_CA}
+    DEPENDS ${MARVOK_WEB_CA_FILE}
+    VERBATIM)
+  add_custom_target(marvok_web_ca ALL DEPENDS ${MARVOK_SHIPPED_WEB_CA})
+endif()
+
 # The client's pictures are decoded by the platform layer's WIC decoding.
 set(MARVOK_PICTURE_DECODING marvok_pictures)
 include(${MARVOK_SOURCE_DIR}/shared_libraries.cmake)
@@ -92,3 +114,6 @@ endforeach()
 # servers' is, with their system-free options library.
 add_subdirectory(${CMAKE_SOURCE_DIR}/servers/common ${CMAKE_BINARY_DIR}/servers/common)
 include(${CMAKE_SOURCE_DIR}/servers/talksrv/windows.cmake)
+
+# The installer, once every program it may hold is known.
+include(${CMAKE_SOURCE_DIR}/packaging/windows/installer.cmake)

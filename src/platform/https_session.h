@@ -15,10 +15,12 @@ namespace marvok::platform {
 struct WebServiceAddress {
   std::string host;
   std::uint16_t port = 443;
-  // A PEM bundle of the authorities to trust; empty trusts the system's store.
-  // Where the system keeps one store for every program (Windows), a private
-  // deployment's authority is installed into it and this is not read: the
-  // service is still verified, against the store.
+  // A PEM bundle of a private deployment's authorities; empty trusts the
+  // system's store alone. On Linux they replace the system's store. On
+  // Windows they are trusted by this program only, beside the system's roots,
+  // and never added to a store of the system; a relative path is taken from
+  // the executable's folder, where the installer puts the file. A file that
+  // cannot be read or holds no certificate fails every request.
   std::string ca_file;
 };
 

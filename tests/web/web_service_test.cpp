@@ -1,7 +1,8 @@
 // The web client against real services on loopback, started by the test's
-// wrapper: marvok-web under an authority the system trusts, marvok-web under
-// one nobody trusts, and ports that refuse, stay silent, or take a request
-// and never answer it. Ports come in the environment.
+// wrapper: marvok-web under the test's authority (given as a file, or put in
+// the system's store), marvok-web under one nobody trusts, marvok-web whose
+// certificate names another host, and ports that refuse, stay silent, or take
+// a request and never answer it. Ports come in the environment.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -42,6 +43,17 @@ std::uint16_t port(const char* name) { return static_cast<std::uint16_t>(std::st
 // Wine matches a host only against the names.
 platform::WebServiceAddress service(const char* port_name, std::string host = "localhost") {
   return {std::move(host), port(port_name), environment("MARVOK_TEST_WEB_CA")};
+}
+
+platform::WebServiceAddress with_authorities(platform::WebServiceAddress address, std::string ca_file) {
+  address.ca_file = std::move(ca_file);
+  return address;
+}
+
+std::string file_text(const std::string& path) {
+  std::ifstream file(path);
+  EXPECT_TRUE(file) << path;
+  return {std::istreambuf_iterator<char>(file), {}};
 }
 
 std::string body_text(const WebClient& web, std::int32_t count) {
@@ -128,6 +140,8 @@ TEST(WebServiceTest, PostedParametersAreReadBack) {
 // Nothing reaches a service that does not verify, or cannot be reached, and
 // none of it holds the caller beyond its limits.
 TEST(WebServiceTest, AServiceThatCannotBeTrustedOrReachedHasNotHadTheRequest) {
+  const std::filesystem::path malformed = std::filesystem::temp_directory_path() / "marvok-malformed-authority.pem";
+  std::ofstream(malformed) << "-----BEGIN CERTIFICATE-----\nbm90IGEgY2VydGlmaWNhdGU=\n-----END CERTIFICATE-----\n";
   const struct {
     const char* name;
     platform::WebServiceAddress address;
@@ -135,6 +149,14 @@ TEST(WebServiceTest, AServiceThatCannotBeTrustedOrReachedHasNotHadTheRequest) {
     std::chrono::milliseconds limit;
   } cases[] = {
       {"untrusted", service("MARVOK_TEST_UNTRUSTED_WEB_PORT"), platform::HttpsStage::NotSent, kQuick.connect},
+      {"another host's certificate",
+       with_authorities(service("MARVOK_TEST_MISNAMED_WEB_PORT"), environment("MARVOK_TEST_MISNAMED_WEB_CA")),
+       platform::HttpsStage::NotSent, kQuick.connect},
+      // An authority file that cannot be used trusts nobody, not even the system's store.
+      {"missing authority file", with_authorities(service("MARVOK_TEST_WEB_PORT"), "no-such-authority.pem"),
+       platform::HttpsStage::NotSent, kQuick.connect},
+      {"malformed authority file", with_authorities(service("MARVOK_TEST_WEB_PORT"), malformed.string()),
+       platform::HttpsStage::NotSent, kQuick.connect},
       {"refusing", service("MARVOK_TEST_REFUSING_PORT"), platform::HttpsStage::NotSent, kQuick.connect},
       {"silent", service("MARVOK_TEST_SILENT_PORT"), platform::HttpsStage::NotSent, kQuick.connect},
       {"holding", service("MARVOK_TEST_HOLDING_PORT"), platform::HttpsStage::NoAnswer, kQuick.stall},
@@ -171,10 +193,10 @@ TEST(WebServiceTest, AServiceThatCannotBeTrustedOrReachedHasNotHadTheRequest) {
   EXPECT_EQ(session->post("/users/params.php", record, "multipart/form-data").stage, platform::HttpsStage::NoAnswer);
   EXPECT_GE(Clock::now() - start, *patient.answer);
   EXPECT_LT(Clock::now() - start, *patient.answer + kMargin);
-  // The service whose certificate did not verify was never asked anything.
-  std::ifstream log(environment("MARVOK_TEST_UNTRUSTED_WEB_LOG"));
-  ASSERT_TRUE(log);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(log), {}), "");
+  // The services whose certificates did not verify were never asked anything.
+  EXPECT_EQ(file_text(environment("MARVOK_TEST_UNTRUSTED_WEB_LOG")), "");
+  EXPECT_EQ(file_text(environment("MARVOK_TEST_MISNAMED_WEB_LOG")), "");
+  std::filesystem::remove(malformed);
 }
 
 // After the status line, a body cut short still counts as an answer: what came is delivered.

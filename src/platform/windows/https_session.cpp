@@ -1,6 +1,11 @@
 // HTTPS requests through WinHTTP, synchronous, verified against the system's
-// certificate store: no security flag that would loosen the check is ever set,
-// so a service whose certificate does not verify never sees the request.
+// certificate store, and against a private deployment's authorities when the
+// address names them. WinHTTP trusts the system's store alone, so for those
+// its unknown-authority refusal, and nothing else, is turned off, and our own
+// check of the chain and the name runs first, on a handshake of ours that
+// sends no request. WinHTTP's own connection must then show that very
+// certificate before the request leaves. Either way a service whose
+// certificate does not verify never sees the request.
 #include "platform/https_session.h"
 
 #include <windows.h>
@@ -9,6 +14,9 @@
 #include <algorithm>
 #include <utility>
 #include <vector>
+
+#include "platform/windows/server_certificate_check.h"
+#include "platform/windows/server_handshake.h"
 
 namespace marvok::platform {
 
@@ -56,6 +64,38 @@ std::wstring widened(std::string_view text) {
   return wide;
 }
 
+// The certificate our check passed, which WinHTTP's connection must show too.
+struct PinnedCertificate {
+  PCCERT_CONTEXT expected = nullptr;
+  bool asked = false;
+  bool shown = false;
+  bool closed = false;
+};
+
+bool same_certificate(PCCERT_CONTEXT a, PCCERT_CONTEXT b) {
+  return a->cbCertEncoded == b->cbCertEncoded &&
+         std::equal(a->pbCertEncoded, a->pbCertEncoded + a->cbCertEncoded, b->pbCertEncoded);
+}
+
+// Called on the requesting thread once WinHTTP's handshake is over, before
+// the request is written. Another certificate than the one checked (a
+// service that changed between the two connections) closes the request,
+// which stops it on Windows; Wine sends it all the same, but its answer is
+// never read.
+void CALLBACK on_request_status(HINTERNET request, DWORD_PTR context, DWORD status, void* /*information*/,
+                                DWORD /*size*/) {
+  if (status != WINHTTP_CALLBACK_STATUS_SENDING_REQUEST || context == 0) return;
+  auto& pin = *reinterpret_cast<PinnedCertificate*>(context);  // NOLINT(performance-no-int-to-ptr)
+  pin.asked = true;
+  PCCERT_CONTEXT certificate = nullptr;
+  DWORD size = sizeof(PCCERT_CONTEXT);  // the option's value is the pointer itself
+  if (WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size) && certificate != nullptr) {
+    pin.shown = same_certificate(certificate, pin.expected);
+    CertFreeCertificateContext(certificate);
+  }
+  if (!pin.shown) pin.closed = WinHttpCloseHandle(request) != FALSE;
+}
+
 struct Request {
   std::string_view verb;
   std::string_view path;
@@ -70,6 +110,8 @@ struct HttpsSession::Handle {
   InternetHandle session;
   WebServiceAddress service;
   HttpsTimeouts timeouts;
+  // A private deployment's authorities, none when the file could not be used.
+  CertificateStore authorities;
 
   HttpsResult run(const Request& request) const;
 };
@@ -85,7 +127,7 @@ HttpsResult HttpsSession::Handle::run(const Request& request) const {
   if (!connection) return failed(HttpsStage::NotOpened, GetLastError());
   // Escaped by us, so that what goes out does not hang on the transport's own rules.
   const std::wstring path = widened(escape_request_path(request.path));
-  const InternetHandle handle(
+  InternetHandle handle(
       WinHttpOpenRequest(connection.get(), widened(request.verb).c_str(), path.c_str(), nullptr, WINHTTP_NO_REFERER,
                          WINHTTP_DEFAULT_ACCEPT_TYPES,
                          WINHTTP_FLAG_SECURE | WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY));
@@ -105,15 +147,42 @@ HttpsResult HttpsSession::Handle::run(const Request& request) const {
     return failed(HttpsStage::NotOpened, GetLastError());
   set_number(handle.get(), WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, kMaxRedirects);
 
+  PinnedCertificate pin;
+  Certificate checked;
+  if (!service.ca_file.empty()) {
+    // An authority file that cannot be used trusts nobody.
+    if (!authorities) return failed(HttpsStage::NotSent, ERROR_WINHTTP_SECURE_INVALID_CA);
+    Handshake ours = shake_hands(service.host, service.port, timeouts.connect);
+    if (!ours.certificate) return failed(HttpsStage::NotSent, ours.error);
+    if (const DWORD error = check_server_certificate(ours.certificate.get(), authorities.get(), widened(service.host));
+        error != ERROR_SUCCESS)
+      return failed(HttpsStage::NotSent, error);
+    checked = std::move(ours.certificate);
+    pin.expected = checked.get();
+    // The unknown authority is ours to judge, and has been; a redirect would
+    // reach a service that has not.
+    if (!set_number(handle.get(), WINHTTP_OPTION_SECURITY_FLAGS, SECURITY_FLAG_IGNORE_UNKNOWN_CA) ||
+        !set_number(handle.get(), WINHTTP_OPTION_REDIRECT_POLICY, WINHTTP_OPTION_REDIRECT_POLICY_NEVER) ||
+        WinHttpSetStatusCallback(handle.get(), on_request_status, WINHTTP_CALLBACK_FLAG_SEND_REQUEST, 0) ==
+            WINHTTP_INVALID_STATUS_CALLBACK)
+      return failed(HttpsStage::NotOpened, GetLastError());
+  }
+
   std::wstring headers;
   if (!request.content_type.empty()) headers = L"Content-Type: " + widened(request.content_type) + L"\r\n";
   // The body is the optional data, sent with the headers in one call.
   void* data =
       request.body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<void*>(static_cast<const void*>(request.body.data()));
   const auto size = static_cast<DWORD>(request.body.size());
-  if (!WinHttpSendRequest(handle.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                          headers.empty() ? 0 : static_cast<DWORD>(-1), data, size, size, 0))
-    return failed(HttpsStage::NotSent, GetLastError());
+  const BOOL sent = WinHttpSendRequest(handle.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                                       headers.empty() ? 0 : static_cast<DWORD>(-1), data, size, size,
+                                       pin.expected != nullptr ? reinterpret_cast<DWORD_PTR>(&pin) : 0);
+  const DWORD send_error = sent ? ERROR_SUCCESS : GetLastError();
+  if (pin.closed) static_cast<void>(handle.release());
+  if (pin.asked && !pin.shown) return failed(HttpsStage::NotSent, ERROR_WINHTTP_SECURE_INVALID_CA);
+  if (!sent) return failed(HttpsStage::NotSent, send_error);
+  // Gone out without WinHTTP showing its certificate: the answer is not to be believed.
+  if (pin.expected != nullptr && !pin.shown) return failed(HttpsStage::NoAnswer, ERROR_WINHTTP_SECURE_INVALID_CA);
 
   // The body's reads are judged by the stall limit.
   set_number(handle.get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, stall_ms);
@@ -158,7 +227,8 @@ std::optional<HttpsSession> HttpsSession::open(const WebServiceAddress& service,
   const int stall_ms = static_cast<int>(milliseconds(timeouts.stall));
   // Name look-up and connecting share the connect limit; sending is judged by the stall limit.
   if (!WinHttpSetTimeouts(session.get(), connect_ms, connect_ms, stall_ms, stall_ms)) return std::nullopt;
-  return HttpsSession(std::make_unique<Handle>(Handle{std::move(session), service, timeouts}));
+  return HttpsSession(std::make_unique<Handle>(Handle{
+      std::move(session), service, timeouts, service.ca_file.empty() ? nullptr : read_authorities(service.ca_file)}));
 }
 
 HttpsSession::HttpsSession(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
