@@ -19,15 +19,8 @@ COLORREF background_colour() {
 }
 
 void register_class() {
-  WNDCLASSEXW window_class{};
-  window_class.cbSize = sizeof window_class;
-  if (GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &window_class) != FALSE) return;
-  window_class.lpfnWndProc = forward_to_owner<InputDeviceWindow>;
-  window_class.hInstance = GetModuleHandleW(nullptr);
-  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  window_class.hbrBackground = CreateSolidBrush(background_colour());
-  window_class.lpszClassName = kClassName;
-  RegisterClassExW(&window_class);
+  register_window_class(kClassName, forward_to_owner<InputDeviceWindow>,
+                        [] { return CreateSolidBrush(background_colour()); });
 }
 
 }  // namespace

@@ -18,16 +18,9 @@ constexpr WORD kRefreshCommand = 32000;
 constexpr WORD kSendCommand = 32001;
 
 void register_class() {
-  WNDCLASSEXW window_class{};
-  window_class.cbSize = sizeof window_class;
-  if (GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &window_class) != FALSE) return;
-  window_class.lpfnWndProc = forward_to_owner<PictureExchangeWindow>;
-  window_class.hInstance = GetModuleHandleW(nullptr);
-  window_class.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  window_class.lpszClassName = kClassName;
-  RegisterClassExW(&window_class);
+  register_window_class(
+      kClassName, forward_to_owner<PictureExchangeWindow>,
+      [] { return reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1); }, LoadIconW(nullptr, IDI_APPLICATION));
 }
 
 }  // namespace

@@ -15,17 +15,10 @@ constexpr UINT_PTR kContentTimer = 1;
 
 std::wstring wide(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
 
-// Once per class for the run: the class keeps its brush until the process ends.
 void register_class(const screen::ToolWindowLook& look, const std::wstring& name) {
-  WNDCLASSEXW window_class{};
-  window_class.cbSize = sizeof window_class;
-  if (GetClassInfoExW(GetModuleHandleW(nullptr), name.c_str(), &window_class) != FALSE) return;
-  window_class.lpfnWndProc = forward_to_owner<ToolWindow>;
-  window_class.hInstance = GetModuleHandleW(nullptr);
-  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  window_class.hbrBackground = CreateSolidBrush(RGB(look.background.red, look.background.green, look.background.blue));
-  window_class.lpszClassName = name.c_str();
-  RegisterClassExW(&window_class);
+  register_window_class(name.c_str(), forward_to_owner<ToolWindow>, [&look] {
+    return CreateSolidBrush(RGB(look.background.red, look.background.green, look.background.blue));
+  });
 }
 
 }  // namespace

@@ -21,6 +21,24 @@ LRESULT CALLBACK forward_to_owner(HWND window, UINT message, WPARAM wparam, LPAR
   return owner->handle_message(window, message, wparam, lparam);
 }
 
+// Registers a window class of this program once for the run, its windows
+// handled by `procedure`, with the arrow cursor. The class keeps the brush
+// `make_background` gives until the process ends: it is made only the first time.
+template <typename MakeBackground>
+void register_window_class(const wchar_t* name, WNDPROC procedure, MakeBackground make_background,
+                           HICON icon = nullptr) {
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof window_class;
+  if (GetClassInfoExW(GetModuleHandleW(nullptr), name, &window_class) != FALSE) return;
+  window_class.lpfnWndProc = procedure;
+  window_class.hInstance = GetModuleHandleW(nullptr);
+  window_class.hIcon = icon;
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.hbrBackground = make_background();
+  window_class.lpszClassName = name;
+  RegisterClassExW(&window_class);
+}
+
 // Copies the surface's picture onto the window over the area being painted.
 inline void paint_from(HWND window, HDC picture) {
   PAINTSTRUCT paint{};
