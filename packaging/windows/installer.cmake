@@ -1,5 +1,5 @@
 # marvok-setup-<version>.exe, made with NSIS from marvok-setup.nsi.in: marvok.exe,
-# the companion talksrv.exe once the build has it, the pictures and sounds the
+# the companion talksrv.exe, the pictures and sounds the
 # client loads from its folder, and the deployment's authority when it has one.
 find_program(MARVOK_MAKENSIS makensis REQUIRED)
 set(MARVOK_SETUP_FILE ${CMAKE_BINARY_DIR}/marvok-setup-${PROJECT_VERSION}.exe)
@@ -7,13 +7,11 @@ set(MARVOK_SETUP_FILE ${CMAKE_BINARY_DIR}/marvok-setup-${PROJECT_VERSION}.exe)
 include(${CMAKE_SOURCE_DIR}/resources/generator/resource_files.cmake)
 # The programs go without their debugging information, a copy of each stripped.
 set(stage ${CMAKE_BINARY_DIR}/packaging/stage)
-set(programs $<TARGET_FILE:marvok> "$<$<TARGET_EXISTS:talksrv>:$<TARGET_FILE:talksrv>>")
-set(installed ${stage}/marvok.exe "$<$<TARGET_EXISTS:talksrv>:${stage}/talksrv.exe>")
+set(installed ${stage}/marvok.exe ${stage}/talksrv.exe)
 add_custom_command(OUTPUT ${installed}
   COMMAND ${CMAKE_STRIP} --strip-debug -o ${stage}/marvok.exe $<TARGET_FILE:marvok>
-  COMMAND "$<$<TARGET_EXISTS:talksrv>:${CMAKE_STRIP};--strip-debug;-o;${stage}/talksrv.exe;$<TARGET_FILE:talksrv>>"
-  DEPENDS ${programs}
-  COMMAND_EXPAND_LISTS
+  COMMAND ${CMAKE_STRIP} --strip-debug -o ${stage}/talksrv.exe $<TARGET_FILE:talksrv>
+  DEPENDS marvok talksrv
   VERBATIM)
 foreach(file IN LISTS MARVOK_CLIENT_RESOURCE_FILES)
   list(APPEND installed ${MARVOK_LINUX_BUILD_DIR}/resources/${file})
@@ -21,7 +19,6 @@ endforeach()
 if(MARVOK_SHIPPED_WEB_CA)
   list(APPEND installed ${MARVOK_SHIPPED_WEB_CA})
 endif()
-# talksrv.exe is removed whether or not this build had it: an earlier one may have.
 set(removed marvok.exe talksrv.exe ${MARVOK_CLIENT_RESOURCE_FILES} marvok-web-ca.pem)
 
 set(MARVOK_SETUP_INSTALL "")

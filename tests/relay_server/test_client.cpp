@@ -119,8 +119,7 @@ std::optional<relay::MemberList> TestClient::ask_members(int channel, std::chron
   return std::nullopt;
 }
 
-bool TestClient::wait_until_listed(int channel, std::uint16_t member, bool listed,
-                                   std::chrono::milliseconds patience) {
+bool TestClient::wait_until_listed(int channel, std::uint16_t member, bool listed, std::chrono::milliseconds patience) {
   const auto deadline = std::chrono::steady_clock::now() + patience;
   while (std::chrono::steady_clock::now() < deadline) {
     const auto list = ask_members(channel);

@@ -19,8 +19,8 @@ constexpr WORD kSendCommand = 32001;
 
 void register_class() {
   register_window_class(
-      kClassName, forward_to_owner<PictureExchangeWindow>,
-      [] { return reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1); }, LoadIconW(nullptr, IDI_APPLICATION));
+      kClassName, forward_to_owner<PictureExchangeWindow>, [] { return reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1); },
+      LoadIconW(nullptr, IDI_APPLICATION));
 }
 
 }  // namespace
