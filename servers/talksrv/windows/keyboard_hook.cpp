@@ -41,6 +41,7 @@ KeyboardHook::~KeyboardHook() {
 }
 
 LRESULT CALLBACK KeyboardHook::on_key(int code, WPARAM message, LPARAM data) {
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the system's handles and messages carry pointers as integers
   const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(data);
   KeyboardHook* const hook = installed;
   if (code != HC_ACTION || hook == nullptr || key->vkCode != hook->virtual_key_)

@@ -22,6 +22,7 @@ bool register_class(HINSTANCE instance, WNDPROC procedure) {
   window_class.lpfnWndProc = procedure;
   window_class.hInstance = instance;
   window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the system's handles and messages carry pointers as integers
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   window_class.lpszClassName = kClassName;
   return RegisterClassExW(&window_class) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
@@ -67,9 +68,11 @@ void TalkWindow::report(HeldKey::Event event) {
 
 LRESULT CALLBACK TalkWindow::window_procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
   if (message == WM_NCCREATE) {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the system's handles and messages carry pointers as integers
     const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(l);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
   }
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the system's handles and messages carry pointers as integers
   auto* const self = reinterpret_cast<TalkWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   switch (message) {
     case WM_ENDSESSION:
@@ -88,6 +91,7 @@ LRESULT CALLBACK TalkWindow::window_procedure(HWND window, UINT message, WPARAM 
 
 LRESULT CALLBACK TalkWindow::button_procedure(HWND button, UINT message, WPARAM w, LPARAM l, UINT_PTR /*id*/,
                                               DWORD_PTR self) {
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the system's handles and messages carry pointers as integers
   auto* const talk = reinterpret_cast<TalkWindow*>(self);
   switch (message) {
     case WM_LBUTTONDOWN:

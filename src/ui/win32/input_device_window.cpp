@@ -53,11 +53,12 @@ void InputDeviceWindow::add_buttons() {
   for (std::size_t k = 0; k < choices.size(); ++k) {
     const screen::InputDeviceChoice& choice = choices[k];
     // Not an automatic radio button: a click chooses, and the window closes before any check could show.
-    HWND button = CreateWindowExW(0, L"BUTTON", reinterpret_cast<const wchar_t*>(choice.caption.c_str()),
-                                  WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON, choice.rect.x, choice.rect.y,
-                                  choice.rect.width, choice.rect.height, window_,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButton + static_cast<int>(k))),
-                                  GetModuleHandleW(nullptr), nullptr);
+    HWND button = CreateWindowExW(
+        0, L"BUTTON", reinterpret_cast<const wchar_t*>(choice.caption.c_str()), WS_CHILD | WS_VISIBLE | BS_RADIOBUTTON,
+        choice.rect.x, choice.rect.y, choice.rect.width, choice.rect.height, window_,
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): the system's handles and messages carry pointers as integers
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButton + static_cast<int>(k))), GetModuleHandleW(nullptr),
+        nullptr);
     if (button != nullptr && choice.checked) SendMessageW(button, BM_SETCHECK, BST_CHECKED, 0);
   }
 }
@@ -77,6 +78,7 @@ LRESULT InputDeviceWindow::handle_message(HWND window, UINT message, WPARAM wpar
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       // The buttons stand on the window's grey, not on the system's face colour.
+      // NOLINTNEXTLINE(performance-no-int-to-ptr): the system's handles and messages carry pointers as integers
       SetBkColor(reinterpret_cast<HDC>(wparam), background_colour());
       return reinterpret_cast<LRESULT>(background_);
     case WM_DESTROY:

@@ -19,6 +19,7 @@ constexpr WORD kSendCommand = 32001;
 
 void register_class() {
   register_window_class(
+      // NOLINTNEXTLINE(performance-no-int-to-ptr): the system's handles and messages carry pointers as integers
       kClassName, forward_to_owner<PictureExchangeWindow>, [] { return reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1); },
       LoadIconW(nullptr, IDI_APPLICATION));
 }

@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
   window_class.lpfnWndProc = on_message;
   window_class.hInstance = GetModuleHandleW(nullptr);
   window_class.lpszClassName = L"KeyProbe";
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the system's handles and messages carry pointers as integers
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   RegisterClassW(&window_class);
   const HWND window = CreateWindowExW(0, L"KeyProbe", L"talksrv key probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 100,
