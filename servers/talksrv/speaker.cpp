@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/worker_threads.h"
 #include "speech_synthesizer.h"
 
 namespace marvok::talksrv {
@@ -42,7 +43,7 @@ void Speaker::run(const std::stop_token& stop) {
     std::uint64_t text_number = 0;
     {
       std::unique_lock lock(mutex_);
-      if (!wake_.wait(lock, stop, [this] { return next_text_.has_value(); })) return;
+      if (!wait_unless_stopped(wake_, lock, stop, [this] { return next_text_.has_value(); })) return;
       text = std::move(*next_text_);
       next_text_.reset();
       text_number = texts_asked_;

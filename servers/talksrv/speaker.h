@@ -36,7 +36,7 @@ class Speaker {
 
   SpeechOutput& output_;
   std::mutex mutex_;
-  std::condition_variable_any wake_;
+  std::condition_variable wake_;
   std::optional<std::string> next_text_;
   std::uint64_t texts_asked_ = 0;
   std::jthread thread_;

@@ -4,12 +4,14 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/worker_threads.h"
+
 namespace marvok {
 
 bool run_on_main_thread(screen::PostTarget& target, std::function<void()> work, std::stop_token stop) {
   struct Call {
     std::mutex mutex;
-    std::condition_variable_any finished;
+    std::condition_variable finished;
     bool done = false;
   };
   auto call = std::make_shared<Call>();
@@ -20,7 +22,7 @@ bool run_on_main_thread(screen::PostTarget& target, std::function<void()> work, 
     call->finished.notify_all();
   });
   std::unique_lock lock(call->mutex);
-  return call->finished.wait(lock, stop, [&] { return call->done; });
+  return wait_unless_stopped(call->finished, lock, stop, [&] { return call->done; });
 }
 
 }  // namespace marvok

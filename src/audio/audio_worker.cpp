@@ -46,12 +46,13 @@ class FreeOutputBuffers {
   // does rather than polling: the stage then sleeps while a buffer plays.
   void wait_for_one(std::stop_token stop, milliseconds period) {
     std::unique_lock lock(OutputLock);
-    returned_.wait_for(lock, stop, period, [this] { return FreeOutputCount > 0; });
+    wait_unless_stopped(
+        returned_, lock, stop, [this] { return FreeOutputCount > 0; }, std::chrono::steady_clock::now() + period);
   }
 
  private:
   mutable std::mutex OutputLock;
-  std::condition_variable_any returned_;
+  std::condition_variable returned_;
   int FreeOutputCount = kOutputBuffers;
 };
 

@@ -1,7 +1,5 @@
 #include "platform/worker_threads.h"
 
-#include <condition_variable>
-
 namespace marvok {
 
 void WorkerThreads::start(std::function<void(std::stop_token)> loop) {
@@ -20,11 +18,13 @@ void WorkerThreads::stop_all() {
 }
 
 bool sleep_unless_stopped(std::stop_token stop, std::chrono::milliseconds period) {
-  std::mutex mutex;
-  std::condition_variable_any wake;
-  std::unique_lock lock(mutex);
-  wake.wait_for(lock, stop, period, [] { return false; });
-  return !stop.stop_requested();
+  const auto until = std::chrono::steady_clock::now() + period;
+  while (!stop.stop_requested()) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= until) return true;
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(until - now, kStopCheckPeriod));
+  }
+  return false;
 }
 
 }  // namespace marvok

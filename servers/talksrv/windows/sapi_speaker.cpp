@@ -11,6 +11,7 @@
 
 #include "platform/windows/com.h"
 #include "platform/windows/wide_text.h"
+#include "platform/worker_threads.h"
 
 namespace marvok::talksrv {
 
@@ -87,7 +88,7 @@ void SapiSpeaker::run(const std::stop_token& stop) {
     std::string text;
     {
       std::unique_lock lock(mutex_);
-      if (!wake_.wait(lock, stop, [this] { return next_text_.has_value(); })) break;
+      if (!wait_unless_stopped(wake_, lock, stop, [this] { return next_text_.has_value(); })) break;
       text = std::move(*next_text_);
       next_text_.reset();
     }

@@ -33,7 +33,7 @@ class SapiSpeaker {
 
   Tell tell_;
   std::mutex mutex_;
-  std::condition_variable_any wake_;
+  std::condition_variable wake_;
   std::optional<std::string> next_text_;
   std::jthread thread_;
 };
