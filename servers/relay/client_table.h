@@ -31,6 +31,14 @@ struct Client {
   // room at its address. Only members get speech, lists and notices.
   int channel = kNoChannel;
   PresencePace presence_pace;
+  bool steady = false;  // its last presence came at a client's pace
+  int heard_on = 0;     // the channel of its last presence
+  // New to this event loop: how many other loops have yet to say whether
+  // they hold its record, and until when they are waited for.
+  int awaited_answers = 0;
+  Clock::time_point answers_due{};
+  // Its admission was asked of the event loop that keeps its address.
+  bool admission_pending = false;
   bool refusal_logged = false;  // its address was full
   std::optional<ClientVersion> version;
   bool version_notice_sent = false;

@@ -1,5 +1,8 @@
 #include "command_line.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "number_argument.h"
 #include "option_table.h"
 #include "platform/udp_socket.h"
@@ -18,6 +21,8 @@ constexpr command_line::Option kOptions[] = {
     {"--opus-channel", "N", "forward channel N (0-10) as Opus; repeatable"},
     {"--client-timeout-ms", "MS", "forget a client silent this long (default 1000)"},
     {"--max-clients-per-address", "N", "admit at most N clients behind one IP address\n(default 32)"},
+    {"--threads", "N",
+     "serve the channels on N event loops, one thread\neach (1-11; default: one per processor, at most 11)"},
     {"--pairing-file", "PATH",
      "keep the clients' control sockets here, so a\nrestarted relay can still send them notices"},
 };
@@ -45,6 +50,10 @@ std::optional<std::string> apply_option(std::string_view name, std::string_view 
     const auto most = command_line::parse_number<long>(value, 1, kMostClientsPerAddress);
     if (!most) return "--max-clients-per-address needs a number from 1 to 65535";
     config.max_clients_per_address = static_cast<std::size_t>(*most);
+  } else if (name == "--threads") {
+    const auto threads = command_line::parse_number<long>(value, 1, relay::kChannelCount);
+    if (!threads) return "--threads needs a number from 1 to 11";
+    config.threads = static_cast<int>(*threads);
   } else if (name == "--pairing-file") {
     if (value.empty()) return "--pairing-file needs a file name";
     config.pairing_file = value;
@@ -71,6 +80,9 @@ CommandLine parse_command_line(std::span<const std::string_view> arguments) {
   const auto options = command_line::read_options(arguments, kOptions, command_line::Repeats::Allowed);
   if (!options.error.empty()) return failure(options.error);
   bool has_address = false;
+  // A loop per channel at most: more would have nothing to serve.
+  result.config.threads =
+      static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, unsigned{relay::kChannelCount}));
   for (const auto& [name, value] : options.given)
     if (auto error = apply_option(name, value, result.config, has_address)) return failure(std::move(*error));
   if (!has_address) return failure("--address is required");
@@ -81,7 +93,7 @@ CommandLine parse_command_line(std::span<const std::string_view> arguments) {
 std::string usage_text() {
   return "Usage: marvok-relay --address IPV4 [--min-version X.Y.Z] [--opus-channel N]...\n"
          "                    [--client-timeout-ms MS] [--max-clients-per-address N]\n"
-         "                    [--pairing-file PATH]\n"
+         "                    [--threads N] [--pairing-file PATH]\n"
          "\n"
          "Relays the voice network's speech, member lists and notices. Binds the\n"
          "voice ports 30000-30010 and the control ports 31000-31010 on IPV4.\n"

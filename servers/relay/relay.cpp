@@ -21,9 +21,9 @@ constexpr std::size_t kSequenceOffset = 1;
 // Clients come back within a presence period of a restart; a pairing not
 // claimed by then belongs to a client that is gone.
 constexpr auto kRecallTime = std::chrono::seconds(30);
-// Pairings change with joins; writing them at most this often keeps a
-// flood of hellos from turning into a flood of file writes.
-constexpr auto kPairingSaveInterval = std::chrono::seconds(1);
+// How long a client new to a loop waits for the other loops to say whether
+// one of them holds its record, should an answer be lost.
+constexpr auto kClaimPatience = std::chrono::milliseconds(250);
 
 const char* endpoint_text(const std::optional<Endpoint>& endpoint, std::string& storage) {
   storage = endpoint ? platform::format_endpoint(*endpoint) : "-";
@@ -32,8 +32,10 @@ const char* endpoint_text(const std::optional<Endpoint>& endpoint, std::string& 
 
 }  // namespace
 
-Relay::Relay(const RelayConfig& config, const RelayOutput& output, RelayLog& log, Clock::time_point now)
+Relay::Relay(const RelayConfig& config, const RelayOutput& output, RelayLog& log, Clock::time_point now,
+             ShardPlace place)
     : config_(config),
+      place_(place),
       output_(output),
       log_(log),
       clients_(config.capacity),
@@ -42,9 +44,14 @@ Relay::Relay(const RelayConfig& config, const RelayOutput& output, RelayLog& log
       next_summary_(now + kSummaryInterval),
       remembered_(config.capacity),
       forget_remembered_at_(now + kRecallTime) {
+  held_leaves_.reserve(config.capacity);
   if (config_.pairing_file.empty()) return;
+  // Every loop reads the file: a returning client's first presence may reach any of them.
   remembered_.load(config_.pairing_file);
-  log_.write("%zu control socket(s) remembered from %s", remembered_.remaining().size(), config_.pairing_file.c_str());
+  if (place_.index == 0) {
+    log_.write("%zu control socket(s) remembered from %s", remembered_.remaining().size(),
+               config_.pairing_file.c_str());
+  }
 }
 
 // ---- datagrams in ------------------------------------------------------------
@@ -56,7 +63,7 @@ void Relay::on_voice_port(int channel, const Endpoint& from, relay::Bytes datagr
     case relay::ClientDatagram::ControlHello:
       if (const SlotId slot = pair_control_hello(clients_, sighting(from, now)); slot != kNoSlot) {
         on_control_known(slot);
-      } else {
+      } else if (!pair_with_handed_away(from)) {
         ++counters_.stray_datagrams;
       }
       return;
@@ -87,6 +94,8 @@ void Relay::on_voice_hello(const Endpoint& from, Clock::time_point now) {
   // A client says hello only when it starts, so a known voice socket means
   // the client started again on the same port.
   if (const SlotId old = clients_.find_by_voice(from); old != kNoSlot) forget(old, "started again");
+  // Its record from before may sit with the loop of the channel it was on.
+  post_to_others(shard_message(ShardMessage::Kind::StartedAgain, from));
   // A new client on an old port: its control socket is new too.
   remembered_.take(from);
   const SlotId slot = clients_.add(from, now);
@@ -110,10 +119,15 @@ void Relay::on_presence(int channel, const Endpoint& from, const relay::Presence
       clients_.set_control(slot, *control, now);
       pairings_changed_ = true;
     }
+    // Or it moved here from a channel another loop serves, which holds its
+    // record: it is admitted afresh only once every loop has answered.
+    clients_.at(slot).awaited_answers = post_to_others(shard_message(ShardMessage::Kind::Claim, from));
+    clients_.at(slot).answers_due = now + kClaimPatience;
   }
   Client& client = clients_.at(slot);
   client.last_presence = now;
-  const bool steady = client.presence_pace.note(now);
+  client.heard_on = channel;
+  client.steady = client.presence_pace.note(now);
   if (client.is_member() && client.member != presence.member) {
     log_.write(LogEvent::MemberNumberChange, "member %u now reports itself as member %u", client.member,
                presence.member);
@@ -121,26 +135,52 @@ void Relay::on_presence(int channel, const Endpoint& from, const relay::Presence
   client.member = presence.member;
   if (presence.variant == relay::PresenceVariant::Version) client.version = presence.version;
   if (!client.is_member()) {
-    if (!steady || !admit(slot)) return;
-    tie_to_channel(slot, channel);
-    check_version(slot);
-    // Held requests are few, and a stream at a client's pace has paid for them.
-    held_lists_.release(client.voice, client.control, now,
-                        [this](const Endpoint& asker, int asked) { send_member_list(asked, asker); });
+    try_admission(slot, now);
     return;
   }
   if (client.channel != channel) tie_to_channel(slot, channel);
   if (presence.variant == relay::PresenceVariant::Version) check_version(slot);
 }
 
+void Relay::try_admission(SlotId slot, Clock::time_point now) {
+  Client& client = clients_.at(slot);
+  if (!client.steady || (client.awaited_answers > 0 && now < client.answers_due) || !admit(slot)) return;
+  on_admitted(slot);
+  // Held requests are few, and a stream at a client's pace has paid for them.
+  held_lists_.release(client.voice, client.control, now,
+                      [this](const Endpoint& asker, int asked) { answer_list_request(asked, asker); });
+}
+
 bool Relay::admit(SlotId slot) {
   Client& client = clients_.at(slot);
   const std::uint32_t address = client.voice.address;
+  if (!keeps(address)) {
+    // The answer comes back as Admitted or Refused.
+    if (client.admission_pending) return false;
+    ShardMessage ask = shard_message(ShardMessage::Kind::AdmitAsk, client.voice);
+    ask.control = client.control;
+    client.admission_pending = try_post(place_.keeper_of(address), ask);
+    if (!client.admission_pending) ++counters_.lost_handoffs;
+    return false;
+  }
   const std::size_t admitted = addresses_.clients_at(address);
   if (admitted < config_.max_clients_per_address) {
     addresses_.add_client(address);
     return true;
   }
+  log_refusal(slot, admitted);
+  return false;
+}
+
+void Relay::on_admitted(SlotId slot) {
+  Client& client = clients_.at(slot);
+  client.admission_pending = false;
+  tie_to_channel(slot, client.heard_on);
+  check_version(slot);
+}
+
+void Relay::log_refusal(SlotId slot, std::size_t admitted) {
+  Client& client = clients_.at(slot);
   // Logged once per client; it stays waiting until a member of its address leaves or it falls silent.
   if (!client.refusal_logged) {
     client.refusal_logged = true;
@@ -149,7 +189,15 @@ bool Relay::admit(SlotId slot) {
     log_.write(LogEvent::NotAdmitted, "member %u not admitted (voice %s): its address has %zu clients already",
                client.member, endpoint_text(client.voice, voice), admitted);
   }
-  return false;
+}
+
+void Relay::release_address(std::uint32_t address) {
+  if (keeps(address)) {
+    addresses_.remove_client(address);
+  } else if (!try_post(place_.keeper_of(address), shard_message(ShardMessage::Kind::Leave, {address, 0}))) {
+    // A lost departure would keep the address full for good.
+    held_leaves_.push_back(address);
+  }
 }
 
 void Relay::on_speech(int channel, const Endpoint& from, const relay::OutgoingVoice& voice, Clock::time_point now) {
@@ -169,18 +217,37 @@ void Relay::on_speech(int channel, const Endpoint& from, const relay::OutgoingVo
 }
 
 void Relay::on_list_request(int channel, const Endpoint& from, Clock::time_point now) {
-  if (!note_control_heard(from, now)) {
+  // A loop of several sees only its own channels' clients, so it cannot tell
+  // that the address has no other client lacking a control socket.
+  if (!note_control_heard(from, now) && place_.count == 1) {
     if (const SlotId slot = learn_control_from_list_request(clients_, channel, sighting(from, now)); slot != kNoSlot)
       on_control_known(slot);
   }
+  if (keeps(from.address)) {
+    judge_list_request(channel, from, now);
+  } else {
+    post(place_.keeper_of(from.address), shard_message(ShardMessage::Kind::ListAsk, from, channel));
+  }
+}
+
+void Relay::judge_list_request(int channel, const Endpoint& from, Clock::time_point now) {
   // Only to an address with members, at their pace: a list is ten times the
   // size of the request, and a forged request would aim it at anyone.
   if (addresses_.clients_at(from.address) == 0) {
     held_lists_.hold(from, channel, now);
   } else if (addresses_.answer_list_request(from.address, now)) {
-    send_member_list(channel, from);
+    answer_list_request(channel, from);
   } else {
     ++counters_.unanswered_list_requests;
+  }
+}
+
+void Relay::answer_list_request(int channel, const Endpoint& to) {
+  const int loop = place_.loop_of_channel(channel);
+  if (loop == place_.index) {
+    send_member_list(channel, to);
+  } else {
+    post(loop, shard_message(ShardMessage::Kind::ListGo, to, channel));
   }
 }
 
@@ -275,7 +342,6 @@ int Relay::close_member(std::uint16_t member) {
                  relay::kNoticeSupervisorCloses);
     }
   }
-  log_.write("notice %u to member %u: sent to %d client(s)", relay::kNoticeSupervisorCloses, member, sent);
   return sent;
 }
 
@@ -285,12 +351,10 @@ int Relay::close_all() {
     const auto slot = static_cast<SlotId>(i);
     if (clients_.in_use(slot) && send_notice(slot, relay::kNoticeSupervisorCloses)) ++sent;
   }
-  log_.write("notice %u to every client: sent to %d client(s)", relay::kNoticeSupervisorCloses, sent);
   return sent;
 }
 
 void Relay::print_clients(std::FILE* out) const {
-  std::fprintf(out, "%zu client(s)\n", clients_.size());
   std::string voice;
   std::string control;
   for (std::size_t i = 0; i < clients_.capacity(); ++i) {
@@ -306,14 +370,13 @@ void Relay::print_clients(std::FILE* out) const {
                    endpoint_text(client.control, control));
     }
   }
-  std::fflush(out);
 }
 
 void Relay::forget(SlotId slot, const char* reason) {
   const Client& client = clients_.at(slot);
   if (client.control) pairings_changed_ = true;
   if (client.is_member()) {
-    addresses_.remove_client(client.voice.address);
+    release_address(client.voice.address);
     log_.write(LogEvent::Departure, "member %u left channel %d (%s)", client.member, client.channel, reason);
   }
   reframers_[slot].reset();
@@ -382,10 +445,7 @@ void Relay::on_tick(Clock::time_point now) {
     remembered_.clear();
     pairings_changed_ = true;
   }
-  if (pairings_changed_ && now >= next_pairing_save_) {
-    save_pairings();
-    next_pairing_save_ = now + kPairingSaveInterval;
-  }
+  post_held_leaves();
   if (now >= next_summary_) {
     write_summary();
     next_summary_ = now + kSummaryInterval;
@@ -423,24 +483,203 @@ void Relay::write_summary() {
   summarized_ = counters_;
 }
 
-void Relay::on_stop() { save_pairings(); }
-
-void Relay::save_pairings() {
+void Relay::pairings(std::vector<Pairing>& of_clients, std::vector<Pairing>& unclaimed) {
   pairings_changed_ = false;
-  if (config_.pairing_file.empty()) return;
-  // Unclaimed pairings stay, so a second restart soon after the first loses nothing.
-  std::vector<Pairing> pairings = remembered_.remaining();
   for (std::size_t i = 0; i < clients_.capacity(); ++i) {
     const auto slot = static_cast<SlotId>(i);
     if (clients_.in_use(slot) && clients_.at(slot).control)
-      pairings.push_back({clients_.at(slot).voice, *clients_.at(slot).control});
+      of_clients.push_back({clients_.at(slot).voice, *clients_.at(slot).control});
   }
-  const bool saved = PairingMemory::save(config_.pairing_file, pairings);
-  if (!saved && !pairing_save_failed_) {
-    log_.write("cannot write the pairing file %s; a restart will not know the control sockets",
-               config_.pairing_file.c_str());
+  const std::vector<Pairing> remaining = remembered_.remaining();
+  unclaimed.insert(unclaimed.end(), remaining.begin(), remaining.end());
+}
+
+// ---- other event loops -------------------------------------------------------------
+
+void Relay::on_message(const ShardMessage& message, Clock::time_point now) {
+  using Kind = ShardMessage::Kind;
+  const SlotId slot = clients_.find_by_voice(message.endpoint);
+  switch (message.kind) {
+    case Kind::Claim: on_claim(message); return;
+    case Kind::NotHere:
+      if (slot == kNoSlot || clients_.at(slot).awaited_answers == 0) return;
+      if (--clients_.at(slot).awaited_answers == 0 && !clients_.at(slot).is_member()) try_admission(slot, now);
+      return;
+    case Kind::Handover: on_handover(message, now); return;
+    case Kind::StartedAgain:
+      // The client stays here, but its control socket is the one its new
+      // hellos brought: asked for, it comes as a handover.
+      if (slot != kNoSlot) post(message.from, shard_message(Kind::Claim, message.endpoint));
+      return;
+    case Kind::AdmitAsk:
+      if (addresses_.clients_at(message.endpoint.address) < config_.max_clients_per_address) {
+        addresses_.add_client(message.endpoint.address);
+        if (!try_post(message.from, shard_message(ShardMessage::Kind::Admitted, message.endpoint))) {
+          // It asks again with its next presence.
+          addresses_.remove_client(message.endpoint.address);
+          ++counters_.lost_handoffs;
+          return;
+        }
+        held_lists_.release(message.endpoint, message.control, now,
+                            [this](const Endpoint& asker, int asked) { answer_list_request(asked, asker); });
+      } else {
+        ShardMessage refused = shard_message(Kind::Refused, message.endpoint);
+        refused.count = addresses_.clients_at(message.endpoint.address);
+        post(message.from, refused);
+      }
+      return;
+    case Kind::Admitted:
+      if (slot == kNoSlot || clients_.at(slot).is_member()) {
+        // Gone or moved on meanwhile: its place goes back.
+        release_address(message.endpoint.address);
+      } else {
+        on_admitted(slot);
+      }
+      return;
+    case Kind::Refused:
+      if (slot == kNoSlot) return;
+      clients_.at(slot).admission_pending = false;
+      log_refusal(slot, message.count);
+      return;
+    case Kind::Leave: addresses_.remove_client(message.endpoint.address); return;
+    case Kind::ListAsk: judge_list_request(message.channel, message.endpoint, now); return;
+    case Kind::ListGo: send_member_list(message.channel, message.endpoint); return;
+    case Kind::PairedControl:
+      if (slot == kNoSlot || clients_.at(slot).control || !message.control) return;
+      clients_.set_control(slot, *message.control, now);
+      on_control_known(slot);
+      return;
   }
-  pairing_save_failed_ = !saved;
+}
+
+void Relay::on_claim(const ShardMessage& claim) {
+  const SlotId slot = clients_.find_by_voice(claim.endpoint);
+  // A record that is itself waiting to hear where the client was is newer
+  // than the claim, which was on its way as the client moved on.
+  if (slot == kNoSlot || clients_.at(slot).awaited_answers > 0) {
+    post(claim.from, shard_message(ShardMessage::Kind::NotHere, claim.endpoint));
+    return;
+  }
+  const Client& client = clients_.at(slot);
+  ShardMessage handover = shard_message(ShardMessage::Kind::Handover, client.voice);
+  handover.client = {.control = client.control,
+                     .version = client.version,
+                     .last_control = client.last_control,
+                     .hello_order = client.hello_order,
+                     .channel = client.channel,
+                     .next_sequence = client.next_sequence,
+                     .version_notice_sent = client.version_notice_sent,
+                     .refusal_logged = client.refusal_logged,
+                     .awaits_control_hello = client.awaits_control_hello};
+  // Kept when the message cannot go: the client is admitted afresh there, and
+  // this record falls silent.
+  if (!try_post(claim.from, handover)) {
+    ++counters_.lost_handoffs;
+    return;
+  }
+  // Its presence overtook its control hello, which is still on its way here.
+  if (client.awaits_control_hello && !client.control) {
+    handed_away_[next_handed_away_] = {client.voice, client.hello_order, claim.from};
+    next_handed_away_ = (next_handed_away_ + 1) % handed_away_.size();
+  }
+  if (client.control) pairings_changed_ = true;
+  reframers_[slot].reset();
+  clients_.remove(slot);
+}
+
+bool Relay::pair_with_handed_away(const Endpoint& control) {
+  HandedAway* newest = nullptr;
+  for (HandedAway& handed : handed_away_) {
+    if (handed.hello_order == 0 || handed.voice.address != control.address) continue;
+    if (newest == nullptr || handed.hello_order > newest->hello_order) newest = &handed;
+  }
+  if (newest == nullptr) return false;
+  ShardMessage paired = shard_message(ShardMessage::Kind::PairedControl, newest->voice);
+  paired.control = control;
+  post(newest->loop, paired);
+  *newest = HandedAway{};
+  return true;
+}
+
+void Relay::on_handover(const ShardMessage& handover, Clock::time_point now) {
+  const HandedClient& handed = handover.client;
+  const bool was_member = handed.channel != kNoChannel;
+  const SlotId slot = clients_.find_by_voice(handover.endpoint);
+  if (slot == kNoSlot) {
+    if (was_member) release_address(handover.endpoint.address);
+    return;
+  }
+  Client& client = clients_.at(slot);
+  if (client.is_member()) {
+    if (was_member) {
+      // Admitted afresh here before its record came: one place at its
+      // address is enough, and its numbering and notices go on.
+      release_address(handover.endpoint.address);
+      client.next_sequence = handed.next_sequence;
+      client.version_notice_sent = client.version_notice_sent || handed.version_notice_sent;
+      if (handed.control && !client.control) {
+        clients_.set_control(slot, *handed.control, handed.last_control);
+        pairings_changed_ = true;
+      }
+    } else if (handed.control) {
+      // Restarted under the same port: the control socket of its new hellos.
+      clients_.set_control(slot, *handed.control, handed.last_control);
+      client.version_notice_sent = handed.version_notice_sent;
+      pairings_changed_ = true;
+    }
+    check_version(slot);
+    return;
+  }
+  if (!client.version) client.version = handed.version;
+  client.version_notice_sent = handed.version_notice_sent;
+  client.refusal_logged = handed.refusal_logged;
+  client.next_sequence = handed.next_sequence;
+  client.hello_order = handed.hello_order;
+  if (handed.control && !client.control) {
+    clients_.set_control(slot, *handed.control, handed.last_control);
+    pairings_changed_ = true;
+  }
+  client.awaits_control_hello = handed.awaits_control_hello && !client.control;
+  client.awaited_answers = 0;
+  if (!was_member) {
+    try_admission(slot, now);
+    return;
+  }
+  client.admission_pending = false;
+  clients_.move_to_channel(slot, client.heard_on);
+  log_.write(LogEvent::ChannelMove, "member %u moved from channel %d to channel %d", client.member, handed.channel,
+             client.heard_on);
+  check_version(slot);
+}
+
+bool Relay::try_post(int shard, ShardMessage message) {
+  message.from = place_.index;
+  return place_.post->post(shard, message);
+}
+
+void Relay::post(int shard, const ShardMessage& message) {
+  if (!try_post(shard, message)) ++counters_.lost_handoffs;
+}
+
+int Relay::post_to_others(const ShardMessage& message) {
+  int posted = 0;
+  for (int shard = 0; shard < place_.count; ++shard) {
+    if (shard == place_.index) continue;
+    if (try_post(shard, message)) {
+      ++posted;
+    } else {
+      ++counters_.lost_handoffs;
+    }
+  }
+  return posted;
+}
+
+void Relay::post_held_leaves() {
+  while (!held_leaves_.empty()) {
+    const std::uint32_t address = held_leaves_.back();
+    if (!try_post(place_.keeper_of(address), shard_message(ShardMessage::Kind::Leave, {address, 0}))) return;
+    held_leaves_.pop_back();
+  }
 }
 
 }  // namespace marvok::relay_server

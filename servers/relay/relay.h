@@ -18,28 +18,37 @@
 #include "relay_counters.h"
 #include "relay_log.h"
 #include "relay_output.h"
+#include "shard_message.h"
 
 namespace marvok::relay_server {
 
 // What the relay does with each datagram, with the clock passed in. Sockets
-// and waiting belong to RelayServer; this class only reacts, and sends through
-// the output it is given.
+// and waiting belong to the event loop; this class only reacts, and sends
+// through the output it is given. With several event loops, each has one
+// Relay for its channels, and `place` says how to reach the others.
 class Relay {
  public:
-  Relay(const RelayConfig& config, const RelayOutput& output, RelayLog& log, Clock::time_point now);
+  Relay(const RelayConfig& config, const RelayOutput& output, RelayLog& log, Clock::time_point now,
+        ShardPlace place = {});
 
   void on_voice_port(int channel, const platform::Endpoint& from, relay::Bytes datagram, Clock::time_point now);
   void on_control_port(int channel, const platform::Endpoint& from, relay::Bytes datagram, Clock::time_point now);
+  void on_message(const ShardMessage& message, Clock::time_point now);
   // Forgets silent clients, frees the encoders of quiet speakers and writes
   // the periodic summary. Call it a few times a second.
   void on_tick(Clock::time_point now);
-  // Keeps the pairings for the next run.
-  void on_stop();
 
   // Notice 240 to every client of the member; returns how many got it.
   int close_member(std::uint16_t member);
   int close_all();
+  std::size_t client_count() const { return clients_.size(); }
+  // One line per client.
   void print_clients(std::FILE* out) const;
+
+  // True once the control sockets changed since the last call of pairings().
+  bool pairings_changed() const { return pairings_changed_; }
+  // The control socket of each client, then the remembered ones not claimed yet.
+  void pairings(std::vector<Pairing>& of_clients, std::vector<Pairing>& unclaimed);
 
   const RelayCounters& counters() const { return counters_; }
 
@@ -56,8 +65,32 @@ class Relay {
   bool note_control_heard(const platform::Endpoint& from, Clock::time_point now);
   ControlSighting sighting(const platform::Endpoint& control, Clock::time_point now) const;
 
+  // Admits a client that sends presence at a client's pace, once no other
+  // loop may hold its record.
+  void try_admission(SlotId slot, Clock::time_point now);
   // Makes a client a member, when its address has room for one more.
   bool admit(SlotId slot);
+  void on_admitted(SlotId slot);
+  void log_refusal(SlotId slot, std::size_t admitted);
+  // One member fewer behind the address, told to its keeper.
+  void release_address(std::uint32_t address);
+  // A list request judged by the keeper of its address.
+  void judge_list_request(int channel, const platform::Endpoint& from, Clock::time_point now);
+  void answer_list_request(int channel, const platform::Endpoint& to);
+  void on_claim(const ShardMessage& claim);
+  void on_handover(const ShardMessage& handover, Clock::time_point now);
+  // A control hello for a client handed to another loop before it came; true
+  // when there was one to pair it with.
+  bool pair_with_handed_away(const platform::Endpoint& control);
+  bool keeps(std::uint32_t address) const { return place_.keeper_of(address) == place_.index; }
+  // False when that loop's queue is full.
+  bool try_post(int shard, ShardMessage message);
+  // Counts the message lost when the queue is full.
+  void post(int shard, const ShardMessage& message);
+  // Returns to how many it went.
+  int post_to_others(const ShardMessage& message);
+  // Sends the departures that found the keeper's queue full.
+  void post_held_leaves();
   void tie_to_channel(SlotId slot, int channel);
   void on_control_known(SlotId slot);
   void check_version(SlotId slot);
@@ -69,9 +102,9 @@ class Relay {
   void forget_silent_clients(Clock::time_point now);
   void release_quiet_encoders(Clock::time_point now);
   void write_summary();
-  void save_pairings();
 
   const RelayConfig& config_;
+  ShardPlace place_;
   const RelayOutput& output_;
   RelayLog& log_;
   ClientTable clients_;
@@ -87,8 +120,17 @@ class Relay {
   PairingMemory remembered_;
   Clock::time_point forget_remembered_at_;
   bool pairings_changed_ = false;
-  bool pairing_save_failed_ = false;
-  Clock::time_point next_pairing_save_;
+  // Departures for other keepers that found the queue full, sent again each tick.
+  std::vector<std::uint32_t> held_leaves_;
+  // Clients handed to another loop while awaiting their control hello; the
+  // oldest make way when it is full.
+  struct HandedAway {
+    platform::Endpoint voice;
+    std::uint64_t hello_order = 0;  // 0 for an empty entry
+    int loop = 0;
+  };
+  std::array<HandedAway, 64> handed_away_{};
+  std::size_t next_handed_away_ = 0;
 };
 
 }  // namespace marvok::relay_server

@@ -27,6 +27,8 @@ struct RelayConfig {
   // Client slots: room for a few thousand members (at most 65,535); a full
   // relay refuses newcomers.
   std::size_t capacity = 4096;
+  // Event loops, each serving some of the channels on a thread of its own.
+  int threads = 1;
   // Where the control socket of each client is kept for the next run; empty
   // keeps nothing.
   std::string pairing_file;

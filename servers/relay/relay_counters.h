@@ -17,6 +17,8 @@ struct RelayCounters {
   std::uint64_t refused_clients = 0;
   // From an address with admitted clients, faster than they ask.
   std::uint64_t unanswered_list_requests = 0;
+  // Messages to another event loop that found its queue full.
+  std::uint64_t lost_handoffs = 0;
 };
 
 }  // namespace marvok::relay_server

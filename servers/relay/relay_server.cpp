@@ -2,39 +2,27 @@
 
 #include <fcntl.h>
 #include <sys/epoll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <span>
+#include <set>
 
 #include "operator_commands.h"
+#include "pairing_memory.h"
 
 namespace marvok::relay_server {
 
 namespace {
 
 constexpr auto kTickInterval = std::chrono::milliseconds(100);
+// Pairings change with joins; writing them at most this often keeps a
+// flood of hellos from turning into a flood of file writes.
+constexpr auto kPairingSaveInterval = std::chrono::seconds(1);
 
-constexpr std::size_t kVoiceSlot = 0;
-constexpr std::size_t kControlSlot = relay::kChannelCount;
-constexpr std::size_t kCommandSlot = 2 * relay::kChannelCount;
-constexpr std::size_t kStopSlot = kCommandSlot + 1;
-constexpr std::size_t kWatchCount = kStopSlot + 1;
-
-int milliseconds_until(Clock::time_point when, Clock::time_point now) {
-  if (when <= now) return 0;
-  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(when - now).count());
-}
-
-// Unconnected UDP sockets rarely hold an error, but one left pending would
-// make the wait report the socket forever.
-void clear_pending_error(int fd) {
-  int error = 0;
-  socklen_t length = sizeof error;
-  ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
-}
+constexpr std::uint64_t kCommandSlot = 0;
+constexpr std::uint64_t kStopSlot = 1;
 
 }  // namespace
 
@@ -52,26 +40,22 @@ bool RelayServer::open(std::string& error) {
     return false;
   }
   watcher_ = ::epoll_create1(EPOLL_CLOEXEC);
-  if (watcher_ < 0) {
+  if (watcher_ < 0 || !watch(stop_pipe_[0], kStopSlot)) {
     error = std::string("cannot make the event watcher: ") + std::strerror(errno);
     return false;
   }
   sockets_ = RelaySockets::open(config_.address, error);
   if (!sockets_) return false;
-  // epoll rather than poll(): with thousands of clients the relay wakes for a
-  // few datagrams at a time, and polling all 24 descriptors on every wake
-  // cost a fifth of its core.
-  bool watched = watch(stop_pipe_[0], kStopSlot);
-  for (int channel = 0; channel < relay::kChannelCount; ++channel) {
-    const auto index = static_cast<std::size_t>(channel);
-    watched = watched && watch(sockets_->voice(channel).descriptor(), kVoiceSlot + index) &&
-              watch(sockets_->control(channel).descriptor(), kControlSlot + index);
+  const int count = std::clamp(config_.threads, 1, relay::kChannelCount);
+  const Clock::time_point now = Clock::now();
+  std::vector<RelayShard*> peers;
+  for (int index = 0; index < count; ++index) {
+    shards_.push_back(std::make_unique<RelayShard>(config_, *sockets_, index, count, now));
+    if (!shards_.back()->open(error)) return false;
+    peers.push_back(shards_.back().get());
   }
-  if (!watched) {
-    error = std::string("cannot watch the ports: ") + std::strerror(errno);
-    return false;
-  }
-  relay_.emplace(config_, *sockets_, log_, Clock::now());
+  for (const auto& shard : shards_) shard->meet(peers);
+  opened_ = true;
   return true;
 }
 
@@ -83,24 +67,48 @@ void RelayServer::stop() {
   errno = saved_errno;
 }
 
-const RelayCounters& RelayServer::counters() const {
-  static const RelayCounters kNone;
-  return relay_ ? relay_->counters() : kNone;
+RelayCounters RelayServer::counters() const {
+  RelayCounters sum;
+  for (const auto& shard : shards_) {
+    const RelayCounters& part = shard->relay().counters();
+    sum.datagrams_in += part.datagrams_in;
+    sum.datagrams_out += part.datagrams_out;
+    sum.bad_datagrams += part.bad_datagrams;
+    sum.stray_datagrams += part.stray_datagrams;
+    sum.send_failures += part.send_failures;
+    sum.refused_clients += part.refused_clients;
+    sum.unanswered_list_requests += part.unanswered_list_requests;
+    sum.lost_handoffs += part.lost_handoffs;
+  }
+  return sum;
 }
 
-bool RelayServer::watch(int fd, std::size_t slot) {
+bool RelayServer::watch(int fd, std::uint64_t slot) {
   epoll_event event{};
   event.events = EPOLLIN;
   event.data.u64 = slot;
   return ::epoll_ctl(watcher_, EPOLL_CTL_ADD, fd, &event) == 0;
 }
 
+template <typename Task>
+void RelayServer::on_every_shard(Task task) {
+  // Before the loops start and after they end, their state is this thread's.
+  for (const auto& shard : shards_) {
+    if (threads_.empty()) {
+      task(shard->relay());
+    } else {
+      shard->run_task(task);
+    }
+  }
+}
+
 void RelayServer::run() {
-  if (!relay_) return;
+  if (!opened_) return;
   // A file or /dev/null cannot be watched; it is always readable, so it is
-  // read whole now.
+  // read whole now, before any datagram.
   if (commands_.descriptor() >= 0 && !watch(commands_.descriptor(), kCommandSlot))
     while (commands_.descriptor() >= 0) read_commands();
+  for (const auto& shard : shards_) threads_.emplace_back([&shard = *shard] { shard.run(); });
 
   const auto text_of = [this](int port) {
     return platform::format_endpoint({config_.address, static_cast<std::uint16_t>(port)});
@@ -110,60 +118,38 @@ void RelayServer::run() {
   log_.write("serving voice on %s-%d and control on %s-%d", voice.c_str(),
              relay::voice_port_of(relay::kChannelCount - 1), control.c_str(),
              relay::control_port_of(relay::kChannelCount - 1));
+  if (shards_.size() > 1) {
+    for (std::size_t index = 0; index < shards_.size(); ++index)
+      log_.write("event loop %zu serves channels %s", index, shards_[index]->channel_names().c_str());
+  }
 
-  std::array<epoll_event, kWatchCount> ready{};
-  Clock::time_point next_tick = Clock::now() + kTickInterval;
-  while (true) {
-    const int count = ::epoll_wait(watcher_, ready.data(), static_cast<int>(ready.size()),
-                                   milliseconds_until(next_tick, Clock::now()));
+  std::array<epoll_event, 2> ready{};
+  bool stopping = false;
+  while (!stopping) {
+    const int count =
+        ::epoll_wait(watcher_, ready.data(), static_cast<int>(ready.size()), static_cast<int>(kTickInterval.count()));
     if (count < 0) {
       // A signal's wish to stop arrives through the stop pipe; other signals just interrupt.
       if (errno == EINTR) continue;
-      log_.write("waiting for datagrams failed: %s", std::strerror(errno));
+      log_.write("waiting for commands failed: %s", std::strerror(errno));
       break;
     }
-    // Served in a fixed order, as the ports' datagrams were sent: a client's
-    // hellos on channel 0's port come before its presence on its own.
-    std::array<std::uint32_t, kWatchCount> events{};
-    for (const epoll_event& event : std::span(ready.data(), static_cast<std::size_t>(count)))
-      events[event.data.u64] = event.events;
-    const Clock::time_point now = Clock::now();
-    for (int channel = 0; channel < relay::kChannelCount; ++channel) {
-      const auto index = static_cast<std::size_t>(channel);
-      serve_port(events[kVoiceSlot + index], sockets_->voice(channel), channel, true, now);
-      serve_port(events[kControlSlot + index], sockets_->control(channel), channel, false, now);
+    for (const epoll_event& event : std::span(ready.data(), static_cast<std::size_t>(count))) {
+      if (event.data.u64 == kCommandSlot) {
+        const int fd = commands_.descriptor();
+        read_commands();
+        if (commands_.descriptor() < 0) ::epoll_ctl(watcher_, EPOLL_CTL_DEL, fd, nullptr);
+      }
+      // Commands typed before the stop still take effect.
+      stopping = stopping || event.data.u64 == kStopSlot;
     }
-    if (events[kCommandSlot] != 0) {
-      const int fd = commands_.descriptor();
-      read_commands();
-      if (commands_.descriptor() < 0) ::epoll_ctl(watcher_, EPOLL_CTL_DEL, fd, nullptr);
-    }
-    if (now >= next_tick) {
-      relay_->on_tick(now);
-      next_tick = now + kTickInterval;
-    }
-    // Last, so commands typed before the stop still take effect.
-    if (events[kStopSlot] != 0) break;
+    save_pairings_if_changed(Clock::now());
   }
-  relay_->on_stop();
+  for (const auto& shard : shards_) shard->stop();
+  for (auto& thread : threads_) thread.join();
+  threads_.clear();
+  save_pairings();
   log_.write("stopping");
-}
-
-void RelayServer::serve_port(std::uint32_t events, const platform::UdpSocket& socket, int channel, bool voice_port,
-                             Clock::time_point now) {
-  if ((events & EPOLLERR) != 0) clear_pending_error(socket.descriptor());
-  if ((events & EPOLLIN) == 0) return;
-  // One batch, so no port starves the others.
-  const std::size_t count = in_.receive(socket);
-  for (std::size_t slot = 0; slot < count; ++slot) {
-    const relay::Bytes datagram = in_.datagram(slot);
-    if (datagram.empty()) continue;
-    if (voice_port) {
-      relay_->on_voice_port(channel, in_.from(slot), datagram, now);
-    } else {
-      relay_->on_control_port(channel, in_.from(slot), datagram, now);
-    }
-  }
 }
 
 void RelayServer::read_commands() {
@@ -178,14 +164,52 @@ void RelayServer::run_command(std::string_view line) {
   if (!command) {
     std::fprintf(out, "unknown command; try: close MEMBER, close all, list\n");
   } else if (command->kind == OperatorCommand::Kind::List) {
-    relay_->print_clients(out);
+    std::size_t clients = 0;
+    on_every_shard([&clients](Relay& relay) { clients += relay.client_count(); });
+    std::fprintf(out, "%zu client(s)\n", clients);
+    on_every_shard([out](Relay& relay) { relay.print_clients(out); });
   } else if (command->kind == OperatorCommand::Kind::CloseAll) {
-    std::fprintf(out, "notice 240 sent to %d client(s)\n", relay_->close_all());
+    int sent = 0;
+    on_every_shard([&sent](Relay& relay) { sent += relay.close_all(); });
+    log_.write("notice %u to every client: sent to %d client(s)", relay::kNoticeSupervisorCloses, sent);
+    std::fprintf(out, "notice 240 sent to %d client(s)\n", sent);
   } else {
-    std::fprintf(out, "notice 240 sent to %d client(s) of member %u\n", relay_->close_member(command->member),
-                 command->member);
+    int sent = 0;
+    const std::uint16_t member = command->member;
+    on_every_shard([&sent, member](Relay& relay) { sent += relay.close_member(member); });
+    log_.write("notice %u to member %u: sent to %d client(s)", relay::kNoticeSupervisorCloses, member, sent);
+    std::fprintf(out, "notice 240 sent to %d client(s) of member %u\n", sent, member);
   }
   std::fflush(out);
+}
+
+void RelayServer::save_pairings_if_changed(Clock::time_point now) {
+  if (config_.pairing_file.empty() || now < next_pairing_save_) return;
+  bool changed = false;
+  for (const auto& shard : shards_) changed = shard->take_pairings_changed() || changed;
+  if (!changed) return;
+  next_pairing_save_ = now + kPairingSaveInterval;
+  save_pairings();
+}
+
+void RelayServer::save_pairings() {
+  if (config_.pairing_file.empty()) return;
+  std::vector<Pairing> pairings;
+  std::vector<Pairing> unclaimed;
+  on_every_shard([&](Relay& relay) { relay.pairings(pairings, unclaimed); });
+  // Every loop remembers the whole file, and the loop a client returned to
+  // has claimed its line: unclaimed lines stay, so a second restart soon
+  // after the first loses nothing, but only once and not beside a client.
+  std::set<std::pair<std::uint32_t, std::uint16_t>> seen;
+  for (const Pairing& pairing : pairings) seen.insert({pairing.voice.address, pairing.voice.port});
+  for (const Pairing& pairing : unclaimed)
+    if (seen.insert({pairing.voice.address, pairing.voice.port}).second) pairings.push_back(pairing);
+  const bool saved = PairingMemory::save(config_.pairing_file, pairings);
+  if (!saved && !pairing_save_failed_) {
+    log_.write("cannot write the pairing file %s; a restart will not know the control sockets",
+               config_.pairing_file.c_str());
+  }
+  pairing_save_failed_ = !saved;
 }
 
 }  // namespace marvok::relay_server

@@ -2,21 +2,24 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "command_reader.h"
-#include "receive_batch.h"
-#include "relay.h"
 #include "relay_config.h"
 #include "relay_counters.h"
 #include "relay_log.h"
+#include "relay_shard.h"
 #include "relay_sockets.h"
 
 namespace marvok::relay_server {
 
-// The relay's event loop: one thread waits with epoll on the 22 ports, the
-// operator's commands and a stop pipe, and hands each datagram to Relay.
+// The relay: the channels spread over event loops, one thread each, and on
+// the calling thread what concerns them all: the operator's commands, the
+// pairing file and the stop.
 class RelayServer {
  public:
   explicit RelayServer(RelayConfig config);
@@ -32,26 +35,29 @@ class RelayServer {
   // Ends run() soon. Safe from a signal handler and from any thread.
   void stop();
 
-  // Read these only while run() is not running.
-  const RelayCounters& counters() const;
+  // The event loops' counters added up. Read them only while run() is not running.
+  RelayCounters counters() const;
 
  private:
-  // Reads what waits on one port, up to a batch.
-  void serve_port(std::uint32_t events, const platform::UdpSocket& socket, int channel, bool voice_port,
-                  Clock::time_point now);
-  // Adds a descriptor to the watcher; false when it cannot be watched.
-  bool watch(int fd, std::size_t slot);
+  bool watch(int fd, std::uint64_t slot);
   void read_commands();
   void run_command(std::string_view line);
+  void save_pairings_if_changed(Clock::time_point now);
+  void save_pairings();
+  template <typename Task>
+  void on_every_shard(Task task);
 
   RelayConfig config_;
   RelayLog log_;
   CommandReader commands_;
   std::optional<RelaySockets> sockets_;
-  std::optional<Relay> relay_;
+  std::vector<std::unique_ptr<RelayShard>> shards_;
+  std::vector<std::thread> threads_;
   std::array<int, 2> stop_pipe_{-1, -1};
   int watcher_ = -1;
-  ReceiveBatch in_;
+  bool opened_ = false;
+  bool pairing_save_failed_ = false;
+  Clock::time_point next_pairing_save_{};
 };
 
 }  // namespace marvok::relay_server

@@ -2,6 +2,7 @@
 // nothing, however their datagrams reach it.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <thread>
 
 #include "delaying_proxy.h"
@@ -21,7 +22,9 @@ TEST(RelayRealMembers, ManyBehindOneAddressHearEachOther) {
     members.push_back(std::make_unique<TestClient>(number));
     members.back()->join(1);
   }
-  const auto list = members.front()->ask_members(1);
+  // Their joins asked often: the address's allowance of lists may need a moment.
+  std::optional<relay::MemberList> list;
+  for (int attempt = 0; attempt < 10 && !list; ++attempt) list = members.front()->ask_members(1, 300ms);
   ASSERT_TRUE(list);
   EXPECT_EQ(list->count, 8);
   for (auto& speaker : members) {
@@ -44,12 +47,15 @@ TEST(RelayRealMembers, AListAskedAsTheClientStartsIsAnswered) {
   starting.send_list_request(7);
   std::this_thread::sleep_for(30ms);
   starting.send_presences(2);
-  const auto first = starting.receive_control();
-  const auto second = starting.receive_control();
-  ASSERT_TRUE(first && second);
-  EXPECT_EQ(relay::read_member_list(*first)->channel, 2);
-  EXPECT_EQ(relay::read_member_list(*first)->count, 1);
-  EXPECT_EQ(relay::read_member_list(*second)->channel, 7);
+  // Each list leaves from the event loop of its channel, in either order.
+  std::map<int, relay::MemberList> lists;
+  for (int i = 0; i < 2; ++i) {
+    const auto answer = starting.receive_control();
+    ASSERT_TRUE(answer && relay::read_member_list(*answer));
+    lists.emplace(relay::read_member_list(*answer)->channel, *relay::read_member_list(*answer));
+  }
+  ASSERT_TRUE(lists.contains(2) && lists.contains(7));
+  EXPECT_EQ(lists.at(2).count, 1);
 }
 
 // The listener's presence arrives with up to 100 ms of jitter, and so does its speech.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 namespace marvok::relay_server::testing {
 
 RelayConfig test_config() {
@@ -11,6 +13,8 @@ RelayConfig test_config() {
   // Most tests send presence only as they join; this keeps their members
   // through slow sanitizer builds. Tests of forgetting set their own.
   config.client_timeout = std::chrono::seconds(3);
+  // The suite runs once on one event loop and once on several.
+  if (const char* threads = std::getenv("MARVOK_RELAY_TEST_THREADS")) config.threads = std::atoi(threads);
   return config;
 }
 

@@ -29,7 +29,7 @@ class RunningRelay {
   void command(std::string_view line);
   // Ends the server and waits for its thread; counters() may be read after.
   void stop();
-  const RelayCounters& counters() const { return server_->counters(); }
+  RelayCounters counters() const { return server_->counters(); }
   // What the operator commands printed; call after stop().
   std::string command_output() const;
 
