@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <vector>
 
 #include "number_argument.h"
 #include "option_table.h"
@@ -25,6 +26,11 @@ constexpr command_line::Option kOptions[] = {
      "serve the channels on N event loops, one thread\neach (1-11; default: one per processor, at most 11)"},
     {"--pairing-file", "PATH",
      "keep the clients' control sockets here, so a\nrestarted relay can still send them notices"},
+    {"--control-socket", "PATH", "take operator commands on a Unix socket made\nhere, which only this user may use"},
+};
+
+constexpr command_line::Option kCommandOptions[] = {
+    {"--control-socket", "PATH", "the relay's control socket"},
 };
 
 // Applies one option; an error message when its value is wrong.
@@ -57,6 +63,9 @@ std::optional<std::string> apply_option(std::string_view name, std::string_view 
   } else if (name == "--pairing-file") {
     if (value.empty()) return "--pairing-file needs a file name";
     config.pairing_file = value;
+  } else if (name == "--control-socket") {
+    if (value.empty()) return "--control-socket needs a path";
+    config.control_socket = value;
   }
   return std::nullopt;
 }
@@ -68,6 +77,36 @@ CommandLine failure(std::string message) {
   return result;
 }
 
+// command --control-socket PATH 'COMMAND', the options and the command in any order.
+CommandLine parse_command_form(std::span<const std::string_view> arguments) {
+  std::vector<std::string_view> options;
+  std::vector<std::string_view> commands;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (!arguments[i].starts_with("--")) {
+      commands.push_back(arguments[i]);
+      continue;
+    }
+    options.push_back(arguments[i]);
+    if (arguments[i] == "--control-socket" && i + 1 < arguments.size()) options.push_back(arguments[++i]);
+  }
+  const auto given = command_line::read_options(options, kCommandOptions, command_line::Repeats::Refused);
+  if (!given.error.empty()) return failure(given.error);
+  CommandLine result;
+  for (const auto& [name, value] : given.given) {
+    if (value.empty()) return failure("--control-socket needs a path");
+    result.config.control_socket = value;
+  }
+  if (result.config.control_socket.empty()) return failure("command needs --control-socket PATH");
+  if (commands.size() != 1) return failure("command takes one command, quoted when it has spaces: 'close all'");
+  const std::string_view command = commands.front();
+  if (command.find_first_not_of(" \t\r") == std::string_view::npos)
+    return failure("command needs a command such as 'list'");
+  if (command.find('\n') != std::string_view::npos) return failure("command takes one command, on one line");
+  result.operator_command = command;
+  result.action = CommandLine::Action::SendCommand;
+  return result;
+}
+
 }  // namespace
 
 CommandLine parse_command_line(std::span<const std::string_view> arguments) {
@@ -76,6 +115,7 @@ CommandLine parse_command_line(std::span<const std::string_view> arguments) {
     result.action = CommandLine::Action::Help;
     return result;
   }
+  if (!arguments.empty() && arguments.front() == "command") return parse_command_form(arguments.subspan(1));
   // Given again, an option's last value counts; --opus-channel adds a channel each time.
   const auto options = command_line::read_options(arguments, kOptions, command_line::Repeats::Allowed);
   if (!options.error.empty()) return failure(options.error);
@@ -93,7 +133,8 @@ CommandLine parse_command_line(std::span<const std::string_view> arguments) {
 std::string usage_text() {
   return "Usage: marvok-relay --address IPV4 [--min-version X.Y.Z] [--opus-channel N]...\n"
          "                    [--client-timeout-ms MS] [--max-clients-per-address N]\n"
-         "                    [--threads N] [--pairing-file PATH]\n"
+         "                    [--threads N] [--pairing-file PATH] [--control-socket PATH]\n"
+         "       marvok-relay command --control-socket PATH 'COMMAND'\n"
          "\n"
          "Relays the voice network's speech, member lists and notices. Binds the\n"
          "voice ports 30000-30010 and the control ports 31000-31010 on IPV4.\n"
@@ -103,7 +144,10 @@ std::string usage_text() {
          "Operator commands on standard input, one per line:\n"
          "  close MEMBER   send notice 240 to that member's clients\n"
          "  close all      send notice 240 to every client\n"
-         "  list           print the clients\n";
+         "  list           print the clients\n"
+         "The same commands come through the control socket, one a call, the\n"
+         "answer on standard output:\n"
+         "  marvok-relay command --control-socket PATH 'close all'\n";
 }
 
 }  // namespace marvok::relay_server

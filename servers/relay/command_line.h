@@ -9,14 +9,17 @@
 namespace marvok::relay_server {
 
 struct CommandLine {
-  enum class Action { Run, Help, Error };
+  // SendCommand hands `operator_command` to the relay at config.control_socket.
+  enum class Action { Run, Help, Error, SendCommand };
   Action action = Action::Error;
   RelayConfig config;
-  std::string error;  // set when action is Error
+  std::string error;             // set when action is Error
+  std::string operator_command;  // set when action is SendCommand
 };
 
 // The arguments after the program name. Options take their value either as
-// the next argument or after '=' ("--address=127.0.0.1").
+// the next argument or after '=' ("--address=127.0.0.1"). A first argument
+// "command" asks for the other form: command --control-socket PATH 'COMMAND'.
 CommandLine parse_command_line(std::span<const std::string_view> arguments);
 
 std::string usage_text();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "operator_client.h"
 #include "relay_server.h"
 #include "usage.h"
 
@@ -41,6 +42,10 @@ int main(int argc, char** argv) {
   if (command_line.action == CommandLine::Action::Error) {
     return marvok::command_line::refuse_arguments("marvok-relay", command_line.error,
                                                   marvok::relay_server::usage_text());
+  }
+  if (command_line.action == CommandLine::Action::SendCommand) {
+    return marvok::relay_server::send_operator_command(command_line.config.control_socket,
+                                                       command_line.operator_command, stdout, stderr);
   }
 
   command_line.config.command_fd = STDIN_FILENO;

@@ -44,4 +44,9 @@ std::optional<OperatorCommand> parse_operator_command(std::string_view line) {
   return OperatorCommand{OperatorCommand::Kind::CloseMember, *member};
 }
 
+std::optional<std::string> refuse_operator_command(std::string_view line) {
+  if (parse_operator_command(line)) return std::nullopt;
+  return "unknown command; try: close MEMBER, close all, list\n";
+}
+
 }  // namespace marvok::relay_server

@@ -32,6 +32,8 @@ struct RelayConfig {
   // Where the control socket of each client is kept for the next run; empty
   // keeps nothing.
   std::string pairing_file;
+  // Where operator commands come through a Unix socket; empty for none.
+  std::string control_socket;
   // Operator commands, one per line; -1 for none. The relay never closes it.
   int command_fd = -1;
   std::FILE* command_output = stdout;

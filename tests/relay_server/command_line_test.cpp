@@ -10,9 +10,10 @@ namespace {
 CommandLine parse(std::vector<std::string_view> arguments) { return parse_command_line(arguments); }
 
 TEST(RelayCommandLine, ReadsEveryOptionInBothForms) {
-  const CommandLine parsed = parse({"--address", "127.0.0.2", "--min-version=0.7.8", "--opus-channel", "3",
-                                    "--opus-channel=10", "--client-timeout-ms", "1500", "--max-clients-per-address=200",
-                                    "--pairing-file", "/var/lib/marvok-relay/pairings"});
+  const CommandLine parsed =
+      parse({"--address", "127.0.0.2", "--min-version=0.7.8", "--opus-channel", "3", "--opus-channel=10",
+             "--client-timeout-ms", "1500", "--max-clients-per-address=200", "--pairing-file",
+             "/var/lib/marvok-relay/pairings", "--control-socket", "/run/marvok-relay/control"});
   ASSERT_EQ(parsed.action, CommandLine::Action::Run) << parsed.error;
   EXPECT_EQ(parsed.config.address, 0x7F000002u);
   EXPECT_EQ(parsed.config.min_version, (ClientVersion{'0', '7', '8'}));
@@ -20,6 +21,7 @@ TEST(RelayCommandLine, ReadsEveryOptionInBothForms) {
   EXPECT_EQ(parsed.config.client_timeout, std::chrono::milliseconds(1500));
   EXPECT_EQ(parsed.config.max_clients_per_address, 200u);
   EXPECT_EQ(parsed.config.pairing_file, "/var/lib/marvok-relay/pairings");
+  EXPECT_EQ(parsed.config.control_socket, "/run/marvok-relay/control");
 }
 
 TEST(RelayCommandLine, RefusesWhatItCannotServe) {
@@ -36,8 +38,41 @@ TEST(RelayCommandLine, RefusesWhatItCannotServe) {
       {"--address", "127.0.0.1", "--max-clients-per-address", "65536"},
       {"--address", "127.0.0.1", "--verbose"},
       {"--address", "127.0.0.1", "--pairing-file="},
+      {"--address", "127.0.0.1", "--control-socket="},
+      {"--address", "127.0.0.1", "command", "list"},
       {"--address"},
       {"127.0.0.1"},
+  };
+  for (const auto& arguments : refused) {
+    const CommandLine parsed = parse(arguments);
+    EXPECT_EQ(parsed.action, CommandLine::Action::Error) << "accepted argument " << arguments.size();
+    EXPECT_FALSE(parsed.error.empty());
+  }
+}
+
+TEST(RelayCommandLine, ReadsTheCommandForm) {
+  const std::vector<std::vector<std::string_view>> accepted = {
+      {"command", "--control-socket", "/run/c", "close all"},
+      {"command", "--control-socket=/run/c", "close all"},
+      {"command", "close all", "--control-socket", "/run/c"},
+  };
+  for (const auto& arguments : accepted) {
+    const CommandLine parsed = parse(arguments);
+    ASSERT_EQ(parsed.action, CommandLine::Action::SendCommand) << parsed.error;
+    EXPECT_EQ(parsed.config.control_socket, "/run/c");
+    EXPECT_EQ(parsed.operator_command, "close all");
+  }
+  const std::vector<std::vector<std::string_view>> refused = {
+      {"command"},
+      {"command", "list"},
+      {"command", "--control-socket", "/run/c"},
+      {"command", "--control-socket", "/run/c", "close", "all"},
+      {"command", "--control-socket", "/run/c", " "},
+      {"command", "--control-socket", "/run/c", "list\nclose all"},
+      {"command", "--control-socket=", "list"},
+      {"command", "--control-socket", "/run/c", "--control-socket", "/run/d", "list"},
+      {"command", "--control-socket", "/run/c", "--address", "127.0.0.1", "list"},
+      {"command", "list", "--control-socket"},
   };
   for (const auto& arguments : refused) {
     const CommandLine parsed = parse(arguments);

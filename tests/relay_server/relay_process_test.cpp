@@ -170,6 +170,7 @@ TEST(RelayProcess, BadOptionsExitWithTwoAndShowUsage) {
       {"--frobnicate"},
       {},
       {"--address", "127.0.0.1", "--opus-channel", "11"},
+      {"command", "list"},
   };
   for (const auto& arguments : refused) {
     RelayProcess relay(arguments);
@@ -182,6 +183,13 @@ TEST(RelayProcess, HelpPrintsUsageAndExitsWithZero) {
   RelayProcess relay({"--help"});
   EXPECT_EQ(relay.wait_for_exit(), 0);
   EXPECT_NE(relay.output().find("Usage: marvok-relay"), std::string::npos) << relay.output();
+}
+
+TEST(RelayProcess, CommandToNoRelayExitsWithOne) {
+  RelayProcess command({"command", "--control-socket", "/nonexistent/control", "list"});
+  EXPECT_EQ(command.wait_for_exit(), 1);
+  EXPECT_EQ(command.errors(),
+            "marvok-relay: cannot reach the relay at /nonexistent/control: No such file or directory\n");
 }
 
 TEST(RelayProcess, PortInUseExitsWithOne) {
