@@ -354,21 +354,24 @@ int Relay::close_all() {
   return sent;
 }
 
-void Relay::print_clients(std::FILE* out) const {
+void Relay::describe_clients(std::string& out) const {
   std::string voice;
   std::string control;
+  std::array<char, 160> line{};
   for (std::size_t i = 0; i < clients_.capacity(); ++i) {
     const auto slot = static_cast<SlotId>(i);
     if (!clients_.in_use(slot)) continue;
     const Client& client = clients_.at(slot);
     const auto version = client.version ? format_client_version(*client.version) : std::array<char, 6>{'-'};
     if (client.is_member()) {
-      std::fprintf(out, "member %u channel %d version %s voice %s control %s\n", client.member, client.channel,
-                   version.data(), endpoint_text(client.voice, voice), endpoint_text(client.control, control));
+      std::snprintf(line.data(), line.size(), "member %u channel %d version %s voice %s control %s\n", client.member,
+                    client.channel, version.data(), endpoint_text(client.voice, voice),
+                    endpoint_text(client.control, control));
     } else {
-      std::fprintf(out, "not admitted yet: voice %s control %s\n", endpoint_text(client.voice, voice),
-                   endpoint_text(client.control, control));
+      std::snprintf(line.data(), line.size(), "not admitted yet: voice %s control %s\n",
+                    endpoint_text(client.voice, voice), endpoint_text(client.control, control));
     }
+    out += line.data();
   }
 }
 

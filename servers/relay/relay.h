@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "address_book.h"
@@ -42,8 +43,8 @@ class Relay {
   int close_member(std::uint16_t member);
   int close_all();
   std::size_t client_count() const { return clients_.size(); }
-  // One line per client.
-  void print_clients(std::FILE* out) const;
+  // Adds one line per client.
+  void describe_clients(std::string& out) const;
 
   // True once the control sockets changed since the last call of pairings().
   bool pairings_changed() const { return pairings_changed_; }

@@ -23,6 +23,7 @@ constexpr auto kPairingSaveInterval = std::chrono::seconds(1);
 
 constexpr std::uint64_t kCommandSlot = 0;
 constexpr std::uint64_t kStopSlot = 1;
+constexpr std::uint64_t kOperatorSocketSlot = 2;
 
 }  // namespace
 
@@ -46,6 +47,14 @@ bool RelayServer::open(std::string& error) {
   }
   sockets_ = RelaySockets::open(config_.address, error);
   if (!sockets_) return false;
+  if (!config_.control_socket.empty()) {
+    operator_socket_ = OperatorSocket::open(config_.control_socket, error);
+    if (!operator_socket_) return false;
+    if (!watch(operator_socket_->descriptor(), kOperatorSocketSlot)) {
+      error = std::string("cannot watch the control socket: ") + std::strerror(errno);
+      return false;
+    }
+  }
   const int count = std::clamp(config_.threads, 1, relay::kChannelCount);
   const Clock::time_point now = Clock::now();
   std::vector<RelayShard*> peers;
@@ -123,7 +132,7 @@ void RelayServer::run() {
       log_.write("event loop %zu serves channels %s", index, shards_[index]->channel_names().c_str());
   }
 
-  std::array<epoll_event, 2> ready{};
+  std::array<epoll_event, 3> ready{};
   bool stopping = false;
   while (!stopping) {
     const int count =
@@ -140,6 +149,8 @@ void RelayServer::run() {
         read_commands();
         if (commands_.descriptor() < 0) ::epoll_ctl(watcher_, EPOLL_CTL_DEL, fd, nullptr);
       }
+      if (event.data.u64 == kOperatorSocketSlot)
+        operator_socket_->serve([this](std::string_view line) { return run_command(line); });
       // Commands typed before the stop still take effect.
       stopping = stopping || event.data.u64 == kStopSlot;
     }
@@ -154,33 +165,40 @@ void RelayServer::run() {
 
 void RelayServer::read_commands() {
   commands_.read_available();
-  while (const auto line = commands_.next_line()) run_command(*line);
+  while (const auto line = commands_.next_line()) {
+    if (line->find_first_not_of(" \t\r") == std::string_view::npos) continue;
+    const std::string answer = run_command(*line);
+    std::fputs(answer.c_str(), config_.command_output);
+    std::fflush(config_.command_output);
+  }
 }
 
-void RelayServer::run_command(std::string_view line) {
-  if (line.find_first_not_of(" \t\r") == std::string_view::npos) return;
-  const auto command = parse_operator_command(line);
-  std::FILE* out = config_.command_output;
-  if (!command) {
-    std::fprintf(out, "unknown command; try: close MEMBER, close all, list\n");
-  } else if (command->kind == OperatorCommand::Kind::List) {
+std::string RelayServer::run_command(std::string_view line) {
+  if (auto refusal = refuse_operator_command(line)) return *refusal;
+  const OperatorCommand command = *parse_operator_command(line);
+  std::array<char, 96> text{};
+  if (command.kind == OperatorCommand::Kind::List) {
     std::size_t clients = 0;
-    on_every_shard([&clients](Relay& relay) { clients += relay.client_count(); });
-    std::fprintf(out, "%zu client(s)\n", clients);
-    on_every_shard([out](Relay& relay) { relay.print_clients(out); });
-  } else if (command->kind == OperatorCommand::Kind::CloseAll) {
-    int sent = 0;
+    std::string lines;
+    on_every_shard([&](Relay& relay) {
+      clients += relay.client_count();
+      relay.describe_clients(lines);
+    });
+    std::snprintf(text.data(), text.size(), "%zu client(s)\n", clients);
+    return text.data() + lines;
+  }
+  int sent = 0;
+  if (command.kind == OperatorCommand::Kind::CloseAll) {
     on_every_shard([&sent](Relay& relay) { sent += relay.close_all(); });
     log_.write("notice %u to every client: sent to %d client(s)", relay::kNoticeSupervisorCloses, sent);
-    std::fprintf(out, "notice 240 sent to %d client(s)\n", sent);
+    std::snprintf(text.data(), text.size(), "notice 240 sent to %d client(s)\n", sent);
   } else {
-    int sent = 0;
-    const std::uint16_t member = command->member;
+    const std::uint16_t member = command.member;
     on_every_shard([&sent, member](Relay& relay) { sent += relay.close_member(member); });
     log_.write("notice %u to member %u: sent to %d client(s)", relay::kNoticeSupervisorCloses, member, sent);
-    std::fprintf(out, "notice 240 sent to %d client(s) of member %u\n", sent, member);
+    std::snprintf(text.data(), text.size(), "notice 240 sent to %d client(s) of member %u\n", sent, member);
   }
-  std::fflush(out);
+  return text.data();
 }
 
 void RelayServer::save_pairings_if_changed(Clock::time_point now) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "command_reader.h"
+#include "operator_socket.h"
 #include "relay_config.h"
 #include "relay_counters.h"
 #include "relay_log.h"
@@ -18,8 +19,8 @@
 namespace marvok::relay_server {
 
 // The relay: the channels spread over event loops, one thread each, and on
-// the calling thread what concerns them all: the operator's commands, the
-// pairing file and the stop.
+// the calling thread what concerns them all: the operator's commands from
+// standard input and the control socket, the pairing file and the stop.
 class RelayServer {
  public:
   explicit RelayServer(RelayConfig config);
@@ -41,7 +42,8 @@ class RelayServer {
  private:
   bool watch(int fd, std::uint64_t slot);
   void read_commands();
-  void run_command(std::string_view line);
+  // What a command line does, and the answer for the operator.
+  std::string run_command(std::string_view line);
   void save_pairings_if_changed(Clock::time_point now);
   void save_pairings();
   template <typename Task>
@@ -50,6 +52,7 @@ class RelayServer {
   RelayConfig config_;
   RelayLog log_;
   CommandReader commands_;
+  std::optional<OperatorSocket> operator_socket_;
   std::optional<RelaySockets> sockets_;
   std::vector<std::unique_ptr<RelayShard>> shards_;
   std::vector<std::thread> threads_;

@@ -116,7 +116,11 @@ void run_operator_lines(CommandReader& reader, Relay& relay) {
     const auto command = parse_operator_command(*line);
     if (!command) continue;
     switch (command->kind) {
-      case OperatorCommand::Kind::List: relay.print_clients(null_file()); break;
+      case OperatorCommand::Kind::List: {
+        std::string lines;
+        relay.describe_clients(lines);
+        break;
+      }
       case OperatorCommand::Kind::CloseAll: relay.close_all(); break;
       case OperatorCommand::Kind::CloseMember: relay.close_member(command->member); break;
     }

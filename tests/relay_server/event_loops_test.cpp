@@ -10,11 +10,6 @@
 namespace marvok::relay_server::testing {
 namespace {
 
-std::optional<std::uint8_t> notice_in(const std::optional<Datagram>& datagram) {
-  if (!datagram) return std::nullopt;
-  return relay::read_notice(*datagram);
-}
-
 TEST(RelayEventLoops, AMemberTouringEveryLoopKeepsItsSpeechListsAndNotices) {
   RelayConfig config = test_config();
   // A loop per channel, so every move crosses loops.

@@ -16,11 +16,6 @@ RelayConfig config_with_minimum(std::string_view version) {
   return config;
 }
 
-std::optional<std::uint8_t> notice_in(const std::optional<Datagram>& datagram) {
-  if (!datagram) return std::nullopt;
-  return relay::read_notice(*datagram);
-}
-
 // Datagrams from different sockets may overtake each other on a busy machine,
 // so a command that depends on one is repeated until its notice shows.
 bool closes_eventually(RunningRelay& relay, TestClient& client) {

@@ -165,6 +165,30 @@ TEST(RelayProcess, TakesOperatorCommandsFromStandardInput) {
   EXPECT_NE(relay.errors().find("member 42 joined channel 6"), std::string::npos) << relay.errors();
 }
 
+// A relay run as a service has no terminal: its operator comes through the
+// control socket, one command at a time, and a wrong one changes nothing.
+TEST(RelayProcess, TakesOperatorCommandsThroughItsControlSocket) {
+  const std::string path = ::testing::TempDir() + "relay-control." + std::to_string(::getpid());
+  RelayProcess relay({"--address", "127.0.0.1", "--threads", "2", "--control-socket", path});
+  TestClient client(42);
+  ASSERT_TRUE(wait_until_serving(client)) << relay.errors();
+  client.join(5);
+  const auto operator_says = [&path](std::string command) {
+    RelayProcess sent({"command", "--control-socket", path, std::move(command)});
+    EXPECT_EQ(sent.wait_for_exit(), 0) << sent.errors();
+    return sent.output();
+  };
+
+  EXPECT_EQ(operator_says("close everyone"), "unknown command; try: close MEMBER, close all, list\n");
+  EXPECT_NE(operator_says("list").find("member 42 channel 5"), std::string::npos);
+  EXPECT_EQ(operator_says("close all"), "notice 240 sent to 1 client(s)\n");
+  EXPECT_EQ(notice_in(client.receive_control()), relay::kNoticeSupervisorCloses);
+
+  relay.send_signal(SIGTERM);
+  EXPECT_EQ(relay.wait_for_exit(), 0) << relay.errors();
+  EXPECT_NE(::access(path.c_str(), F_OK), 0) << "the control socket outlived the relay";
+}
+
 TEST(RelayProcess, BadOptionsExitWithTwoAndShowUsage) {
   const std::vector<std::vector<std::string>> refused = {
       {"--frobnicate"},

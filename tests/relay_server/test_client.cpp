@@ -140,6 +140,11 @@ std::optional<Datagram> receive_from(const platform::UdpSocket& socket, std::chr
   return Datagram(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(received->size));
 }
 
+std::optional<std::uint8_t> notice_in(const std::optional<Datagram>& datagram) {
+  if (!datagram) return std::nullopt;
+  return relay::read_notice(*datagram);
+}
+
 Block filled_block(std::uint8_t value) {
   Block block;
   block.fill(value);

@@ -73,6 +73,9 @@ class TestClient {
 
 std::optional<Datagram> receive_from(const platform::UdpSocket& socket, std::chrono::milliseconds timeout);
 
+// The code of a notice; nothing for no datagram or another kind.
+std::optional<std::uint8_t> notice_in(const std::optional<Datagram>& datagram);
+
 // Every byte set to `value`.
 Block filled_block(std::uint8_t value);
 // A stereo sine of `frequency` Hz, both sides alike, continuing from `first_frame`.
