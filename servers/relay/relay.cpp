@@ -473,10 +473,17 @@ void Relay::release_quiet_encoders(Clock::time_point now) {
 void Relay::write_summary() {
   const RelayCounters& now = counters_;
   const RelayCounters& then = summarized_;
+  // With several event loops, each sums up its own channels.
+  std::string whose;
+  for (int channel = 0; place_.count > 1 && channel < relay::kChannelCount; ++channel) {
+    if (place_.loop_of_channel(channel) != place_.index) continue;
+    whose += (whose.empty() ? " of channels " : ", ") + std::to_string(channel);
+  }
   log_.write(
-      "summary: %zu clients (%zu in channels), last 10 s: %llu datagrams in, %llu out, %llu bad, %llu stray, "
+      "summary%s: %zu clients (%zu in channels), last 10 s: %llu datagrams in, %llu out, %llu bad, %llu stray, "
       "%llu send failures, %llu clients refused, %llu list requests unanswered",
-      clients_.size(), clients_.member_count(), static_cast<unsigned long long>(now.datagrams_in - then.datagrams_in),
+      whose.c_str(), clients_.size(), clients_.member_count(),
+      static_cast<unsigned long long>(now.datagrams_in - then.datagrams_in),
       static_cast<unsigned long long>(now.datagrams_out - then.datagrams_out),
       static_cast<unsigned long long>(now.bad_datagrams - then.bad_datagrams),
       static_cast<unsigned long long>(now.stray_datagrams - then.stray_datagrams),
