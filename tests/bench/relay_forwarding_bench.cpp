@@ -2,10 +2,11 @@
 // 11 channels each keep a voice and a control socket as a client does, say
 // hello, send presence and control turns, and some in every channel talk, one
 // voice datagram per block period; every member checks what reaches it. The
-// relay runs on a thread of its own, one thread sends for every member and two
-// receive with epoll. Prints figures and never fails on time.
+// relay runs its event loops on threads of their own (all on --relay-cpu when
+// given), one thread sends for every member and two receive with epoll.
+// Prints figures and never fails on time.
 //   relay_forwarding_bench [--seconds N] [--members N] [--talkers-per-channel N]
-//                          [--relay-cpu N] [--clients-cpu N]
+//                          [--threads N] [--relay-cpu N] [--clients-cpu N]
 //   relay_forwarding_bench N      (N seconds; 5 by default, 2000 members, 10 talkers a channel)
 #include <pthread.h>
 #include <sched.h>
@@ -55,6 +56,7 @@ struct Options {
   double seconds = 5.0;
   int members = 2000;
   int talkers_per_channel = 10;
+  int threads = 1;  // the relay's event loops
   std::optional<int> relay_cpu;
   std::optional<int> clients_cpu;
 };
@@ -135,6 +137,8 @@ Options options_from(int argc, char** argv) {
       options.members = *number;
     } else if (name == "--talkers-per-channel" && number) {
       options.talkers_per_channel = *number;
+    } else if (name == "--threads" && number && *number >= 1 && *number <= relay::kChannelCount) {
+      options.threads = *number;
     } else if (name == "--relay-cpu" && number) {
       options.relay_cpu = *number;
     } else if (name == "--clients-cpu" && number) {
@@ -359,8 +363,8 @@ double process_cpu_seconds() {
 void print_figures(const Options& options, const Sent& sent, Received& received, double relay_cpu, double clients_cpu,
                    const relay_server::RelayCounters& c) {
   const double seconds = options.seconds;
-  std::printf("relay forwarding: %d members on %d channels, %d talking a channel, %.1f s\n", options.members,
-              relay::kChannelCount, options.talkers_per_channel, seconds);
+  std::printf("relay forwarding: %d members on %d channels, %d talking a channel, %d event loop(s), %.1f s\n",
+              options.members, relay::kChannelCount, options.talkers_per_channel, options.threads, seconds);
   std::printf("  speech sent:          %llu datagrams of 1024 bytes\n", static_cast<unsigned long long>(sent.voice));
   std::printf("  forwarded:            %llu datagrams, %.0f per second\n",
               static_cast<unsigned long long>(received.speech), static_cast<double>(received.speech) / seconds);
@@ -395,14 +399,18 @@ int main(int argc, char** argv) {
   config.log = quiet;
   // Every member sends from 127.0.0.1.
   config.max_clients_per_address = static_cast<std::size_t>(options.members);
+  config.threads = options.threads;
   relay_server::RelayServer server(config);
   std::string error;
   if (!server.open(error)) {
     std::fprintf(stderr, "relay did not start: %s\n", error.c_str());
     return 1;
   }
-  std::thread relay_thread([&server] { server.run(); });
-  pin(relay_thread.native_handle(), options.relay_cpu);
+  // Pinned before it starts its event loops, which take its place.
+  std::thread relay_thread([&server, &options] {
+    pin(::pthread_self(), options.relay_cpu);
+    server.run();
+  });
   pin(::pthread_self(), options.clients_cpu);
 
   std::vector<Member> members = make_members(options);
@@ -439,12 +447,18 @@ int main(int argc, char** argv) {
       schedule.push({measuring + kVoicePeriod * talker++ / std::max(talkers, 1), i, Due::Voice});
   }
   for (auto& each : received) each.delays_us.reserve(static_cast<std::size_t>(options.seconds * 700'000));
-  const double relay_before = cpu_seconds(relay_thread.native_handle());
+  // The relay's loops are its own threads: the process less the members' threads.
+  const auto clients_cpu_seconds = [&receivers] {
+    double used = cpu_seconds(::pthread_self());
+    for (auto& receiver : receivers) used += cpu_seconds(receiver.native_handle());
+    return used;
+  };
+  const double clients_before = clients_cpu_seconds();
   const double process_before = process_cpu_seconds();
   const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds));
   send_until(members, schedule, measuring + period, true, sizes, sent);
-  const double relay_used = cpu_seconds(relay_thread.native_handle()) - relay_before;
-  const double clients_used = process_cpu_seconds() - process_before - relay_used;
+  const double clients_used = clients_cpu_seconds() - clients_before;
+  const double relay_used = process_cpu_seconds() - process_before - clients_used;
   // Let the last speech arrive.
   Sent drain;
   send_until(members, schedule, Clock::now() + kDrainTime, false, sizes, drain);
