@@ -16,7 +16,8 @@ namespace marvok::relay_server {
 
 namespace {
 
-constexpr auto kTickInterval = std::chrono::milliseconds(100);
+// How often the pairing file is looked at between commands.
+constexpr auto kPairingCheckInterval = std::chrono::milliseconds(100);
 // Pairings change with joins; writing them at most this often keeps a
 // flood of hellos from turning into a flood of file writes.
 constexpr auto kPairingSaveInterval = std::chrono::seconds(1);
@@ -136,7 +137,7 @@ void RelayServer::run() {
   bool stopping = false;
   while (!stopping) {
     const int count =
-        ::epoll_wait(watcher_, ready.data(), static_cast<int>(ready.size()), static_cast<int>(kTickInterval.count()));
+        ::epoll_wait(watcher_, ready.data(), static_cast<int>(ready.size()), static_cast<int>(kPairingCheckInterval.count()));
     if (count < 0) {
       // A signal's wish to stop arrives through the stop pipe; other signals just interrupt.
       if (errno == EINTR) continue;
