@@ -3,11 +3,13 @@
 // sending presence as clients do; the "attacker" sends from 127.0.0.2, which
 // the relay cannot tell from forging that address, and every byte reaching
 // 127.0.0.2 counts against it. Prints figures and never fails on them.
-//   relay_amplification_bench
+//   relay_amplification_bench [EVENT_LOOPS]      (1 by default)
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <thread>
 
@@ -69,11 +71,12 @@ void drain(const platform::UdpSocket& socket, Tally& tally) {
   }
 }
 
-void run(const Scenario& scenario) {
+void run(const Scenario& scenario, int threads) {
   std::FILE* quiet = std::fopen("/dev/null", "w");
   relay_server::RelayConfig config;
   config.address = kLoopback;
   config.log = quiet;
+  config.threads = threads;
   relay_server::RelayServer server(config);
   std::string error;
   if (!server.open(error)) {
@@ -145,7 +148,8 @@ void run(const Scenario& scenario) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const int threads = argc > 1 ? std::clamp(std::atoi(argv[1]), 1, relay::kChannelCount) : 1;
   const Scenario scenarios[] = {
       {"one forged presence, 3.5 s watched", 1, 0, false, 3500ms},
       {"three forged presences in 40 ms, 3.5 s watched", 3, 0, false, 3500ms},
@@ -153,7 +157,7 @@ int main() {
       {"forged list requests, 50/s for 1 s", 0, 50, false, 1300ms},
       {"list requests from a member's address, 50/s", 0, 50, true, 1300ms},
   };
-  std::printf("relay amplification: bytes toward the sending address / bytes it sent\n");
-  for (const Scenario& scenario : scenarios) run(scenario);
+  std::printf("relay amplification, %d event loop(s): bytes toward the sending address / bytes it sent\n", threads);
+  for (const Scenario& scenario : scenarios) run(scenario, threads);
   return 0;
 }
