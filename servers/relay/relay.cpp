@@ -481,7 +481,7 @@ void Relay::write_summary() {
   }
   log_.write(
       "summary%s: %zu clients (%zu in channels), last 10 s: %llu datagrams in, %llu out, %llu bad, %llu stray, "
-      "%llu send failures, %llu clients refused, %llu list requests unanswered",
+      "%llu send failures, %llu clients refused, %llu list requests unanswered, %llu messages between loops lost",
       whose.c_str(), clients_.size(), clients_.member_count(),
       static_cast<unsigned long long>(now.datagrams_in - then.datagrams_in),
       static_cast<unsigned long long>(now.datagrams_out - then.datagrams_out),
@@ -489,7 +489,8 @@ void Relay::write_summary() {
       static_cast<unsigned long long>(now.stray_datagrams - then.stray_datagrams),
       static_cast<unsigned long long>(now.send_failures - then.send_failures),
       static_cast<unsigned long long>(now.refused_clients - then.refused_clients),
-      static_cast<unsigned long long>(now.unanswered_list_requests - then.unanswered_list_requests));
+      static_cast<unsigned long long>(now.unanswered_list_requests - then.unanswered_list_requests),
+      static_cast<unsigned long long>(now.lost_handoffs - then.lost_handoffs));
   summarized_ = counters_;
 }
 
