@@ -136,8 +136,8 @@ void RelayServer::run() {
   std::array<epoll_event, 3> ready{};
   bool stopping = false;
   while (!stopping) {
-    const int count =
-        ::epoll_wait(watcher_, ready.data(), static_cast<int>(ready.size()), static_cast<int>(kPairingCheckInterval.count()));
+    const int count = ::epoll_wait(watcher_, ready.data(), static_cast<int>(ready.size()),
+                                   static_cast<int>(kPairingCheckInterval.count()));
     if (count < 0) {
       // A signal's wish to stop arrives through the stop pipe; other signals just interrupt.
       if (errno == EINTR) continue;
