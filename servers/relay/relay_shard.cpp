@@ -66,7 +66,7 @@ bool RelayShard::open(std::string& error) {
   // cost a fifth of its core.
   bool watched = watch(watcher_, wake_fd_, kWakeSlot);
   for (const int channel : channels_) {
-    const auto slot = static_cast<std::uint64_t>(2 * channel);
+    const auto slot = 2 * static_cast<std::uint64_t>(channel);
     watched = watched && watch(watcher_, sockets_.voice(channel).descriptor(), slot) &&
               watch(watcher_, sockets_.control(channel).descriptor(), slot + 1);
   }
@@ -106,7 +106,7 @@ void RelayShard::run() {
     // read, and a claim for a client must not meet its newer presence here.
     take_messages(now);
     for (const int channel : channels_) {
-      const auto slot = static_cast<std::size_t>(2 * channel);
+      const auto slot = 2 * static_cast<std::size_t>(channel);
       serve_port(events[slot], sockets_.voice(channel), channel, true, now);
       serve_port(events[slot + 1], sockets_.control(channel), channel, false, now);
     }

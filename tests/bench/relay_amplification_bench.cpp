@@ -149,7 +149,8 @@ void run(const Scenario& scenario, int threads) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int threads = argc > 1 ? std::clamp(std::atoi(argv[1]), 1, relay::kChannelCount) : 1;
+  const int threads =
+      argc > 1 ? std::clamp(static_cast<int>(std::strtol(argv[1], nullptr, 10)), 1, relay::kChannelCount) : 1;
   const Scenario scenarios[] = {
       {"one forged presence, 3.5 s watched", 1, 0, false, 3500ms},
       {"three forged presences in 40 ms, 3.5 s watched", 3, 0, false, 3500ms},

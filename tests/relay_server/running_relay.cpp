@@ -14,7 +14,8 @@ RelayConfig test_config() {
   // through slow sanitizer builds. Tests of forgetting set their own.
   config.client_timeout = std::chrono::seconds(3);
   // The suite runs once on one event loop and once on several.
-  if (const char* threads = std::getenv("MARVOK_RELAY_TEST_THREADS")) config.threads = std::atoi(threads);
+  if (const char* threads = std::getenv("MARVOK_RELAY_TEST_THREADS"))
+    config.threads = static_cast<int>(std::strtol(threads, nullptr, 10));
   return config;
 }
 
