@@ -1,6 +1,7 @@
 # The Debian package `marvok`: every program this tree installs, the resources,
-# the desktop entry and icons, the documents Debian asks for, and maintainer
-# scripts that make the web service's certificate on the machine.
+# the desktop entry and icons, the documents Debian asks for, the servers'
+# systemd units, and maintainer scripts that make the web service's
+# certificate on the machine.
 # scripts/make-package.sh configures a tree for it and runs cpack.
 
 set(MARVOK_PACKAGE_MAINTAINER "Marvok developers <developers@marvok.example>")
@@ -54,7 +55,20 @@ add_custom_target(marvok_package_documents ALL DEPENDS ${compressed_files})
 install(FILES ${changelog}.gz resources/package/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(PROGRAMS scripts/make-web-certificate.sh DESTINATION ${MARVOK_INSTALL_RESOURCE_DIR})
 
-foreach(script IN ITEMS postinst postrm)
+# The servers as systemd units, with the files where their operator sets their
+# addresses and options (conffiles). Nothing enables or starts them: the
+# operator does, once they are set.
+set(MARVOK_PACKAGE_UNITS marvok-relay.service marvok-web.service)
+set(MARVOK_UNIT_DEFAULTS_DIR ${CMAKE_INSTALL_FULL_SYSCONFDIR}/default)
+foreach(unit IN LISTS MARVOK_PACKAGE_UNITS)
+  get_filename_component(server ${unit} NAME_WE)
+  configure_file(packaging/linux/${unit}.in ${MARVOK_PACKAGE_BUILD_DIR}/${unit} @ONLY)
+  install(FILES ${MARVOK_PACKAGE_BUILD_DIR}/${unit} DESTINATION lib/systemd/system)
+  install(FILES packaging/linux/${server}.default DESTINATION ${MARVOK_UNIT_DEFAULTS_DIR} RENAME ${server})
+endforeach()
+list(JOIN MARVOK_PACKAGE_UNITS " " MARVOK_PACKAGE_UNITS)
+
+foreach(script IN ITEMS postinst prerm postrm conffiles)
   configure_file(resources/package/${script}.in ${MARVOK_PACKAGE_BUILD_DIR}/${script} @ONLY)
 endforeach()
 
@@ -100,6 +114,7 @@ if(TARGET talksrv OR TARGET marvok-demo)
 endif()
 list(JOIN package_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${MARVOK_PACKAGE_BUILD_DIR}/postinst ${MARVOK_PACKAGE_BUILD_DIR}/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${MARVOK_PACKAGE_BUILD_DIR}/postinst ${MARVOK_PACKAGE_BUILD_DIR}/prerm
+    ${MARVOK_PACKAGE_BUILD_DIR}/postrm ${MARVOK_PACKAGE_BUILD_DIR}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

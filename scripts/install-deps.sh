@@ -12,6 +12,8 @@ packages=(
   xvfb xauth xdotool imagemagick x11-utils
   fonts-liberation
   espeak-ng libespeak-ng-dev sox libx11-dev dbus-daemon
+  # systemd-analyze checks the servers' units, man their Documentation= pages.
+  systemd man-db
 )
 case "${1:-}" in
   --with-fuzzing) packages+=(clang libclang-rt-14-dev) ;;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package in build/package and checks it: lintian, then the
-# files it would install, unpacked into a throwaway folder. Ends non-zero when
-# lintian reports an error or a file is missing or has the wrong mode.
+# files it would install, unpacked into a throwaway folder, with the servers'
+# systemd units. Ends non-zero when lintian reports an error, a file is missing
+# or has the wrong mode, or a unit does not verify or is too exposed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 umask 022  # the package's folders and files take the modes they are built with
@@ -58,7 +59,9 @@ for program in "$root"/usr/bin/*; do
 done
 for file in usr/share/doc/marvok/copyright usr/share/doc/marvok/changelog.gz usr/share/applications/marvok.desktop \
   usr/share/icons/hicolor/64x64/apps/marvok.png usr/share/icons/hicolor/256x256/apps/marvok.png \
-  usr/share/marvok/make-web-certificate.sh usr/share/marvok/chimes.wav; do
+  usr/share/marvok/make-web-certificate.sh usr/share/marvok/chimes.wav \
+  usr/lib/systemd/system/marvok-relay.service usr/lib/systemd/system/marvok-web.service \
+  etc/default/marvok-relay etc/default/marvok-web; do
   [[ -f $root/$file ]] || problem "$file is missing"
 done
 # Folders and programs 0755, every other file 0644.
@@ -78,10 +81,13 @@ for program in marvok-relay marvok-web; do
 done
 (cd "$root" && find . -type f | sort | sed 's|^\.||')
 
+echo "== systemd units"
+scripts/check-units.sh "$root" || status=1
+
 # The maintainer scripts, with their paths moved into the throwaway root.
 echo "== maintainer scripts"
 dpkg-deb -e "$package" "$root/DEBIAN"
-for script in postinst postrm; do
+for script in postinst prerm postrm; do
   sed "s|/etc/|$root/etc/|g; s|/usr/share/|$root/usr/share/|g; s|/var/lib/|$root/var/lib/|g" \
     "$root/DEBIAN/$script" >"$root/$script"
 done
@@ -92,8 +98,19 @@ openssl verify -CAfile "$web/ca.pem" -verify_hostname localhost "$web/server.pem
 [[ ! -e $web/ca.key ]] || problem "the authority's key was kept"
 [[ -d $root/var/lib/marvok ]] || problem "no folder for the members' database"
 sh -e "$root/postinst" configure # again: keeps what is there
+# What systemd leaves of a server that ran under its dynamic user and was
+# enabled: its state under private/, the link to it, the operator's enabling.
+mkdir -p "$root/var/lib/private/marvok-web" "$root/etc/systemd/system/multi-user.target.wants"
+touch "$root/var/lib/private/marvok-web/members.sqlite"
+ln -s private/marvok-web "$root/var/lib/marvok-web"
+ln -s /usr/lib/systemd/system/marvok-relay.service "$root/etc/systemd/system/multi-user.target.wants/"
+sh -e "$root/prerm" remove
+sh -e "$root/postrm" remove
 sh -e "$root/postrm" purge
 [[ ! -e $root/etc/marvok && ! -e $root/var/lib/marvok ]] || problem "purge left /etc/marvok or /var/lib/marvok"
+for left in var/lib/private/marvok-web var/lib/marvok-web etc/systemd/system/multi-user.target.wants/marvok-relay.service; do
+  [[ ! -e $root/$left && ! -L $root/$left ]] || problem "purge left /$left"
+done
 
 echo "== package"
 dpkg-deb --field "$package" Package Version Architecture Depends Recommends
