@@ -36,8 +36,27 @@ Picture on_black(Picture picture) {
   return picture;
 }
 
+bool is_png(std::span<const std::uint8_t> body) {
+  return body.size() >= kPngSignature.size() && std::equal(kPngSignature.begin(), kPngSignature.end(), body.begin());
+}
+
+// Whether every chunk of a PNG ends within the body. A chunk that claims more
+// than follows, up to 2 GiB, sends the system's reader after memory it never
+// gives back soon: such a picture is refused whole.
+bool png_chunks_fit(std::span<const std::uint8_t> body) {
+  constexpr std::size_t kChunkFrame = 12;  // length, type, check
+  std::size_t at = kPngSignature.size();
+  while (body.size() - at >= kChunkFrame) {
+    const std::size_t length = std::size_t{body[at]} << 24 | std::size_t{body[at + 1]} << 16 |
+                               std::size_t{body[at + 2]} << 8 | std::size_t{body[at + 3]};
+    if (length > body.size() - at - kChunkFrame) return false;
+    at += kChunkFrame + length;
+  }
+  return true;
+}
+
 Picture decode(std::span<const std::uint8_t> body, platform::PictureFormat format) {
-  if (body.empty()) return {};
+  if (body.empty() || (is_png(body) && !png_chunks_fit(body))) return {};
   return on_black(platform::decode_picture(body, format));
 }
 
@@ -46,8 +65,7 @@ Picture decode(std::span<const std::uint8_t> body, platform::PictureFormat forma
 Picture png_to_bitmap(std::int32_t byte_count, const ResponseBuffer& response) {
   if (byte_count < kSmallestPicture) return {};
   const std::span<const std::uint8_t> body = counted_body(byte_count, response);
-  if (body.size() < kPngSignature.size() || !std::equal(kPngSignature.begin(), kPngSignature.end(), body.begin()))
-    return {};
+  if (!is_png(body)) return {};
   return decode(body, platform::PictureFormat::Png);
 }
 
