@@ -9,6 +9,8 @@ packages=(
   libpulse-dev pulseaudio pulseaudio-utils
   libopus-dev libcurl4-openssl-dev libssl-dev libsqlite3-dev libcpp-httplib-dev libmicrohttpd-dev openssl
   libgtest-dev
+  # The web service's PostgreSQL engine; its tests start a server of their own.
+  postgresql libpq-dev
   xvfb xauth xdotool imagemagick x11-utils
   fonts-liberation
   espeak-ng libespeak-ng-dev sox libx11-dev dbus-daemon
