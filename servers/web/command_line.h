@@ -40,11 +40,12 @@ struct MemberEdit {
 };
 
 struct CommandLine {
-  enum class Action { Serve, MemberSet, MemberList, MemberForget, Help, Error };
+  enum class Action { Serve, MemberSet, MemberList, MemberForget, Migrate, Help, Error };
   Action action = Action::Error;
   ServeOptions serve;
-  std::string database;  // for the member commands
-  int unseen_days = 0;   // for member forget
+  std::string database;    // for the member commands, and where migrate copies from
+  std::string migrate_to;  // where migrate copies to
+  int unseen_days = 0;     // for member forget
   MemberEdit edit;
   std::string error;  // set when action is Error
 };

@@ -3,12 +3,17 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
+#include <array>
 #include <optional>
+#include <string>
+
+#include "database_pool.h"
 
 namespace marvok::web_server {
 
 namespace {
 
+constexpr std::int64_t kHour = 60 * 60 * 1000;
 constexpr std::array<std::uint8_t, 12> kMappedPrefix = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
 
 struct ParsedAddress {
@@ -40,33 +45,39 @@ std::optional<ParsedAddress> parse(std::string_view text) {
 
 }  // namespace
 
-bool EnrolmentLimit::allow(std::string_view address, Clock::time_point now) {
+std::int64_t EnrolmentLimit::now() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+bool EnrolmentLimit::allow(std::string_view address, std::int64_t now_ms) {
   const std::optional<ParsedAddress> parsed = parse(address);
   if (parsed && parsed->loopback && !limit_loopback_) return true;
   if (!parsed || per_hour_ <= 0) return false;
-  std::lock_guard lock(mutex_);
-  auto found = sources_.find(parsed->bytes);
-  if (found == sources_.end()) {
-    if (sources_.size() >= kMostSources) forget_replenished(now);
-    if (sources_.size() >= kMostSources) return false;
-    found = sources_.emplace(parsed->bytes, Allowance{static_cast<double>(per_hour_), now}).first;
-  }
-  Allowance& allowance = found->second;
-  allowance.in_hand = std::min<double>(per_hour_, allowance.in_hand + earned_since(allowance.counted_at, now));
-  allowance.counted_at = now;
-  if (allowance.in_hand < 1) return false;
-  allowance.in_hand -= 1;
-  return true;
+  // Each source keeps the time it will have everything back; an enrolment
+  // pushes it one interval later, and is allowed while that stays within
+  // `per_hour - 1` intervals of now. One statement, so two services counting
+  // the same source at once cannot both take its last enrolment.
+  const std::int64_t interval = kHour / per_hour_;
+  const auto database = database_.lease();
+  auto take = database->prepare(
+      "INSERT INTO enrolment_allowances (source, full_at) VALUES (?, CAST(? AS BIGINT)) "
+      "ON CONFLICT (source) DO UPDATE SET full_at = CASE WHEN enrolment_allowances.full_at > CAST(? AS BIGINT) "
+      "THEN enrolment_allowances.full_at ELSE CAST(? AS BIGINT) END + CAST(? AS BIGINT) "
+      "WHERE enrolment_allowances.full_at - CAST(? AS BIGINT) <= CAST(? AS BIGINT)");
+  const std::string_view source(reinterpret_cast<const char*>(parsed->bytes.data()), parsed->bytes.size());
+  take->bind_blob(1, source).bind(2, now_ms + interval).bind(3, now_ms).bind(4, now_ms).bind(5, interval);
+  take->bind(6, now_ms).bind(7, (per_hour_ - 1) * interval);
+  const bool allowed = take->run() > 0;
+  if (allowed) forget_replenished(*database, now_ms);
+  return allowed;
 }
 
-double EnrolmentLimit::earned_since(Clock::time_point then, Clock::time_point now) const {
-  return std::chrono::duration<double, std::ratio<3600>>(now - then).count() * per_hour_;
-}
-
-void EnrolmentLimit::forget_replenished(Clock::time_point now) {
-  std::erase_if(sources_, [&](const auto& entry) {
-    return entry.second.in_hand + earned_since(entry.second.counted_at, now) >= per_hour_;
-  });
+void EnrolmentLimit::forget_replenished(Database& database, std::int64_t now_ms) {
+  // Sources with everything back are as good as new. Only sources that have
+  // just enrolled are kept, so they number no more than the members enrolled
+  // in the last hour.
+  database.prepare("DELETE FROM enrolment_allowances WHERE full_at <= ?")->bind(1, now_ms).run();
 }
 
 }  // namespace marvok::web_server

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "command_line.h"
+#include "database.h"
+#include "database_migration.h"
 #include "member_commands.h"
 #include "member_store.h"
 #include "request_log.h"
@@ -42,7 +44,7 @@ int serve(const marvok::web_server::ServeOptions& options) {
       return kExitCannotServe;
     }
     std::printf("marvok-web: serving https://%s:%d (database %s)\n", options.address.c_str(), server.port(),
-                options.database.c_str());
+                marvok::web_server::printable_place(options.database).c_str());
     std::fflush(stdout);
     int signal_number = 0;
     sigwait(&stop_signals, &signal_number);
@@ -68,6 +70,8 @@ int main(int argc, char** argv) {
       return marvok::web_server::run_member_set(command_line.database, command_line.edit, stdout, stderr);
     case CommandLine::Action::MemberList:
       return marvok::web_server::run_member_list(command_line.database, stdout, stderr);
+    case CommandLine::Action::Migrate:
+      return marvok::web_server::run_migrate(command_line.database, command_line.migrate_to, stdout, stderr);
     case CommandLine::Action::MemberForget:
       return marvok::web_server::run_member_forget(command_line.database, command_line.unseen_days, stdout, stderr);
   }

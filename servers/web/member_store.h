@@ -1,15 +1,14 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "database_pool.h"
 #include "member_card.h"
 #include "pictures.h"
-#include "sqlite_handles.h"
 
 namespace marvok::web_server {
 
@@ -21,13 +20,19 @@ struct SharedPicture {
 };
 
 // Members, their cards, pictures and parameters, and the channels' shared
-// pictures, in one SQLite file. Safe from any thread: the service's request
-// threads take turns on the one connection, and the operator's commands,
-// another process, wait for the file's lock.
-// Failures of the database throw DatabaseError.
+// pictures, in an SQLite file or a PostgreSQL database. Safe from any thread,
+// and from several processes on one database: the operator's commands, or
+// more services beside this one.
+// Failures of the database throw DatabaseError, and DatabaseUnavailable when
+// it may be tried again later.
 class MemberStore {
  public:
-  explicit MemberStore(const std::string& path);
+  // Request threads that may use the database at once; PostgreSQL gets a
+  // connection for each.
+  static constexpr std::size_t kConnections = 8;
+
+  // An SQLite file's path or a PostgreSQL URL; brought up to date at once.
+  explicit MemberStore(const std::string& where);
 
   // Seconds since 1970, as the store keeps when machines were last seen.
   static std::int64_t unix_now();
@@ -68,15 +73,10 @@ class MemberStore {
   void set_shared_picture(int channel, const SharedPicture& picture);
   std::optional<SharedPicture> shared_picture(int channel);
 
- private:
-  // These run with the lock held.
-  std::optional<Member> member_by_number(int number);
-  std::optional<Member> member_by_machine(std::string_view machine);
-  std::optional<int> free_number();
-  void insert_default(int number, const std::optional<std::string>& machine, std::int64_t now);
+  DatabasePool& pool() { return pool_; }
 
-  std::mutex mutex_;
-  SqliteDatabase database_;
+ private:
+  DatabasePool pool_;
 };
 
 }  // namespace marvok::web_server

@@ -15,7 +15,9 @@
 #include <optional>
 #include <sstream>
 
+#include "database.h"
 #include "listening_socket.h"
+#include "member_store.h"
 #include "request_log.h"
 #include "web_routes.h"
 
@@ -172,6 +174,10 @@ struct RequestHandling {
   static WebAnswer answer(WebServer& server, const WebRequest& request) {
     try {
       return answer_request(request, Routes{server.store_, server.icons_, *server.enrolments_, server.log_});
+    } catch (const DatabaseUnavailable& failure) {
+      // The client asks again a little later; nothing of this request was kept.
+      server.log_.note("marvok-web: " + request.method + " " + request.path + " waits: " + failure.what());
+      return WebAnswer{kServerBusy, {}, {}};
     } catch (const std::exception& failure) {
       server.log_.note("marvok-web: " + request.method + " " + request.path + " failed: " + failure.what());
       return WebAnswer{kFailed, {}, {}};
@@ -220,7 +226,7 @@ bool WebServer::start(const ServeOptions& options, std::string& error) {
     error = "cannot read " + (certificate ? options.key : options.certificate);
     return false;
   }
-  enrolments_ = std::make_unique<EnrolmentLimit>(options.enrolments_per_hour, options.limit_loopback);
+  enrolments_ = std::make_unique<EnrolmentLimit>(store_.pool(), options.enrolments_per_hour, options.limit_loopback);
   const rlim_t descriptors = raise_descriptor_limit();
   const int socket = open_listening_socket(options.address, options.port, error);
   if (socket < 0) return false;

@@ -132,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static std::FILE* const null_file = std::fopen("/dev/null", "w");
   MemberStore store(":memory:");
   RequestLog log(null_file);
-  EnrolmentLimit enrolments(3, false);
+  EnrolmentLimit enrolments(store.pool(), 3, false);
   const Routes routes{store, icons, enrolments, log};
 
   std::string_view input(reinterpret_cast<const char*>(data), size);

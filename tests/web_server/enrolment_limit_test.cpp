@@ -5,10 +5,23 @@
 #include <string>
 #include <vector>
 
-namespace marvok::web_server {
+#include "member_store.h"
+#include "running_web_service.h"
+
+namespace marvok::web_server::testing {
 namespace {
 
-using std::chrono::minutes;
+constexpr std::int64_t minutes(int count) { return count * std::int64_t{60'000}; }
+
+// A members' database of its own, on the engine the suite runs on.
+class EnrolmentDatabase {
+ public:
+  MemberStore& store() { return store_; }
+
+ private:
+  TemporaryFolder folder_;
+  MemberStore store_{fresh_database(folder_)};
+};
 
 TEST(EnrolmentLimit, CountsEachSourceAndEarnsEnrolmentsBackOverTheHour) {
   struct Step {
@@ -44,8 +57,9 @@ TEST(EnrolmentLimit, CountsEachSourceAndEarnsEnrolmentsBackOverTheHour) {
       {300, "::ffff:127.0.0.1", true},
       {300, "127.0.0.1", true},
   };
-  EnrolmentLimit limit(3, false);
-  const auto start = EnrolmentLimit::Clock::now();
+  EnrolmentDatabase database;
+  EnrolmentLimit limit(database.store().pool(), 3, false);
+  const std::int64_t start = EnrolmentLimit::now();
   for (const Step& step : steps) {
     EXPECT_EQ(limit.allow(step.address, start + minutes(step.at_minute)), step.allowed)
         << step.address << " at minute " << step.at_minute;
@@ -53,30 +67,37 @@ TEST(EnrolmentLimit, CountsEachSourceAndEarnsEnrolmentsBackOverTheHour) {
 }
 
 TEST(EnrolmentLimit, LoopbackIsCountedWhenAskedAndNoneIsAllowedAtZero) {
-  const auto now = EnrolmentLimit::Clock::now();
-  EnrolmentLimit counted(1, true);
+  EnrolmentDatabase database;
+  const std::int64_t now = EnrolmentLimit::now();
+  EnrolmentLimit counted(database.store().pool(), 1, true);
   EXPECT_TRUE(counted.allow("127.0.0.1", now));
   EXPECT_FALSE(counted.allow("127.0.0.1", now));
   EXPECT_TRUE(counted.allow("::1", now));
   EXPECT_FALSE(counted.allow("::1", now));
 
-  EnrolmentLimit closed(0, false);
+  EnrolmentLimit closed(database.store().pool(), 0, false);
   EXPECT_FALSE(closed.allow("198.51.100.7", now));
   EXPECT_TRUE(closed.allow("127.0.0.1", now));
 }
 
-TEST(EnrolmentLimit, RemembersBoundedSourcesAndForgetsThoseWithAllBack) {
-  EnrolmentLimit limit(1, false);
-  const auto start = EnrolmentLimit::Clock::now();
-  const auto address = [](std::size_t i) {
-    return "10." + std::to_string(i >> 16 & 255) + "." + std::to_string(i >> 8 & 255) + "." + std::to_string(i & 255);
-  };
-  for (std::size_t i = 0; i < EnrolmentLimit::kMostSources; ++i) ASSERT_TRUE(limit.allow(address(i), start));
-  EXPECT_FALSE(limit.allow("198.51.100.7", start)) << "a full table took a new source";
-  EXPECT_FALSE(limit.allow(address(0), start + minutes(30))) << "a source was forgotten before it earned it back";
-  EXPECT_TRUE(limit.allow("198.51.100.7", start + minutes(61)));
-  EXPECT_FALSE(limit.allow("198.51.100.7", start + minutes(61)));
+TEST(EnrolmentLimit, ServicesOnOneDatabaseCountASourceTogetherAndForgetItOnceAllIsBack) {
+  TemporaryFolder folder;
+  const std::string where = fresh_database(folder);
+  MemberStore first_store(where);
+  MemberStore second_store(where);
+  EnrolmentLimit first(first_store.pool(), 2, false);
+  EnrolmentLimit second(second_store.pool(), 2, false);
+  const std::int64_t start = EnrolmentLimit::now();
+  EXPECT_TRUE(first.allow("198.51.100.7", start));
+  EXPECT_TRUE(second.allow("198.51.100.7", start));
+  EXPECT_FALSE(first.allow("198.51.100.7", start)) << "the other service's enrolment was not counted";
+  EXPECT_FALSE(second.allow("198.51.100.7", start + minutes(29)));
+
+  EXPECT_TRUE(first.allow("198.51.100.8", start + minutes(61)));
+  const auto remembered = first_store.pool().lease()->prepare("SELECT count(*) FROM enrolment_allowances");
+  ASSERT_EQ(remembered->step(), Statement::Step::Row);
+  EXPECT_EQ(remembered->integer(0), 1) << "a source with everything back is still kept";
 }
 
 }  // namespace
-}  // namespace marvok::web_server
+}  // namespace marvok::web_server::testing

@@ -30,7 +30,7 @@ std::string upload_of(const std::string& data, std::int32_t channel) {
 }
 
 int set_picture_file(RunningWebService& service, int number, const std::string& bytes) {
-  const std::string file = service.database() + ".picture";
+  const std::string file = service.file("picture");
   std::ofstream(file, std::ios::binary) << bytes;
   MemberEdit edit;
   edit.number = number;

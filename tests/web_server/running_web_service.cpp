@@ -4,10 +4,14 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string_view>
+
+#include "support/postgres_server.h"
 
 namespace marvok::web_server::testing {
 
@@ -40,7 +44,20 @@ std::unique_ptr<httplib::SSLClient> https_client(int port) {
   return client;
 }
 
-RunningWebService::RunningWebService(ServeOptions options) : database_(folder_.path("members.sqlite")) {
+bool suite_runs_on_postgresql() {
+  const char* engine = std::getenv("MARVOK_WEB_TEST_DATABASE");
+  return engine != nullptr && std::string_view(engine) == "postgresql";
+}
+
+std::string fresh_database(const TemporaryFolder& folder) {
+  if (!suite_runs_on_postgresql()) return folder.path("members.sqlite");
+  static std::atomic<int> made = 0;
+  const std::string name = "members_" + std::to_string(++made);
+  marvok::testing::shared_postgres_server().create_database(name);
+  return marvok::testing::shared_postgres_server().url_of(name);
+}
+
+RunningWebService::RunningWebService(ServeOptions options) : database_(fresh_database(folder_)) {
   store_ = std::make_unique<MemberStore>(database_);
   log_file_ = std::fopen(folder_.path("requests.log").c_str(), "w");
   log_ = std::make_unique<RequestLog>(log_file_);

@@ -24,6 +24,13 @@ class TemporaryFolder {
   std::string folder_;
 };
 
+// Whether the suite was asked to run on PostgreSQL (MARVOK_WEB_TEST_DATABASE=
+// postgresql) rather than on SQLite files.
+bool suite_runs_on_postgresql();
+// A new, empty members' database on the suite's engine: a file in the
+// folder, or a database of its own on the test program's PostgreSQL server.
+std::string fresh_database(const TemporaryFolder& folder);
+
 // The certificate authority and server certificate made at test time by the
 // project's script, once per test process.
 const TemporaryFolder& test_certificate();
@@ -48,6 +55,8 @@ class RunningWebService {
   // What the service has logged so far.
   std::string log_text() const;
   const std::string& database() const { return database_; }
+  // A file of the test's own beside the service.
+  std::string file(const std::string& name) const { return folder_.path(name); }
   int port() const { return server_->port(); }
 
  private:

@@ -108,7 +108,7 @@ const std::string kIdentify = "/Tr8mQe2xVk.php?S=2&V=KALVIRO%200.7.8&A=&F=&I=";
 
 TEST(WebProcess, MembersAndPicturesSurviveARestart) {
   TemporaryFolder folder;
-  const std::string database = folder.path("members.sqlite");
+  const std::string database = fresh_database(folder);
   ASSERT_EQ(run({"member", "set", "42", "--database", database, "--machine", "777", "--name", "André", "--city", "Lyon",
                  "--background", "0a141e"}),
             0);

@@ -1,4 +1,4 @@
-#include "sqlite_handles.h"
+#include "sqlite_database.h"
 
 #include <sqlite3.h>
 
@@ -10,17 +10,17 @@ SqliteStatement::SqliteStatement(sqlite3* database, std::string_view sql) : data
 
 SqliteStatement::~SqliteStatement() { sqlite3_finalize(statement_); }
 
-SqliteStatement& SqliteStatement::bind(int index, std::int64_t value) {
+Statement& SqliteStatement::bind(int index, std::int64_t value) {
   check(sqlite3_bind_int64(statement_, index, value), "bind");
   return *this;
 }
 
-SqliteStatement& SqliteStatement::bind(int index, std::string_view text) {
+Statement& SqliteStatement::bind(int index, std::string_view text) {
   check(sqlite3_bind_text64(statement_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8), "bind");
   return *this;
 }
 
-SqliteStatement& SqliteStatement::bind_blob(int index, std::string_view bytes) {
+Statement& SqliteStatement::bind_blob(int index, std::string_view bytes) {
   // A zero-length blob still needs a non-null pointer to be a blob, not NULL.
   static constexpr char kNothing = 0;
   check(
@@ -29,7 +29,7 @@ SqliteStatement& SqliteStatement::bind_blob(int index, std::string_view bytes) {
   return *this;
 }
 
-SqliteStatement& SqliteStatement::bind_null(int index) {
+Statement& SqliteStatement::bind_null(int index) {
   check(sqlite3_bind_null(statement_, index), "bind");
   return *this;
 }
@@ -42,14 +42,10 @@ SqliteStatement::Step SqliteStatement::step() {
   return Step::Done;
 }
 
-void SqliteStatement::run() {
+std::int64_t SqliteStatement::run() {
   while (step() == Step::Row) {
   }
-}
-
-void SqliteStatement::reset() {
-  sqlite3_reset(statement_);
-  sqlite3_clear_bindings(statement_);
+  return sqlite3_changes64(database_);
 }
 
 bool SqliteStatement::is_null(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
@@ -65,7 +61,10 @@ std::string SqliteStatement::text(int column) const {
 
 void SqliteStatement::check(int result, const char* doing) const {
   if (result == SQLITE_OK) return;
-  throw DatabaseError(std::string("database ") + doing + ": " + sqlite3_errmsg(database_));
+  const std::string message = std::string("database ") + doing + ": " + sqlite3_errmsg(database_);
+  // Another process held the file past the wait: worth trying again later.
+  if (result == SQLITE_BUSY || result == SQLITE_LOCKED) throw DatabaseUnavailable(message);
+  throw DatabaseError(message);
 }
 
 SqliteDatabase::SqliteDatabase(const std::string& path) {
@@ -79,6 +78,12 @@ SqliteDatabase::SqliteDatabase(const std::string& path) {
   }
   // The operator's commands write while the service runs: wait for each other.
   sqlite3_busy_timeout(database_, 5000);
+  try {
+    execute("PRAGMA journal_mode = WAL");
+  } catch (...) {
+    sqlite3_close(database_);
+    throw;
+  }
 }
 
 SqliteDatabase::~SqliteDatabase() { sqlite3_close(database_); }
@@ -86,13 +91,17 @@ SqliteDatabase::~SqliteDatabase() { sqlite3_close(database_); }
 void SqliteDatabase::execute(std::string_view sql) {
   char* message = nullptr;
   const std::string statement(sql);
-  if (sqlite3_exec(database_, statement.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-    const std::string text = message != nullptr ? message : "unknown error";
+  const int result = sqlite3_exec(database_, statement.c_str(), nullptr, nullptr, &message);
+  if (result != SQLITE_OK) {
+    const std::string text = "database: " + std::string(message != nullptr ? message : "unknown error");
     sqlite3_free(message);
-    throw DatabaseError("database: " + text);
+    if (result == SQLITE_BUSY || result == SQLITE_LOCKED) throw DatabaseUnavailable(text);
+    throw DatabaseError(text);
   }
 }
 
-std::int64_t SqliteDatabase::changes() const { return sqlite3_changes64(database_); }
+std::unique_ptr<Statement> SqliteDatabase::prepare(std::string_view sql) {
+  return std::make_unique<SqliteStatement>(database_, sql);
+}
 
 }  // namespace marvok::web_server
