@@ -132,7 +132,6 @@ MigrationCounts migrate_database(const std::string& from, const std::string& to)
   MemberStore destination_store(to);
   const auto source = source_store.pool().lease();
   const auto destination = destination_store.pool().lease();
-  MigrationCounts result;
   const Table members{"members", "number", kMemberColumns};
   const Table shared{"shared_pictures", "channel", kSharedPictureColumns};
   const TableCounts member_counts = copy_table(*source, *destination, members);
