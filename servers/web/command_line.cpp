@@ -16,9 +16,15 @@ using Options = std::map<std::string_view, std::string_view>;
 // The usage describes the commands as a whole, so their options carry no help
 // of their own.
 constexpr command_line::Option kServeOptions[] = {
-    {"--database", "FILE", ""},         {"--certificate", "PEM", ""}, {"--key", "PEM", ""},
-    {"--address", "ADDRESS", ""},       {"--port", "PORT", ""},       {"--idle-seconds", "N", ""},
-    {"--enrolments-per-hour", "N", ""}, {"--limit-loopback", "", ""},
+    {"--database", "FILE", ""},
+    {"--certificate", "PEM", ""},
+    {"--key", "PEM", ""},
+    {"--address", "ADDRESS", ""},
+    {"--port", "PORT", ""},
+    {"--idle-seconds", "N", ""},
+    {"--enrolments-per-hour", "N", ""},
+    {"--connections-per-address", "N", ""},
+    {"--limit-loopback", "", ""},
 };
 constexpr command_line::Option kMigrateOptions[] = {{"--from", "FILE", ""}, {"--to", "URL", ""}};
 constexpr command_line::Option kMemberListOptions[] = {{"--database", "FILE", ""}};
@@ -89,6 +95,11 @@ CommandLine parse_serve(std::span<const std::string_view> arguments) {
     const auto count = command_line::parse_number(options["--enrolments-per-hour"], 0, 3600);
     if (!count) return failure("--enrolments-per-hour needs a number from 0 to 3600");
     result.serve.enrolments_per_hour = *count;
+  }
+  if (options.contains("--connections-per-address")) {
+    const auto count = command_line::parse_number(options["--connections-per-address"], 1, 65536);
+    if (!count) return failure("--connections-per-address needs a number from 1 to 65536");
+    result.serve.connections_per_address = *count;
   }
   result.serve.limit_loopback = options.contains("--limit-loopback");
   result.action = CommandLine::Action::Serve;
@@ -201,7 +212,8 @@ CommandLine parse_command_line(std::span<const std::string_view> arguments) {
 std::string_view usage_text() {
   return "Usage: marvok-web serve --database FILE --certificate PEM --key PEM\n"
          "                        [--address 127.0.0.1] [--port 8443] [--idle-seconds 20]\n"
-         "                        [--enrolments-per-hour 3] [--limit-loopback]\n"
+         "                        [--enrolments-per-hour 3] [--connections-per-address 64]\n"
+         "                        [--limit-loopback]\n"
          "       marvok-web member set ID --database FILE [--machine M] [--name TEXT]\n"
          "                        [--first-name TEXT] [--nickname TEXT] [--city TEXT]\n"
          "                        [--phrase TEXT] [--day TEXT] [--email TEXT] [--folder TEXT]\n"
@@ -216,10 +228,14 @@ std::string_view usage_text() {
          "serve        answers the clients over HTTPS until SIGINT or SIGTERM: sign-in,\n"
          "             member cards, parameters and pictures, the channels' shared\n"
          "             pictures, the accessory icons and the product's web pages.\n"
-         "             --port 0 takes any free port. A connection that moves no byte\n"
-         "             for --idle-seconds is closed. Each address (an IPv6 /64) enrols\n"
-         "             at most --enrolments-per-hour new machines; loopback is free\n"
-         "             of it unless --limit-loopback.\n"
+         "             --port 0 takes any free port. Several serve processes may share\n"
+         "             a port, the system spreading the connections among them. A\n"
+         "             connection that moves no byte for --idle-seconds is closed.\n"
+         "             Each address (an IPv6 /64) enrols at most --enrolments-per-hour\n"
+         "             new machines and holds at most --connections-per-address\n"
+         "             connections open at once (64, room for a few households behind\n"
+         "             one NAT); one more is closed unanswered. Loopback is free of\n"
+         "             both unless --limit-loopback. Each process counts on its own.\n"
          "member set   creates or edits member ID (1-65535). Texts are UTF-8; --name is\n"
          "             the display name sent at sign-in (24 characters are kept);\n"
          "             --machine ties the member to a PC's identifier; --background\n"

@@ -20,9 +20,15 @@ struct ServeOptions {
   // A connection that neither sends nor takes a byte for this long is
   // closed; one that keeps moving, however slowly, is not.
   unsigned idle_seconds = 20;
-  // New machines each source address (an IPv6 /64) may enrol an hour;
-  // loopback is free of it unless `limit_loopback`.
+  // New machines each source address (an IPv6 /64) may enrol an hour.
   int enrolments_per_hour = 3;
+  // Connections each source address (an IPv6 /64) may hold open at once: a
+  // household behind one NAT runs a few clients, each opening a connection
+  // per request and a handful at once, which leaves room for several
+  // households or an office sharing one address. Past it, an address
+  // holding connections open only locks itself out.
+  int connections_per_address = 64;
+  // Loopback is free of both limits unless this is set.
   bool limit_loopback = false;
 };
 

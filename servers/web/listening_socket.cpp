@@ -34,6 +34,9 @@ int open_listening_socket(const std::string& address, int port, std::string& err
     if (socket < 0) continue;
     const int yes = 1;
     ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    // Several processes of this service may then share the port; the kernel
+    // lets only those of the same user join it.
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEPORT, &yes, sizeof yes);
     if (::bind(socket, candidate->ai_addr, candidate->ai_addrlen) == 0 && ::listen(socket, kBacklog) == 0)
       return socket;
     ::close(socket);

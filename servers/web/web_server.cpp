@@ -55,7 +55,7 @@ rlim_t raise_descriptor_limit() {
   return limit.rlim_cur;
 }
 
-std::optional<std::string> read_file(const std::string& path) {
+std::optional<std::string> read_pem_file(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return std::nullopt;
   std::ostringstream text;
@@ -90,6 +90,33 @@ std::string remote_address(MHD_Connection* connection) {
 MHD_Result add_parameter(void* query, MHD_ValueKind, const char* key, const char* value) {
   static_cast<std::vector<std::pair<std::string, std::string>>*>(query)->emplace_back(key, value ? value : "");
   return MHD_YES;
+}
+
+MHD_Result admit_connection(void* counts, const sockaddr* address, socklen_t) {
+  try {
+    return static_cast<const ConnectionsPerAddress*>(counts)->admits(address) ? MHD_YES : MHD_NO;
+  } catch (...) {
+    return MHD_NO;
+  }
+}
+
+// The library reports every connection it has taken in as started, and as
+// closed exactly once, whatever ends it (a failed handshake, a time-out, the
+// daemon stopping); one it drops before (the global limit) is reported
+// neither way.
+void count_connection(void* counts, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode event) {
+  const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  if (!info) return;
+  auto& connections = *static_cast<ConnectionsPerAddress*>(counts);
+  try {
+    if (event == MHD_CONNECTION_NOTIFY_STARTED) {
+      connections.opened(info->client_addr);
+    } else {
+      connections.closed(info->client_addr);
+    }
+  } catch (...) {
+    // Out of memory: its source is counted one short at worst, never locked out.
+  }
 }
 
 }  // namespace
@@ -220,8 +247,8 @@ WebServer::WebServer(MemberStore& store, RequestLog& log)
 WebServer::~WebServer() { stop(); }
 
 bool WebServer::start(const ServeOptions& options, std::string& error) {
-  const std::optional<std::string> certificate = read_file(options.certificate);
-  const std::optional<std::string> key = read_file(options.key);
+  const std::optional<std::string> certificate = read_pem_file(options.certificate);
+  const std::optional<std::string> key = read_pem_file(options.key);
   if (!certificate || !key) {
     error = "cannot read " + (certificate ? options.key : options.certificate);
     return false;
@@ -233,9 +260,12 @@ bool WebServer::start(const ServeOptions& options, std::string& error) {
   port_ = bound_port(socket);
   const auto connections = static_cast<unsigned>(
       descriptors > 2 * kDescriptorsKeptAside ? descriptors - kDescriptorsKeptAside : descriptors / 2);
+  connections_per_address_ =
+      std::make_unique<ConnectionsPerAddress>(options.connections_per_address, options.limit_loopback);
+  ConnectionsPerAddress* const counts = connections_per_address_.get();
   // poll rather than epoll: this library's epoll loop spins without end on a
   // TLS connection whose handshake stopped half-way.
-  daemon_ = MHD_start_daemon(MHD_USE_TLS | MHD_USE_POLL_INTERNAL_THREAD, 0, nullptr, nullptr,
+  daemon_ = MHD_start_daemon(MHD_USE_TLS | MHD_USE_POLL_INTERNAL_THREAD, 0, &admit_connection, counts,
                              &RequestHandling::on_request, this,                                 //
                              MHD_OPTION_LISTEN_SOCKET, socket,                                   //
                              MHD_OPTION_HTTPS_MEM_CERT, certificate->c_str(),                    //
@@ -244,6 +274,7 @@ bool WebServer::start(const ServeOptions& options, std::string& error) {
                              MHD_OPTION_CONNECTION_LIMIT, connections,                           //
                              MHD_OPTION_CONNECTION_TIMEOUT, options.idle_seconds,                //
                              MHD_OPTION_NOTIFY_COMPLETED, &RequestHandling::on_completed, this,  //
+                             MHD_OPTION_NOTIFY_CONNECTION, &count_connection, counts,            //
                              MHD_OPTION_END);
   if (!daemon_) {
     // The socket is not closed here: the library may have closed it already,

@@ -5,6 +5,7 @@
 
 #include "accessory_icons.h"
 #include "command_line.h"
+#include "connections_per_address.h"
 #include "enrolment_limit.h"
 #include "large_body_slots.h"
 
@@ -45,6 +46,8 @@ class WebServer {
   RequestLog& log_;
   AccessoryIcons icons_;
   std::unique_ptr<EnrolmentLimit> enrolments_;
+  // Outlives the daemon, which reports closed connections until it stops.
+  std::unique_ptr<ConnectionsPerAddress> connections_per_address_;
   MHD_Daemon* daemon_ = nullptr;
   int port_ = 0;
   // Bodies of more than a few kilobytes being received, each up to 10 MB.

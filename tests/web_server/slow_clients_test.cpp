@@ -1,10 +1,13 @@
 // Clients that connect and then crawl, or stop, must not keep the others
 // waiting; and the service judges a connection by its progress, so a long
-// steady upload goes through while a stalled connection is let go.
+// steady upload goes through while a stalled connection is let go. One
+// address holding many connections locks out only itself.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -48,6 +51,47 @@ TEST(SlowClients, AnUploadPastOneAddressShareIsAnsweredBusyNotCut) {
   const httplib::Result reply = service.post("/echange/pc_img_share_post.php", std::string(kUploadRecordBytes, '\0'));
   ASSERT_TRUE(reply) << httplib::to_string(reply.error());
   EXPECT_EQ(reply->status, 503);
+}
+
+// The service learns of closed connections in its own time.
+bool within_seconds(int seconds, const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(100ms);
+  }
+  return true;
+}
+
+bool answered_from(const std::string& source, int port) {
+  const auto connection = TlsConnection::open(port, 2s, source);
+  if (!connection || !connection->write("GET /FR-Marvok.php HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n"))
+    return false;
+  const std::optional<std::string> answer = connection->read_until_closed();
+  return answer && answer->starts_with("HTTP/1.1 200");
+}
+
+TEST(SlowClients, AnAddressHoldingItsShareOfConnectionsLocksOutOnlyItself) {
+  constexpr int kShare = 8;
+  ServeOptions options;
+  options.connections_per_address = kShare;
+  options.limit_loopback = true;
+  RunningWebService service(options);
+  {
+    SlowConnections abandoned(service.port());
+    ASSERT_TRUE(abandoned.open(Slowness::HalfHandshake, kShare));
+  }  // closed mid-handshake: the service sees failed handshakes
+  std::unique_ptr<SlowConnections> held;
+  // Through the handshake, so the service has taken each of them in.
+  ASSERT_TRUE(within_seconds(3, [&] {
+    held = std::make_unique<SlowConnections>(service.port());
+    return held->open(Slowness::DribbledHead, kShare);
+  })) << "connections closed before are still counted";
+
+  EXPECT_FALSE(TlsConnection::open(service.port(), 1s)) << "one more than the share was taken in";
+  EXPECT_TRUE(answered_from("127.0.0.2", service.port()));
+  held.reset();
+  EXPECT_TRUE(within_seconds(3, [&] { return answered_from("127.0.0.1", service.port()); }));
 }
 
 double process_cpu_seconds() {

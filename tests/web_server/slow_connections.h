@@ -15,9 +15,11 @@ namespace marvok::web_server::testing {
 // check the certificate: it plays a client that sends what it likes.
 class TlsConnection {
  public:
-  // Connected and through the handshake, or nothing; every wait is bounded
-  // by `patience`.
-  static std::unique_ptr<TlsConnection> open(int port, std::chrono::milliseconds patience = std::chrono::seconds(3));
+  // Connected from `source` (another loopback address plays another
+  // client) and through the handshake, or nothing; every wait is bounded by
+  // `patience`.
+  static std::unique_ptr<TlsConnection> open(int port, std::chrono::milliseconds patience = std::chrono::seconds(3),
+                                             const std::string& source = "127.0.0.1");
   TlsConnection(const TlsConnection&) = delete;
   TlsConnection& operator=(const TlsConnection&) = delete;
   ~TlsConnection();
@@ -44,10 +46,11 @@ enum class Slowness {
   DribbledBody,   // announces a whole upload record and sends a few bytes of it
 };
 
-// Connections to a loopback port held open in one of those ways until destroyed.
+// Connections to a loopback port from `source`, held open in one of those
+// ways until destroyed.
 class SlowConnections {
  public:
-  explicit SlowConnections(int port) : port_(port) {}
+  explicit SlowConnections(int port, std::string source = "127.0.0.1") : port_(port), source_(std::move(source)) {}
   SlowConnections(const SlowConnections&) = delete;
   SlowConnections& operator=(const SlowConnections&) = delete;
   ~SlowConnections();
@@ -59,6 +62,7 @@ class SlowConnections {
   bool open_one(Slowness slowness);
 
   int port_;
+  std::string source_;
   std::vector<int> sockets_;
   std::vector<std::unique_ptr<TlsConnection>> connections_;
 };

@@ -1,4 +1,6 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -173,6 +175,7 @@ TEST(WebProcess, BadUsageGetsTheUsageAndExitCode2) {
       {"member", "forget", "--database", "d"},
       {"member", "forget", "--database", "d", "--unseen-days", "0"},
       {"serve", "--database", "d", "--certificate", "c", "--key", "k", "--enrolments-per-hour", "-1"},
+      {"serve", "--database", "d", "--certificate", "c", "--key", "k", "--connections-per-address", "0"},
       {"relay"},
   };
   for (const auto& arguments : cases) {
@@ -190,13 +193,44 @@ TEST(WebProcess, CannotServeWithoutItsCertificateOrPort) {
   EXPECT_EQ(run(arguments, &output), 1);
   EXPECT_NE(output.find("cannot read"), std::string::npos) << output;
 
-  WebProcess first(serve_arguments(folder.path("members.sqlite")));
-  const int port = first.serving_port();
-  ASSERT_GT(port, 0);
-  arguments = serve_arguments(folder.path("other.sqlite"));
-  arguments.back() = std::to_string(port);
+  // Held by a program that does not share it.
+  const int holder = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(holder, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(holder, reinterpret_cast<const sockaddr*>(&address), length), 0);
+  ASSERT_EQ(::listen(holder, 1), 0);
+  ASSERT_EQ(::getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  arguments = serve_arguments(folder.path("members.sqlite"));
+  arguments.back() = std::to_string(ntohs(address.sin_port));
   EXPECT_EQ(run(arguments, &output), 1);
   EXPECT_NE(output.find("cannot listen"), std::string::npos) << output;
+  ::close(holder);
+}
+
+TEST(WebProcess, TwoProcessesShareOnePort) {
+  TemporaryFolder folder;
+  WebProcess first(serve_arguments(folder.path("first.sqlite")));
+  const int port = first.serving_port();
+  ASSERT_GT(port, 0) << first.errors();
+  std::vector<std::string> arguments = serve_arguments(folder.path("second.sqlite"));
+  arguments.back() = std::to_string(port);
+  WebProcess second(arguments);
+  ASSERT_EQ(second.serving_port(), port) << second.errors();
+  // The kernel picks the process by each connection's ports: a few
+  // connections reach both.
+  for (int request = 0; request < 16; ++request) {
+    const httplib::Result reply = https_client(port)->Get("/FR-Marvok.php");
+    ASSERT_TRUE(reply) << httplib::to_string(reply.error());
+    EXPECT_EQ(reply->status, 200);
+  }
+  for (WebProcess* server : {&first, &second}) {
+    server->send_signal(SIGTERM);
+    EXPECT_EQ(server->exit_code(), 0);
+    EXPECT_NE(server->errors().find(" GET /FR-Marvok.php 200 "), std::string::npos) << server->errors();
+  }
 }
 
 }  // namespace
