@@ -233,5 +233,31 @@ TEST(WebProcess, TwoProcessesShareOnePort) {
   }
 }
 
+TEST(WebProcess, TwoServicesOnOneDatabaseServeTheSameMembersAndCountEnrolmentsTogether) {
+  if (!suite_runs_on_postgresql()) GTEST_SKIP() << "an SQLite file is one machine's";
+  TemporaryFolder folder;
+  const std::string database = fresh_database(folder);
+  std::vector<std::string> arguments = serve_arguments(database);
+  for (const char* option : {"--enrolments-per-hour", "2", "--limit-loopback"}) arguments.emplace_back(option);
+  WebProcess first(arguments);
+  WebProcess second(arguments);
+  ASSERT_GT(first.serving_port(), 0) << first.errors();
+  ASSERT_GT(second.serving_port(), 0) << second.errors();
+  const auto one = https_client(first.serving_port());
+  const auto other = https_client(second.serving_port());
+  EXPECT_EQ(one->Get(kIdentify + "801")->body.substr(34, 5), "00001");
+  EXPECT_EQ(other->Get(kIdentify + "801")->body.substr(34, 5), "00001") << "enrolled again by the other service";
+  EXPECT_EQ(other->Get(kIdentify + "802")->body.substr(34, 5), "00002");
+  EXPECT_EQ(one->Get(kIdentify + "803")->status, 429) << "the other service's enrolment was not counted";
+
+  const std::string shared = picture_bytes(40, 20, "PNG");
+  std::string record = shared;
+  record.resize(kUploadRecordBytes);
+  record[kUploadDataBytes + kUploadNameBytes] = static_cast<char>(shared.size());
+  record[kUploadDataBytes + kUploadNameBytes + 8] = 7;  // the channel
+  ASSERT_EQ(one->Post("/echange/pc_img_share_post.php", record, "multipart/form-data")->status, 200);
+  EXPECT_EQ(other->Get("/echange/pc_img_share_get.php?F=7&N=1")->body, shared);
+}
+
 }  // namespace
 }  // namespace marvok::web_server::testing
