@@ -176,6 +176,8 @@ TEST(WebProcess, BadUsageGetsTheUsageAndExitCode2) {
       {"member", "forget", "--database", "d", "--unseen-days", "0"},
       {"serve", "--database", "d", "--certificate", "c", "--key", "k", "--enrolments-per-hour", "-1"},
       {"serve", "--database", "d", "--certificate", "c", "--key", "k", "--connections-per-address", "0"},
+      {"migrate", "--from", "a.sqlite"},
+      {"migrate", "--from", "a.sqlite", "--to", "a.sqlite"},
       {"relay"},
   };
   for (const auto& arguments : cases) {
