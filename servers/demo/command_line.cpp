@@ -5,6 +5,7 @@
 #include "number_argument.h"
 #include "option_table.h"
 #include "platform/udp_socket.h"
+#include "relay/datagrams.h"
 #include "usage.h"
 
 namespace marvok::demo {
@@ -28,6 +29,7 @@ constexpr command_line::Option kOptions[] = {
     {"--sound", "FILE.wav", "speak this 8 kHz 16-bit mono or stereo sound instead of sentences"},
     {"--record", "FILE.wav", "record the speech heard on the channel (8 kHz 16-bit stereo)"},
     {"--count", "N", "stop after N utterances (default 0: never)"},
+    {"--channel", "N", "the channel it is present and speaks in, 0 to 10 (default 0)"},
 };
 
 // Applies one option; an error message when its value is wrong.
@@ -60,6 +62,10 @@ std::optional<std::string> apply_option(std::string_view name, std::string_view 
     const auto count = command_line::parse_number<long>(value, 0, kMostUtterances);
     if (!count) return "--count needs a number from 0 (for ever) to 1000000";
     options.count = *count;
+  } else if (name == "--channel") {
+    const auto channel = command_line::parse_number<int>(value, 0, relay::kChannelCount - 1);
+    if (!channel) return "--channel needs a channel number from 0 to 10";
+    options.channel = *channel;
   }
   return std::nullopt;
 }
@@ -102,10 +108,11 @@ CommandLine parse_command_line(std::span<const std::string_view> arguments) {
 std::string usage_text() {
   return "Usage: marvok-demo [--machine DIGITS] [--relay IPV4] [--web-host HOST] [--web-port PORT]\n"
          "                   [--ca-file PEM] [--pause SECONDS] [--sound FILE.wav] [--record FILE.wav]\n"
-         "                   [--count N]\n"
+         "                   [--count N] [--channel N]\n"
          "\n"
          "A demonstration member of the voice network: signs in at the web service,\n"
-         "stays present in channel 0 of the relay and speaks now and then.\n"
+         "stays present in a channel of the relay (0 unless --channel) and speaks\n"
+         "there now and then.\n"
          "\n" +
          command_line::describe_options(kOptions);
 }

@@ -20,6 +20,7 @@ struct DemoOptions {
   std::string sound_file;   // empty speaks the sentences
   std::string record_file;  // empty records nothing
   long count = 0;           // 0 speaks for ever
+  int channel = 0;
 };
 
 struct CommandLine {

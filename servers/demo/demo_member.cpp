@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "relay/channels.h"
 #include "state/utf8.h"
 #include "state/windows_1252.h"
 #include "web/identification_reply.h"
@@ -78,10 +79,13 @@ std::string DemoMember::member_name() const {
   return utf16_to_utf8(from_windows_1252(state_.identity.MemberName.get()));
 }
 
-void DemoMember::join(std::uint32_t relay_address, VoiceRecorder* recorder) {
+void DemoMember::join(std::uint32_t relay_address, int channel, VoiceRecorder* recorder) {
   // A socket that cannot be opened is shown on its light only, as in the
   // client: sends on it fail quietly and the demo keeps going.
   relay::relay_setup(session_, relay_address, state_.lights);
+  // As a client that picks the channel before its first presence: the hellos
+  // still go to channel 0's port, presence and speech to the channel's.
+  relay::select_channel(state_.channel, channel);
   workers_.start(
       [this](std::stop_token stop) { relay::run_presence_worker(stop, session_, state_.identity, state_.channel); });
   if (recorder != nullptr)

@@ -23,7 +23,7 @@ enum class Identification { Identified, Unreachable, Refused };
 using PaceWait = std::function<bool(std::chrono::steady_clock::time_point)>;
 
 // The demo member as the network sees it: a PC identified by the web
-// service, present in channel 0 with the client's own relay routines, and
+// service, present in one channel with the client's own relay routines, and
 // speaking through the client's voice sender.
 class DemoMember {
  public:
@@ -35,10 +35,10 @@ class DemoMember {
   // the member's own. `problem` says what went wrong otherwise.
   Identification identify(web::WebClient& web, std::string& problem);
 
-  // Opens the relay session and keeps presence in channel 0 until destroyed;
-  // with a recorder, adds the speech heard on the channel to it, which must
-  // outlive the member.
-  void join(std::uint32_t relay_address, VoiceRecorder* recorder);
+  // Opens the relay session and keeps presence in `channel` (0 to 10) until
+  // destroyed; with a recorder, adds the speech heard on the channel to it,
+  // which must outlive the member.
+  void join(std::uint32_t relay_address, int channel, VoiceRecorder* recorder);
 
   // Sends the utterance block by block at the pace of real speech, talking
   // while it does. False when the wait was cut short.

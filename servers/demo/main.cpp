@@ -74,9 +74,9 @@ int main(int argc, char** argv) {
 
   DemoMember member(options.machine_id);
   if (!identify(member, options, signals)) return 0;
-  member.join(options.relay_address, recorder.get());
+  member.join(options.relay_address, options.channel, recorder.get());
   report("marvok-demo: member " + std::to_string(member.member_id()) + " \"" + member.member_name() + "\" (machine " +
-         member.machine_id() + ") on channel 0 via relay " + options.relay_text);
+         member.machine_id() + ") on channel " + std::to_string(options.channel) + " via relay " + options.relay_text);
 
   if (signals.wait_for(kFirstUtteranceDelay)) return 0;
   const auto pace = [&signals](std::chrono::steady_clock::time_point at) { return !signals.wait_until(at); };

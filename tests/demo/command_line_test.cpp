@@ -12,7 +12,7 @@ CommandLine parse(std::vector<std::string_view> arguments) { return parse_comman
 TEST(DemoCommandLine, ReadsEveryOptionInBothForms) {
   const CommandLine parsed =
       parse({"--machine", "1234", "--relay=10.0.0.2", "--web-host", "web.example", "--web-port=9443", "--ca-file",
-             "ca.pem", "--pause", "2.5", "--sound=tone.wav", "--record", "heard.wav", "--count", "3"});
+             "ca.pem", "--pause", "2.5", "--sound=tone.wav", "--record", "heard.wav", "--count", "3", "--channel=10"});
   ASSERT_EQ(parsed.action, CommandLine::Action::Run) << parsed.error;
   const DemoOptions& options = parsed.options;
   EXPECT_EQ(options.machine_id, "1234");
@@ -25,6 +25,8 @@ TEST(DemoCommandLine, ReadsEveryOptionInBothForms) {
   EXPECT_EQ(options.sound_file, "tone.wav");
   EXPECT_EQ(options.record_file, "heard.wav");
   EXPECT_EQ(options.count, 3);
+  EXPECT_EQ(options.channel, 10);
+  EXPECT_EQ(parse({}).options.channel, 0);
   EXPECT_EQ(parse({"--help"}).action, CommandLine::Action::Help);
 }
 
@@ -45,6 +47,10 @@ TEST(DemoCommandLine, RefusesWhatItCannotUse) {
       {"--pause", "inf"},
       {"--count", "-1"},
       {"--count", "2x"},
+      {"--channel", "11"},
+      {"--channel", "-1"},
+      {"--channel", "3.0"},
+      {"--channel="},
       {"--sound="},
       {"--record"},
       {"--verbose"},

@@ -1,6 +1,6 @@
 // marvok-demo as a newcomer runs it, against the real web service (with an
 // authority made at test time) and the relay, heard and spoken to by a
-// scripted member in channel 0. Runs in a private network, so the relay's
+// scripted member in its channel. Runs in a private network, so the relay's
 // ports are free.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -131,6 +131,15 @@ class DemoOnTheNetwork : public ::testing::Test {
     return port;
   }
 
+  // A second of 1000 Hz for the demo to speak, at path("tone.wav").
+  void make_tone() {
+    std::string error;
+    auto tone = VoiceRecorder::open(path("tone.wav"), error);
+    ASSERT_TRUE(tone) << error;
+    const auto blocks = to_voice_blocks(testing::sine(1000.0, 8000, 8000.0, 8000), 1);
+    for (const auto& block : blocks.value()) tone->add_block(block);
+  }
+
   Process start_demo(std::vector<std::string> options) {
     options.insert(options.begin(), {MARVOK_DEMO_EXECUTABLE, "--relay", "127.0.0.1", "--web-host", "127.0.0.1",
                                      "--ca-file", path("certificates/ca.pem")});
@@ -144,13 +153,7 @@ class DemoOnTheNetwork : public ::testing::Test {
 TEST_F(DemoOnTheNetwork, SpeaksItsSoundToTheChannelAndRecordsWhatItHears) {
   const int web_port = start_web_service();
   ASSERT_NE(web_port, 0) << "marvok-web did not serve";
-  {
-    std::string error;
-    auto tone = VoiceRecorder::open(path("tone.wav"), error);
-    ASSERT_TRUE(tone) << error;
-    const auto blocks = to_voice_blocks(testing::sine(1000.0, 8000, 8000.0, 8000), 1);
-    for (const auto& block : blocks.value()) tone->add_block(block);
-  }
+  ASSERT_NO_FATAL_FAILURE(make_tone());
   RunningRelay relay;
   TestClient peer(900);
   peer.join(0);
@@ -199,6 +202,34 @@ TEST_F(DemoOnTheNetwork, SpeaksItsSoundToTheChannelAndRecordsWhatItHears) {
   EXPECT_NEAR(testing::crossing_frequency(recorded_left, 8000), 500.0, 2.0);
 }
 
+TEST_F(DemoOnTheNetwork, JoinsAndSpeaksInTheChannelItIsGiven) {
+  const int web_port = start_web_service();
+  ASSERT_NE(web_port, 0) << "marvok-web did not serve";
+  ASSERT_NO_FATAL_FAILURE(make_tone());
+  RunningRelay relay;
+  TestClient peer(900);
+  peer.join(8);
+
+  Process demo = start_demo(
+      {"--web-port", std::to_string(web_port), "--sound", path("tone.wav"), "--count", "1", "--channel", "8"});
+  const std::string joined =
+      "marvok-demo: member 1 \"Membre 1\" (machine 7000000000000007) on channel 8 via relay 127.0.0.1\n";
+  ASSERT_EQ(demo.wait_for(Process::Stream::Output, joined, 10s), joined) << demo.errors();
+  ASSERT_TRUE(peer.wait_until_listed(8, 1));
+  EXPECT_TRUE(peer.wait_until_listed(0, 1, false));
+
+  // The relay forwards speech only within the speaker's channel.
+  int blocks = 0;
+  for (const auto deadline = Clock::now() + 8s; blocks < 32 && Clock::now() < deadline;) {
+    peer.send_presence(8);
+    const auto datagram = peer.receive_voice(100ms);
+    const auto voice = datagram ? relay::read_incoming_voice(*datagram) : std::nullopt;
+    if (voice && voice->speaker == 1 && voice->pcm) ++blocks;
+  }
+  EXPECT_EQ(blocks, 32);
+  EXPECT_EQ(demo.exit_code(5s), 0) << demo.errors();
+}
+
 TEST_F(DemoOnTheNetwork, WaitsForAnAbsentWebServiceAndEndsWhenAsked) {
   Process demo = start_demo({"--web-port", "1", "--record", path("heard.wav")});
   const std::string errors = demo.wait_for(Process::Stream::Errors, "trying again in 5 s", 5s);
@@ -213,7 +244,7 @@ TEST_F(DemoOnTheNetwork, WaitsForAnAbsentWebServiceAndEndsWhenAsked) {
 }
 
 TEST_F(DemoOnTheNetwork, BadOptionsEndWithTheUsage) {
-  for (const char* bad : {"--count=-1", "--sound"}) {
+  for (const char* bad : {"--count=-1", "--sound", "--channel=11"}) {
     Process demo({MARVOK_DEMO_EXECUTABLE, bad});
     EXPECT_EQ(demo.exit_code(5s), 2) << bad;
     EXPECT_NE(demo.errors().find("Usage: marvok-demo"), std::string::npos) << bad;
