@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "database.h"
+#include "database_places.h"
 
 namespace marvok::web_server {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "command_line.h"
-#include "database.h"
 #include "database_migration.h"
+#include "database_places.h"
 #include "member_commands.h"
 #include "member_store.h"
 #include "request_log.h"

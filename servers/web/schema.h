@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "database.h"
+#include "database_places.h"
 
 namespace marvok::web_server {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "database.h"
+#include "database_places.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

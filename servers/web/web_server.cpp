@@ -15,7 +15,7 @@
 #include <optional>
 #include <sstream>
 
-#include "database.h"
+#include "database_places.h"
 #include "listening_socket.h"
 #include "member_store.h"
 #include "request_log.h"

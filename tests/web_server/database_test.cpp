@@ -123,7 +123,7 @@ TEST(PostgresDatabase, NumbersThePlaceholdersOutsideQuotedText) {
       {"SELECT 'it''s ?', ?", "SELECT 'it''s ?', $1"},
       {"SELECT 1", "SELECT 1"},
   };
-  for (const auto& [sql, numbered] : cases) EXPECT_EQ(numbered_placeholders(sql).first, numbered) << sql;
+  for (const auto& [sql, numbered] : cases) EXPECT_EQ(database::numbered_placeholders(sql).first, numbered) << sql;
 }
 
 TEST(PostgresDatabase, RequestsAnswer503WhileTheServerIsAwayAndTheServiceRecoversByItself) {

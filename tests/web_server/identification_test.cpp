@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "database.h"
+#include "database_places.h"
 #include "identification_reply.h"
 #include "running_web_service.h"
 

@@ -1,17 +1,9 @@
 #include "database.h"
 
-#include "postgres_database.h"
-#include "sqlite_database.h"
-
-namespace marvok::web_server {
+namespace marvok::database {
 
 bool names_postgresql(std::string_view where) {
   return where.starts_with("postgresql://") || where.starts_with("postgres://");
-}
-
-std::unique_ptr<Database> open_database(const std::string& where) {
-  if (names_postgresql(where)) return std::make_unique<PostgresDatabase>(where);
-  return std::make_unique<SqliteDatabase>(where);
 }
 
 std::string printable_place(std::string_view where) {
@@ -37,4 +29,4 @@ void WriteTransaction::commit() {
   committed_ = true;
 }
 
-}  // namespace marvok::web_server
+}  // namespace marvok::database

@@ -11,7 +11,7 @@
 struct pg_conn;
 struct pg_result;
 
-namespace marvok::web_server {
+namespace marvok::database {
 
 // One connection to a PostgreSQL server. Statements are prepared once per
 // connection and their rows come back in binary, so blobs arrive as they are.
@@ -42,4 +42,4 @@ class PostgresDatabase final : public Database {
 // ($1, $2…), and how many there are; quoted text is left alone.
 std::pair<std::string, int> numbered_placeholders(std::string_view sql);
 
-}  // namespace marvok::web_server
+}  // namespace marvok::database

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace marvok::web_server {
+namespace marvok::database {
 
 // Any failure of the database: the message names what was being done.
 class DatabaseError : public std::runtime_error {
@@ -52,9 +52,8 @@ class Statement {
   virtual std::string text(int column) const = 0;  // texts and blobs alike
 };
 
-// One connection to the members' database: an SQLite file or a PostgreSQL
-// server. The same SQL runs on both; where they differ, the schema asks
-// `engine()`.
+// One connection to a database: an SQLite file or a PostgreSQL server. The
+// same SQL runs on both; where they differ, the caller asks `engine()`.
 class Database {
  public:
   enum class Engine { SQLite, PostgreSQL };
@@ -75,9 +74,8 @@ class Database {
   virtual bool usable() = 0;
 };
 
-// An SQLite file's path, or a PostgreSQL URL (postgresql://… or postgres://…).
+// A PostgreSQL URL (postgresql://… or postgres://…), as libpq takes it.
 bool names_postgresql(std::string_view where);
-std::unique_ptr<Database> open_database(const std::string& where);
 // The place as it may be printed: a URL's password is left out.
 std::string printable_place(std::string_view where);
 
@@ -95,4 +93,4 @@ class WriteTransaction {
   bool committed_ = false;
 };
 
-}  // namespace marvok::web_server
+}  // namespace marvok::database

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-namespace marvok::web_server {
+namespace marvok::database {
 
 namespace {
 
@@ -219,4 +219,4 @@ bool PostgresDatabase::usable() {
   return PQstatus(connection_) == CONNECTION_OK && PQtransactionStatus(connection_) == PQTRANS_IDLE;
 }
 
-}  // namespace marvok::web_server
+}  // namespace marvok::database
