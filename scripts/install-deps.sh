@@ -16,6 +16,8 @@ packages=(
   espeak-ng libespeak-ng-dev sox libx11-dev dbus-daemon
   # systemd-analyze checks the servers' units, man their Documentation= pages.
   systemd man-db
+  # nft checks the relay gateway's rules.
+  nftables
 )
 case "${1:-}" in
   --with-fuzzing) packages+=(clang libclang-rt-14-dev) ;;

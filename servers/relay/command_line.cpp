@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "gateway_rules.h"
 #include "number_argument.h"
 #include "option_table.h"
 #include "platform/udp_socket.h"
@@ -22,8 +23,10 @@ constexpr command_line::Option kOptions[] = {
     {"--opus-channel", "N", "forward channel N (0-10) as Opus; repeatable"},
     {"--client-timeout-ms", "MS", "forget a client silent this long (default 1000)"},
     {"--max-clients-per-address", "N", "admit at most N clients behind one IP address\n(default 32)"},
+    {"--channels", "LIST", "serve only these channels, e.g. 0-5 or 0,3,7-9\n(default: all 11)"},
     {"--threads", "N",
-     "serve the channels on N event loops, one thread\neach (1-11; default: one per processor, at most 11)"},
+     "serve the channels on N event loops, one thread\neach (1-11, at most one per channel served;\n"
+     "default: one per processor)"},
     {"--pairing-file", "PATH",
      "keep the clients' control sockets here, so a\nrestarted relay can still send them notices"},
     {"--control-socket", "PATH", "take operator commands on a Unix socket made\nhere, which only this user may use"},
@@ -31,6 +34,11 @@ constexpr command_line::Option kOptions[] = {
 
 constexpr command_line::Option kCommandOptions[] = {
     {"--control-socket", "PATH", "the relay's control socket"},
+};
+
+constexpr command_line::Option kGatewayOptions[] = {
+    {"--public-address", "IPV4", ""},
+    {"--host", "ADDRESS=LIST", ""},
 };
 
 // Applies one option; an error message when its value is wrong.
@@ -56,6 +64,10 @@ std::optional<std::string> apply_option(std::string_view name, std::string_view 
     const auto most = command_line::parse_number<long>(value, 1, kMostClientsPerAddress);
     if (!most) return "--max-clients-per-address needs a number from 1 to 65535";
     config.max_clients_per_address = static_cast<std::size_t>(*most);
+  } else if (name == "--channels") {
+    const auto channels = parse_channel_list(value);
+    if (!channels) return "--channels needs channels from 0 to 10, each once, such as 0-5 or 0,3,7-9";
+    config.channels = *channels;
   } else if (name == "--threads") {
     const auto threads = command_line::parse_number<long>(value, 1, relay::kChannelCount);
     if (!threads) return "--threads needs a number from 1 to 11";
@@ -107,6 +119,31 @@ CommandLine parse_command_form(std::span<const std::string_view> arguments) {
   return result;
 }
 
+// gateway-rules --public-address IPV4 --host ADDRESS=LIST...
+CommandLine parse_gateway_form(std::span<const std::string_view> arguments) {
+  const auto given = command_line::read_options(arguments, kGatewayOptions, command_line::Repeats::Allowed);
+  if (!given.error.empty()) return failure(given.error);
+  std::optional<std::string_view> public_address;
+  std::vector<std::string_view> hosts;
+  for (const auto& [name, value] : given.given) {
+    if (name == "--host") {
+      hosts.push_back(value);
+    } else if (public_address) {
+      return failure("--public-address is given twice");
+    } else {
+      public_address = value;
+    }
+  }
+  if (!public_address) return failure("gateway-rules needs --public-address IPV4");
+  if (hosts.empty()) return failure("gateway-rules needs a --host ADDRESS=LIST for each relay host");
+  GatewayRules rules = gateway_rules(*public_address, hosts);
+  if (!rules.error.empty()) return failure(std::move(rules.error));
+  CommandLine result;
+  result.action = CommandLine::Action::PrintGatewayRules;
+  result.gateway_rules = std::move(rules.ruleset);
+  return result;
+}
+
 }  // namespace
 
 CommandLine parse_command_line(std::span<const std::string_view> arguments) {
@@ -116,16 +153,22 @@ CommandLine parse_command_line(std::span<const std::string_view> arguments) {
     return result;
   }
   if (!arguments.empty() && arguments.front() == "command") return parse_command_form(arguments.subspan(1));
+  if (!arguments.empty() && arguments.front() == "gateway-rules") return parse_gateway_form(arguments.subspan(1));
   // Given again, an option's last value counts; --opus-channel adds a channel each time.
   const auto options = command_line::read_options(arguments, kOptions, command_line::Repeats::Allowed);
   if (!options.error.empty()) return failure(options.error);
   bool has_address = false;
-  // A loop per channel at most: more would have nothing to serve.
-  result.config.threads =
-      static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, unsigned{relay::kChannelCount}));
-  for (const auto& [name, value] : options.given)
+  bool has_threads = false;
+  for (const auto& [name, value] : options.given) {
     if (auto error = apply_option(name, value, result.config, has_address)) return failure(std::move(*error));
+    has_threads = has_threads || name == "--threads";
+  }
   if (!has_address) return failure("--address is required");
+  // A loop per channel at most: more would have nothing to serve.
+  if (!has_threads) {
+    result.config.threads = static_cast<int>(
+        std::clamp(std::thread::hardware_concurrency(), 1U, static_cast<unsigned>(result.config.channels.count())));
+  }
   result.action = CommandLine::Action::Run;
   return result;
 }
@@ -133,11 +176,14 @@ CommandLine parse_command_line(std::span<const std::string_view> arguments) {
 std::string usage_text() {
   return "Usage: marvok-relay --address IPV4 [--min-version X.Y.Z] [--opus-channel N]...\n"
          "                    [--client-timeout-ms MS] [--max-clients-per-address N]\n"
-         "                    [--threads N] [--pairing-file PATH] [--control-socket PATH]\n"
+         "                    [--channels LIST] [--threads N] [--pairing-file PATH]\n"
+         "                    [--control-socket PATH]\n"
          "       marvok-relay command --control-socket PATH 'COMMAND'\n"
+         "       marvok-relay gateway-rules --public-address IPV4 --host ADDRESS=LIST...\n"
          "\n"
          "Relays the voice network's speech, member lists and notices. Binds the\n"
-         "voice ports 30000-30010 and the control ports 31000-31010 on IPV4.\n"
+         "voice port 30000+n and the control port 31000+n of each channel n it\n"
+         "serves (0-10) on IPV4.\n"
          "\n" +
          command_line::describe_options(kOptions) +
          "\n"
@@ -147,7 +193,14 @@ std::string usage_text() {
          "  list           print the clients\n"
          "The same commands come through the control socket, one a call, the\n"
          "answer on standard output:\n"
-         "  marvok-relay command --control-socket PATH 'close all'\n";
+         "  marvok-relay command --control-socket PATH 'close all'\n"
+         "\n"
+         "Relay hosts, each started with its own --channels, can share one public\n"
+         "address behind a gateway. gateway-rules prints the gateway's nftables\n"
+         "rules, to load there with nft -f FILE:\n"
+         "  --public-address IPV4   the address clients reach\n"
+         "  --host ADDRESS=LIST     a relay host and its channels, e.g. 10.0.0.2=0-5;\n"
+         "                          one per host, every channel on exactly one\n";
 }
 
 }  // namespace marvok::relay_server

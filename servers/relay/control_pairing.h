@@ -16,8 +16,9 @@ namespace marvok::relay_server {
 //  3. List requests also go to other channels, so one ties an unknown control
 //     socket only when its IP address has exactly one client lacking a
 //     control socket and that client is in the asked channel. Only a relay
-//     of one event loop sees every client; with several, rule 2 ties it at
-//     the client's next alive, less than a control turn later.
+//     of one event loop serving every channel sees every client; elsewhere
+//     rule 2 ties it at the client's next alive, less than a control turn
+//     later.
 // A client whose control socket has been silent since `stale_before` counts
 // as lacking one, so a client whose control port changed (a restarted
 // socket, a router's new mapping) is found again. A known control socket

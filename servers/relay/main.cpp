@@ -43,6 +43,10 @@ int main(int argc, char** argv) {
     return marvok::command_line::refuse_arguments("marvok-relay", command_line.error,
                                                   marvok::relay_server::usage_text());
   }
+  if (command_line.action == CommandLine::Action::PrintGatewayRules) {
+    std::fputs(command_line.gateway_rules.c_str(), stdout);
+    return 0;
+  }
   if (command_line.action == CommandLine::Action::SendCommand) {
     return marvok::relay_server::send_operator_command(command_line.config.control_socket,
                                                        command_line.operator_command, stdout, stderr);

@@ -25,6 +25,12 @@ constexpr auto kRecallTime = std::chrono::seconds(30);
 // one of them holds its record, should an answer be lost.
 constexpr auto kClaimPatience = std::chrono::milliseconds(250);
 
+int lowest_channel(const ChannelSet& channels) {
+  int channel = 0;
+  while (channel + 1 < relay::kChannelCount && !channels.test(static_cast<std::size_t>(channel))) ++channel;
+  return channel;
+}
+
 const char* endpoint_text(const std::optional<Endpoint>& endpoint, std::string& storage) {
   storage = endpoint ? platform::format_endpoint(*endpoint) : "-";
   return storage.c_str();
@@ -43,7 +49,8 @@ Relay::Relay(const RelayConfig& config, const RelayOutput& output, RelayLog& log
       reframers_(config.capacity),
       next_summary_(now + kSummaryInterval),
       remembered_(config.capacity),
-      forget_remembered_at_(now + kRecallTime) {
+      forget_remembered_at_(now + kRecallTime),
+      lowest_channel_(lowest_channel(place.channels)) {
   held_leaves_.reserve(config.capacity);
   if (config_.pairing_file.empty()) return;
   // Every loop reads the file: a returning client's first presence may reach any of them.
@@ -217,9 +224,10 @@ void Relay::on_speech(int channel, const Endpoint& from, const relay::OutgoingVo
 }
 
 void Relay::on_list_request(int channel, const Endpoint& from, Clock::time_point now) {
-  // A loop of several sees only its own channels' clients, so it cannot tell
-  // that the address has no other client lacking a control socket.
-  if (!note_control_heard(from, now) && place_.count == 1) {
+  // A loop of several, or a host of some channels, sees only its own
+  // channels' clients, so it cannot tell that the address has no other
+  // client lacking a control socket.
+  if (!note_control_heard(from, now) && place_.sees_every_client()) {
     if (const SlotId slot = learn_control_from_list_request(clients_, channel, sighting(from, now)); slot != kNoSlot)
       on_control_known(slot);
   }
@@ -232,7 +240,9 @@ void Relay::on_list_request(int channel, const Endpoint& from, Clock::time_point
 
 void Relay::judge_list_request(int channel, const Endpoint& from, Clock::time_point now) {
   // Only to an address with members, at their pace: a list is ten times the
-  // size of the request, and a forged request would aim it at anyone.
+  // size of the request, and a forged request would aim it at anyone. A host
+  // of some channels counts only its own members, so a client whose channel
+  // is another host's gets no lists from here.
   if (addresses_.clients_at(from.address) == 0) {
     held_lists_.hold(from, channel, now);
   } else if (addresses_.answer_list_request(from.address, now)) {
@@ -326,7 +336,8 @@ bool Relay::send_notice(SlotId slot, std::uint8_t code) {
   const Client& client = clients_.at(slot);
   if (!client.control) return false;
   const std::size_t size = relay::write_notice(out_, code);
-  send(RelayPort::Control, client.is_member() ? client.channel : 0, size, *client.control);
+  // A client not yet in a channel hears from a port this relay has.
+  send(RelayPort::Control, client.is_member() ? client.channel : lowest_channel_, size, *client.control);
   return true;
 }
 
@@ -473,10 +484,12 @@ void Relay::release_quiet_encoders(Clock::time_point now) {
 void Relay::write_summary() {
   const RelayCounters& now = counters_;
   const RelayCounters& then = summarized_;
-  // With several event loops, each sums up its own channels.
+  // With several event loops, or some channels only, each sums up its own channels.
   std::string whose;
-  for (int channel = 0; place_.count > 1 && channel < relay::kChannelCount; ++channel) {
-    if (place_.loop_of_channel(channel) != place_.index) continue;
+  const bool some_channels = place_.count > 1 || !place_.channels.all();
+  for (int channel = 0; some_channels && channel < relay::kChannelCount; ++channel) {
+    if (!place_.channels.test(static_cast<std::size_t>(channel)) || place_.loop_of_channel(channel) != place_.index)
+      continue;
     whose += (whose.empty() ? " of channels " : ", ") + std::to_string(channel);
   }
   log_.write(

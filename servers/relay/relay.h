@@ -132,6 +132,8 @@ class Relay {
   };
   std::array<HandedAway, 64> handed_away_{};
   std::size_t next_handed_away_ = 0;
+  // Where notices to clients not yet in a channel leave from.
+  int lowest_channel_ = 0;
 };
 
 }  // namespace marvok::relay_server

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "channel_list.h"
 #include "client_version.h"
 #include "relay/datagrams.h"
 
@@ -14,6 +15,9 @@ namespace marvok::relay_server {
 
 struct RelayConfig {
   std::uint32_t address = 0;  // IPv4, host byte order
+  // The channels whose ports this relay binds; the others may be another
+  // host's, behind the same public address.
+  ChannelSet channels = every_channel();
   // Clients reporting an older version get notice 220 once.
   std::optional<ClientVersion> min_version;
   // Channels whose speech is forwarded as Opus instead of raw PCM.
@@ -27,7 +31,8 @@ struct RelayConfig {
   // Client slots: room for a few thousand members (at most 65,535); a full
   // relay refuses newcomers.
   std::size_t capacity = 4096;
-  // Event loops, each serving some of the channels on a thread of its own.
+  // Event loops, each serving some of the channels on a thread of its own;
+  // at most one per channel served.
   int threads = 1;
   // Where the control socket of each client is kept for the next run; empty
   // keeps nothing.

@@ -46,7 +46,12 @@ bool RelayServer::open(std::string& error) {
     error = std::string("cannot make the event watcher: ") + std::strerror(errno);
     return false;
   }
-  sockets_ = RelaySockets::open(config_.address, error);
+  const auto served = static_cast<int>(config_.channels.count());
+  if (served == 0) {
+    error = "no channel to serve";
+    return false;
+  }
+  sockets_ = RelaySockets::open(config_.address, config_.channels, error);
   if (!sockets_) return false;
   if (!config_.control_socket.empty()) {
     operator_socket_ = OperatorSocket::open(config_.control_socket, error);
@@ -56,7 +61,8 @@ bool RelayServer::open(std::string& error) {
       return false;
     }
   }
-  const int count = std::clamp(config_.threads, 1, relay::kChannelCount);
+  // A loop without a channel would have nothing to serve.
+  const int count = std::clamp(config_.threads, 1, served);
   const Clock::time_point now = Clock::now();
   std::vector<RelayShard*> peers;
   for (int index = 0; index < count; ++index) {
@@ -123,11 +129,20 @@ void RelayServer::run() {
   const auto text_of = [this](int port) {
     return platform::format_endpoint({config_.address, static_cast<std::uint16_t>(port)});
   };
-  const std::string voice = text_of(relay::voice_port_of(0));
-  const std::string control = text_of(relay::control_port_of(0));
-  log_.write("serving voice on %s-%d and control on %s-%d", voice.c_str(),
-             relay::voice_port_of(relay::kChannelCount - 1), control.c_str(),
-             relay::control_port_of(relay::kChannelCount - 1));
+  if (config_.channels.all()) {
+    const std::string voice = text_of(relay::voice_port_of(0));
+    const std::string control = text_of(relay::control_port_of(0));
+    log_.write("serving voice on %s-%d and control on %s-%d", voice.c_str(),
+               relay::voice_port_of(relay::kChannelCount - 1), control.c_str(),
+               relay::control_port_of(relay::kChannelCount - 1));
+  } else {
+    std::string address = text_of(0);
+    address.resize(address.rfind(':'));
+    log_.write("serving channels %s only, on %s: voice ports %s, control ports %s",
+               format_channel_list(config_.channels).c_str(), address.c_str(),
+               format_channel_list(config_.channels, relay::kFirstVoicePort).c_str(),
+               format_channel_list(config_.channels, relay::kFirstControlPort).c_str());
+  }
   if (shards_.size() > 1) {
     for (std::size_t index = 0; index < shards_.size(); ++index)
       log_.write("event loop %zu serves channels %s", index, shards_[index]->channel_names().c_str());
@@ -185,7 +200,10 @@ std::string RelayServer::run_command(std::string_view line) {
       clients += relay.client_count();
       relay.describe_clients(lines);
     });
-    std::snprintf(text.data(), text.size(), "%zu client(s)\n", clients);
+    // A host of some channels knows only its own channels' clients.
+    const std::string served =
+        config_.channels.all() ? "" : "; this relay serves channels " + format_channel_list(config_.channels);
+    std::snprintf(text.data(), text.size(), "%zu client(s)%s\n", clients, served.c_str());
     return text.data() + lines;
   }
   int sent = 0;

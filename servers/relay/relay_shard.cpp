@@ -42,10 +42,12 @@ bool watch(int watcher, int fd, std::uint64_t slot) {
 RelayShard::RelayShard(const RelayConfig& config, const RelaySockets& sockets, int index, int count,
                        Clock::time_point now)
     : config_(config), sockets_(sockets), index_(index), count_(count), log_(config.log), told_(count, false) {
-  const ShardPlace place{.index = index, .count = count, .post = this};
+  const ShardPlace place{.index = index, .count = count, .post = this, .channels = config.channels};
   relay_.emplace(config_, sockets_, log_, now, place);
-  for (int channel = 0; channel < relay::kChannelCount; ++channel)
-    if (place.loop_of_channel(channel) == index) channels_.push_back(channel);
+  for (int channel = 0; channel < relay::kChannelCount; ++channel) {
+    if (config.channels.test(static_cast<std::size_t>(channel)) && place.loop_of_channel(channel) == index)
+      channels_.push_back(channel);
+  }
   for (int peer = 0; peer < count; ++peer) inbox_.push_back(peer == index ? nullptr : std::make_unique<Ring>());
 }
 

@@ -30,9 +30,10 @@ std::optional<platform::UdpSocket> open_port(std::uint32_t address, int port, st
 
 }  // namespace
 
-std::optional<RelaySockets> RelaySockets::open(std::uint32_t address, std::string& error) {
+std::optional<RelaySockets> RelaySockets::open(std::uint32_t address, const ChannelSet& channels, std::string& error) {
   RelaySockets sockets;
   for (int channel = 0; channel < relay::kChannelCount; ++channel) {
+    if (!channels.test(static_cast<std::size_t>(channel))) continue;
     auto voice = open_port(address, relay::voice_port_of(channel), error);
     if (!voice) return std::nullopt;
     auto control = open_port(address, relay::control_port_of(channel), error);

@@ -5,19 +5,20 @@
 #include <optional>
 #include <string>
 
+#include "channel_list.h"
 #include "platform/udp_socket.h"
 #include "relay/datagrams.h"
 #include "relay_output.h"
 
 namespace marvok::relay_server {
 
-// The voice and control ports of every channel, bound on one address. Sends
-// never block: a datagram that finds no room is dropped rather than delaying
-// every other receiver.
+// The voice and control ports of the channels served, bound on one address;
+// the others' sockets stay closed. Sends never block: a datagram that finds no
+// room is dropped rather than delaying every other receiver.
 class RelaySockets : public RelayOutput {
  public:
   // Nothing, with the port and the reason in `error`, when a port cannot be bound.
-  static std::optional<RelaySockets> open(std::uint32_t address, std::string& error);
+  static std::optional<RelaySockets> open(std::uint32_t address, const ChannelSet& channels, std::string& error);
 
   const platform::UdpSocket& voice(int channel) const { return voice_[static_cast<std::size_t>(channel)]; }
   const platform::UdpSocket& control(int channel) const { return control_[static_cast<std::size_t>(channel)]; }

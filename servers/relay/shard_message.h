@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "channel_list.h"
 #include "client_table.h"
 #include "client_version.h"
 #include "platform/udp_socket.h"
@@ -81,14 +82,23 @@ class ShardPost {
   virtual bool post(int shard, const ShardMessage& message) = 0;
 };
 
-// One event loop's place among them all: channels go round the loops, and
-// addresses are spread over them by a hash.
+// One event loop's place among them all: the channels served go round the
+// loops, and addresses are spread over them by a hash.
 struct ShardPlace {
   int index = 0;
   int count = 1;
   ShardPost* post = nullptr;  // needed when count > 1
+  ChannelSet channels = every_channel();
 
-  int loop_of_channel(int channel) const { return channel % count; }
+  // With all eleven served, channel n goes to loop n mod count.
+  int loop_of_channel(int channel) const {
+    int served_before = 0;
+    for (int below = 0; below < channel; ++below)
+      served_before += channels.test(static_cast<std::size_t>(below)) ? 1 : 0;
+    return served_before % count;
+  }
+  // Only one loop serving every channel sees every client of an address.
+  bool sees_every_client() const { return count == 1 && channels.all(); }
   int keeper_of(std::uint32_t address) const {
     if (count == 1) return 0;
     // Fibonacci hashing: neighbouring addresses land on different loops.

@@ -39,6 +39,13 @@ TEST(RelayCommandLine, RefusesWhatItCannotServe) {
       {"--address", "127.0.0.1", "--verbose"},
       {"--address", "127.0.0.1", "--pairing-file="},
       {"--address", "127.0.0.1", "--control-socket="},
+      {"--address", "127.0.0.1", "--channels", ""},
+      {"--address", "127.0.0.1", "--channels", "0-11"},
+      {"--address", "127.0.0.1", "--channels", "5-3"},
+      {"--address", "127.0.0.1", "--channels", "-1"},
+      {"--address", "127.0.0.1", "--channels", "1,,2"},
+      {"--address", "127.0.0.1", "--channels", "0-5,5"},
+      {"--address", "127.0.0.1", "--channels", "1, 2"},
       {"--address", "127.0.0.1", "command", "list"},
       {"--address"},
       {"127.0.0.1"},
@@ -47,6 +54,43 @@ TEST(RelayCommandLine, RefusesWhatItCannotServe) {
     const CommandLine parsed = parse(arguments);
     EXPECT_EQ(parsed.action, CommandLine::Action::Error) << "accepted argument " << arguments.size();
     EXPECT_FALSE(parsed.error.empty());
+  }
+}
+
+TEST(RelayCommandLine, ReadsTheChannelsToServe) {
+  struct Case {
+    const char* list;
+    unsigned long channels;
+  };
+  const Case cases[] = {{"0-10", 0x7FF}, {"6-10", 0x7C0}, {"0,3,7-9", 0x389}, {"10", 0x400}, {"9,2-4", 0x21C}};
+  for (const Case& test : cases) {
+    const CommandLine parsed = parse({"--address", "127.0.0.1", "--channels", test.list});
+    ASSERT_EQ(parsed.action, CommandLine::Action::Run) << test.list << ": " << parsed.error;
+    EXPECT_EQ(parsed.config.channels.to_ulong(), test.channels) << test.list;
+  }
+  EXPECT_TRUE(parse({"--address", "127.0.0.1"}).config.channels.all());
+  // Left to itself, it runs no loop that would have no channel.
+  const CommandLine two = parse({"--address", "127.0.0.1", "--channels=3,9"});
+  EXPECT_GE(two.config.threads, 1);
+  EXPECT_LE(two.config.threads, 2);
+}
+
+TEST(RelayCommandLine, ReadsTheGatewayForm) {
+  const CommandLine parsed =
+      parse({"gateway-rules", "--host", "10.0.0.3=6-10", "--public-address=203.0.113.7", "--host=10.0.0.2=0-5"});
+  ASSERT_EQ(parsed.action, CommandLine::Action::PrintGatewayRules) << parsed.error;
+  EXPECT_NE(parsed.gateway_rules.find("ip daddr 203.0.113.7"), std::string::npos);
+  const std::vector<std::vector<std::string_view>> refused = {
+      {"gateway-rules", "--host", "10.0.0.2=0-10"},
+      {"gateway-rules", "--public-address", "203.0.113.7"},
+      {"gateway-rules", "--public-address", "203.0.113.7", "--public-address", "203.0.113.8", "--host",
+       "10.0.0.2=0-10"},
+      {"gateway-rules", "--public-address", "203.0.113.7", "--host", "10.0.0.2=0-9"},
+  };
+  for (const auto& arguments : refused) {
+    const CommandLine parsed_wrong = parse(arguments);
+    EXPECT_EQ(parsed_wrong.action, CommandLine::Action::Error) << "accepted argument " << arguments.size();
+    EXPECT_FALSE(parsed_wrong.error.empty());
   }
 }
 

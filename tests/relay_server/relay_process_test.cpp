@@ -194,7 +194,9 @@ TEST(RelayProcess, BadOptionsExitWithTwoAndShowUsage) {
       {"--frobnicate"},
       {},
       {"--address", "127.0.0.1", "--opus-channel", "11"},
+      {"--address", "127.0.0.1", "--channels", "7-5"},
       {"command", "list"},
+      {"gateway-rules", "--public-address", "203.0.113.7", "--host", "10.0.0.2=0-5", "--host", "10.0.0.3=5-10"},
   };
   for (const auto& arguments : refused) {
     RelayProcess relay(arguments);
