@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "database.h"
 #include "gateway_rules.h"
 #include "number_argument.h"
 #include "option_table.h"
@@ -30,6 +31,9 @@ constexpr command_line::Option kOptions[] = {
     {"--pairing-file", "PATH",
      "keep the clients' control sockets here, so a\nrestarted relay can still send them notices"},
     {"--control-socket", "PATH", "take operator commands on a Unix socket made\nhere, which only this user may use"},
+    {"--shared-state", "URL",
+     "share admissions and pairings with the other\nhosts of the network in this PostgreSQL\n"
+     "database (postgresql://USER@HOST/NAME)"},
 };
 
 constexpr command_line::Option kCommandOptions[] = {
@@ -78,6 +82,9 @@ std::optional<std::string> apply_option(std::string_view name, std::string_view 
   } else if (name == "--control-socket") {
     if (value.empty()) return "--control-socket needs a path";
     config.control_socket = value;
+  } else if (name == "--shared-state") {
+    if (!database::names_postgresql(value)) return "--shared-state needs a PostgreSQL URL, postgresql://...";
+    config.shared_state = value;
   }
   return std::nullopt;
 }

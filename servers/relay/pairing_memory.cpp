@@ -33,14 +33,17 @@ void PairingMemory::load(const std::string& path) {
   while (pairings_.size() < capacity_ && std::fgets(line, sizeof line, file) != nullptr) {
     std::string_view text(line);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-    const auto pairing = parse_line(text);
-    if (!pairing || by_voice_.find(pairing->voice) != EndpointIndex::kNone) continue;
-    by_voice_.insert(pairing->voice, static_cast<std::uint16_t>(pairings_.size()));
-    pairings_.push_back(*pairing);
-    taken_.push_back(false);
-    ++unclaimed_;
+    if (const auto pairing = parse_line(text)) add(*pairing);
   }
   std::fclose(file);
+}
+
+void PairingMemory::add(const Pairing& pairing) {
+  if (pairings_.size() >= capacity_ || by_voice_.find(pairing.voice) != EndpointIndex::kNone) return;
+  by_voice_.insert(pairing.voice, static_cast<std::uint16_t>(pairings_.size()));
+  pairings_.push_back(pairing);
+  taken_.push_back(false);
+  ++unclaimed_;
 }
 
 std::optional<platform::Endpoint> PairingMemory::take(const platform::Endpoint& voice) {

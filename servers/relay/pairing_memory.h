@@ -30,6 +30,8 @@ class PairingMemory {
   // Reads the file's pairings, at most the capacity; lines that are not a
   // pairing are skipped. A missing file is an empty memory.
   void load(const std::string& path);
+  // One more pairing, unless the memory is full or has one for its voice socket.
+  void add(const Pairing& pairing);
   // The control socket remembered for this voice socket, given out once.
   std::optional<platform::Endpoint> take(const platform::Endpoint& voice);
   void clear();

@@ -149,6 +149,30 @@ void Relay::on_presence(int channel, const Endpoint& from, const relay::Presence
   if (presence.variant == relay::PresenceVariant::Version) check_version(slot);
 }
 
+void Relay::set_members_elsewhere(const AddressTable& others) {
+  AddressTable kept;
+  for (const AddressMembers& entry : others)
+    if (keeps(entry.address)) kept.push_back(entry);
+  // Addresses no longer reported have no members elsewhere any more.
+  auto now_at = kept.begin();
+  for (const AddressMembers& before : elsewhere_) {
+    while (now_at != kept.end() && now_at->address < before.address) ++now_at;
+    if (now_at == kept.end() || now_at->address != before.address) addresses_.set_members_elsewhere(before.address, 0);
+  }
+  for (const AddressMembers& entry : kept) addresses_.set_members_elsewhere(entry.address, entry.members);
+  elsewhere_ = std::move(kept);
+}
+
+void Relay::admitted_addresses(AddressTable& out) const {
+  addresses_.for_each_with_clients([&out](std::uint32_t address, std::size_t clients) {
+    out.push_back({address, static_cast<std::uint32_t>(clients)});
+  });
+}
+
+void Relay::remember(std::span<const Pairing> pairings) {
+  for (const Pairing& pairing : pairings) remembered_.add(pairing);
+}
+
 void Relay::try_admission(SlotId slot, Clock::time_point now) {
   Client& client = clients_.at(slot);
   if (!client.steady || (client.awaited_answers > 0 && now < client.answers_due) || !admit(slot)) return;
@@ -170,7 +194,8 @@ bool Relay::admit(SlotId slot) {
     if (!client.admission_pending) ++counters_.lost_handoffs;
     return false;
   }
-  const std::size_t admitted = addresses_.clients_at(address);
+  // Members other hosts admitted behind the address count against its cap too.
+  const std::size_t admitted = addresses_.members_at(address);
   if (admitted < config_.max_clients_per_address) {
     addresses_.add_client(address);
     return true;
@@ -243,7 +268,7 @@ void Relay::judge_list_request(int channel, const Endpoint& from, Clock::time_po
   // size of the request, and a forged request would aim it at anyone. A host
   // of some channels counts only its own members, so a client whose channel
   // is another host's gets no lists from here.
-  if (addresses_.clients_at(from.address) == 0) {
+  if (addresses_.members_at(from.address) == 0) {
     held_lists_.hold(from, channel, now);
   } else if (addresses_.answer_list_request(from.address, now)) {
     answer_list_request(channel, from);
@@ -536,7 +561,7 @@ void Relay::on_message(const ShardMessage& message, Clock::time_point now) {
       if (slot != kNoSlot) post(message.from, shard_message(Kind::Claim, message.endpoint));
       return;
     case Kind::AdmitAsk:
-      if (addresses_.clients_at(message.endpoint.address) < config_.max_clients_per_address) {
+      if (addresses_.members_at(message.endpoint.address) < config_.max_clients_per_address) {
         addresses_.add_client(message.endpoint.address);
         if (!try_post(message.from, shard_message(ShardMessage::Kind::Admitted, message.endpoint))) {
           // It asks again with its next presence.
@@ -548,7 +573,7 @@ void Relay::on_message(const ShardMessage& message, Clock::time_point now) {
                             [this](const Endpoint& asker, int asked) { answer_list_request(asked, asker); });
       } else {
         ShardMessage refused = shard_message(Kind::Refused, message.endpoint);
-        refused.count = addresses_.clients_at(message.endpoint.address);
+        refused.count = addresses_.members_at(message.endpoint.address);
         post(message.from, refused);
       }
       return;

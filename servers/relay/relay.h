@@ -20,6 +20,7 @@
 #include "relay_log.h"
 #include "relay_output.h"
 #include "shard_message.h"
+#include "shared_state.h"
 
 namespace marvok::relay_server {
 
@@ -45,6 +46,15 @@ class Relay {
   std::size_t client_count() const { return clients_.size(); }
   // Adds one line per client.
   void describe_clients(std::string& out) const;
+
+  // The members other relay hosts admitted behind each address, as they now
+  // stand (sorted by address); this loop keeps those of its own addresses.
+  void set_members_elsewhere(const AddressTable& others);
+  // Adds this loop's admitted clients behind the addresses it keeps.
+  void admitted_addresses(AddressTable& out) const;
+  // Pairings learned before this run or by another host, for a returning
+  // client's first presence.
+  void remember(std::span<const Pairing> pairings);
 
   // True once the control sockets changed since the last call of pairings().
   bool pairings_changed() const { return pairings_changed_; }
@@ -121,6 +131,8 @@ class Relay {
   PairingMemory remembered_;
   Clock::time_point forget_remembered_at_;
   bool pairings_changed_ = false;
+  // What set_members_elsewhere() last gave for the addresses this loop keeps.
+  AddressTable elsewhere_;
   // Departures for other keepers that found the queue full, sent again each tick.
   std::vector<std::uint32_t> held_leaves_;
   // Clients handed to another loop while awaiting their control hello; the

@@ -37,6 +37,9 @@ struct RelayConfig {
   // Where the control socket of each client is kept for the next run; empty
   // keeps nothing.
   std::string pairing_file;
+  // The PostgreSQL database (postgresql://…) the relay hosts behind one
+  // address share admissions and pairings in; empty when this host is alone.
+  std::string shared_state;
   // Where operator commands come through a Unix socket; empty for none.
   std::string control_socket;
   // Operator commands, one per line; -1 for none. The relay never closes it.

@@ -71,6 +71,14 @@ bool RelayServer::open(std::string& error) {
     peers.push_back(shards_.back().get());
   }
   for (const auto& shard : shards_) shard->meet(peers);
+  if (!config_.shared_state.empty()) {
+    // The host is known to the others by its address.
+    const std::string host = platform::format_endpoint({config_.address, 0});
+    shared_ = std::make_unique<SharedState>(config_.shared_state, host.substr(0, host.find(':')), config_.log);
+    const std::vector<Pairing> remembered = shared_->remembered_pairings();
+    on_every_shard([&remembered](Relay& relay) { relay.remember(remembered); });
+    log_.write("%zu control socket(s) remembered from the shared state", remembered.size());
+  }
   opened_ = true;
   return true;
 }
@@ -125,6 +133,7 @@ void RelayServer::run() {
   if (commands_.descriptor() >= 0 && !watch(commands_.descriptor(), kCommandSlot))
     while (commands_.descriptor() >= 0) read_commands();
   for (const auto& shard : shards_) threads_.emplace_back([&shard = *shard] { shard.run(); });
+  if (shared_) shared_->start();
 
   const auto text_of = [this](int port) {
     return platform::format_endpoint({config_.address, static_cast<std::uint16_t>(port)});
@@ -171,6 +180,7 @@ void RelayServer::run() {
       stopping = stopping || event.data.u64 == kStopSlot;
     }
     save_pairings_if_changed(Clock::now());
+    share_admissions(Clock::now());
   }
   for (const auto& shard : shards_) shard->stop();
   for (auto& thread : threads_) thread.join();
@@ -220,8 +230,21 @@ std::string RelayServer::run_command(std::string_view line) {
   return text.data();
 }
 
+void RelayServer::share_admissions(Clock::time_point now) {
+  if (!shared_ || now < next_share_) return;
+  next_share_ = now + SharedState::kPeriod;
+  AddressTable admitted;
+  on_every_shard([&admitted](Relay& relay) { relay.admitted_addresses(admitted); });
+  std::sort(admitted.begin(), admitted.end(), [](const auto& a, const auto& b) { return a.address < b.address; });
+  shared_->report(std::move(admitted));
+  std::shared_ptr<const AddressTable> others = shared_->others();
+  if (others == others_given_) return;
+  on_every_shard([&others](Relay& relay) { relay.set_members_elsewhere(*others); });
+  others_given_ = std::move(others);
+}
+
 void RelayServer::save_pairings_if_changed(Clock::time_point now) {
-  if (config_.pairing_file.empty() || now < next_pairing_save_) return;
+  if ((config_.pairing_file.empty() && !shared_) || now < next_pairing_save_) return;
   bool changed = false;
   for (const auto& shard : shards_) changed = shard->take_pairings_changed() || changed;
   if (!changed) return;
@@ -230,7 +253,7 @@ void RelayServer::save_pairings_if_changed(Clock::time_point now) {
 }
 
 void RelayServer::save_pairings() {
-  if (config_.pairing_file.empty()) return;
+  if (config_.pairing_file.empty() && !shared_) return;
   std::vector<Pairing> pairings;
   std::vector<Pairing> unclaimed;
   on_every_shard([&](Relay& relay) { relay.pairings(pairings, unclaimed); });
@@ -241,6 +264,8 @@ void RelayServer::save_pairings() {
   for (const Pairing& pairing : pairings) seen.insert({pairing.voice.address, pairing.voice.port});
   for (const Pairing& pairing : unclaimed)
     if (seen.insert({pairing.voice.address, pairing.voice.port}).second) pairings.push_back(pairing);
+  if (shared_) shared_->report_pairings(pairings);
+  if (config_.pairing_file.empty()) return;
   const bool saved = PairingMemory::save(config_.pairing_file, pairings);
   if (!saved && !pairing_save_failed_) {
     log_.write("cannot write the pairing file %s; a restart will not know the control sockets",

@@ -15,6 +15,7 @@
 #include "relay_log.h"
 #include "relay_shard.h"
 #include "relay_sockets.h"
+#include "shared_state.h"
 
 namespace marvok::relay_server {
 
@@ -46,6 +47,9 @@ class RelayServer {
   std::string run_command(std::string_view line);
   void save_pairings_if_changed(Clock::time_point now);
   void save_pairings();
+  // Reports this host's admissions to the shared state and hands the other
+  // hosts' to the loops, when they changed.
+  void share_admissions(Clock::time_point now);
   template <typename Task>
   void on_every_shard(Task task);
 
@@ -54,6 +58,9 @@ class RelayServer {
   CommandReader commands_;
   std::optional<OperatorSocket> operator_socket_;
   std::optional<RelaySockets> sockets_;
+  std::unique_ptr<SharedState> shared_;
+  std::shared_ptr<const AddressTable> others_given_;
+  Clock::time_point next_share_{};
   std::vector<std::unique_ptr<RelayShard>> shards_;
   std::vector<std::thread> threads_;
   std::array<int, 2> stop_pipe_{-1, -1};

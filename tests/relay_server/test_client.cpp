@@ -37,7 +37,7 @@ platform::Endpoint TestClient::control_endpoint() const {
 }
 
 void TestClient::send(const platform::UdpSocket& socket, int port, std::size_t size) {
-  EXPECT_TRUE(socket.send_to(std::span(out_.data(), size), {kLoopback, static_cast<std::uint16_t>(port)}));
+  EXPECT_TRUE(socket.send_to(std::span(out_.data(), size), {relay_, static_cast<std::uint16_t>(port)}));
 }
 
 void TestClient::say_hello() {
@@ -93,7 +93,7 @@ void TestClient::reopen_control_socket() {
 }
 
 void TestClient::send_raw(int port, std::span<const std::uint8_t> bytes) {
-  EXPECT_TRUE(voice_.send_to(bytes, {kLoopback, static_cast<std::uint16_t>(port)}));
+  EXPECT_TRUE(voice_.send_to(bytes, {relay_, static_cast<std::uint16_t>(port)}));
 }
 
 std::optional<Datagram> TestClient::receive_voice(std::chrono::milliseconds timeout) {

@@ -26,6 +26,8 @@ class TestClient {
   explicit TestClient(std::uint16_t member, std::string version = "0.7.8", std::uint32_t address = kLoopback);
 
   std::uint16_t member() const { return member_; }
+  // Sends to the relay host at `address` from now on (loopback's 127.0.0.1 at first).
+  void use_relay(std::uint32_t address) { relay_ = address; }
   platform::Endpoint voice_endpoint() const;
   platform::Endpoint control_endpoint() const;
 
@@ -65,6 +67,7 @@ class TestClient {
   std::uint16_t member_;
   std::string version_;
   std::uint32_t address_;
+  std::uint32_t relay_ = kLoopback;
   platform::UdpSocket voice_;
   platform::UdpSocket control_;
   relay::Buffer out_{};
