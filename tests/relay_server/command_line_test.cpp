@@ -13,7 +13,8 @@ TEST(RelayCommandLine, ReadsEveryOptionInBothForms) {
   const CommandLine parsed =
       parse({"--address", "127.0.0.2", "--min-version=0.7.8", "--opus-channel", "3", "--opus-channel=10",
              "--client-timeout-ms", "1500", "--max-clients-per-address=200", "--pairing-file",
-             "/var/lib/marvok-relay/pairings", "--control-socket", "/run/marvok-relay/control"});
+             "/var/lib/marvok-relay/pairings", "--control-socket", "/run/marvok-relay/control", "--shared-state",
+             "postgresql://relay@10.0.0.9/marvok"});
   ASSERT_EQ(parsed.action, CommandLine::Action::Run) << parsed.error;
   EXPECT_EQ(parsed.config.address, 0x7F000002u);
   EXPECT_EQ(parsed.config.min_version, (ClientVersion{'0', '7', '8'}));
@@ -22,6 +23,7 @@ TEST(RelayCommandLine, ReadsEveryOptionInBothForms) {
   EXPECT_EQ(parsed.config.max_clients_per_address, 200u);
   EXPECT_EQ(parsed.config.pairing_file, "/var/lib/marvok-relay/pairings");
   EXPECT_EQ(parsed.config.control_socket, "/run/marvok-relay/control");
+  EXPECT_EQ(parsed.config.shared_state, "postgresql://relay@10.0.0.9/marvok");
 }
 
 TEST(RelayCommandLine, RefusesWhatItCannotServe) {
@@ -39,6 +41,7 @@ TEST(RelayCommandLine, RefusesWhatItCannotServe) {
       {"--address", "127.0.0.1", "--verbose"},
       {"--address", "127.0.0.1", "--pairing-file="},
       {"--address", "127.0.0.1", "--control-socket="},
+      {"--address", "127.0.0.1", "--shared-state", "/var/lib/relay.sqlite"},
       {"--address", "127.0.0.1", "--channels", ""},
       {"--address", "127.0.0.1", "--channels", "0-11"},
       {"--address", "127.0.0.1", "--channels", "5-3"},
