@@ -6,10 +6,8 @@
 // a request head, not reading an answer, dribbling an upload. Prints figures
 // and never fails on time.
 //   web_requests_bench [--seconds N] [--slow N]   (3 seconds a figure, 1000 slow connections)
-#include <httplib.h>
 #include <sys/resource.h>
 
-#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -18,8 +16,8 @@
 #include <string>
 #include <string_view>
 #include <thread>
-#include <vector>
 
+#include "https_load.h"
 #include "member_store.h"
 #include "request_log.h"
 #include "slow_connections.h"
@@ -28,45 +26,10 @@
 namespace {
 
 using namespace marvok::web_server;
+using marvok::bench::Connection;
+using marvok::bench::https_load;
+using marvok::bench::Load;
 using Clock = std::chrono::steady_clock;
-
-enum class Connection { NewPerRequest, KeptAlive };
-
-struct Figure {
-  long requests = 0;
-  long failures = 0;
-  double seconds = 0;
-  double slowest = 0;  // seconds, the longest one request took
-};
-
-Figure measure(int port, const std::string& ca, Connection connection, int threads, double seconds) {
-  std::atomic<long> requests{0};
-  std::atomic<long> failures{0};
-  std::atomic<long> slowest_us{0};
-  const auto start = Clock::now();
-  const auto end = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-  std::vector<std::thread> clients;
-  for (int t = 0; t < threads; ++t) {
-    clients.emplace_back([&] {
-      httplib::SSLClient client("localhost", port);
-      client.set_ca_cert_path(ca);
-      client.enable_server_certificate_verification(true);
-      client.set_keep_alive(connection == Connection::KeptAlive);
-      client.set_tcp_nodelay(true);  // as the client's HTTP library does
-      while (Clock::now() < end) {
-        const auto sent = Clock::now();
-        const httplib::Result reply = client.Get("/users/1/client.xml");
-        (reply && reply->status == 200 ? requests : failures).fetch_add(1);
-        const long took = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - sent).count();
-        for (long seen = slowest_us.load(); took > seen && !slowest_us.compare_exchange_weak(seen, took);) {
-        }
-      }
-    });
-  }
-  for (auto& client : clients) client.join();
-  return {requests.load(), failures.load(), std::chrono::duration<double>(Clock::now() - start).count(),
-          static_cast<double>(slowest_us.load()) / 1e6};
-}
 
 double process_cpu_seconds() {
   rusage usage{};
@@ -79,7 +42,7 @@ void print_figures(int port, const std::string& ca, double seconds) {
   for (const auto& [connection, label] : {std::pair{Connection::NewPerRequest, "new connection per request"},
                                           std::pair{Connection::KeptAlive, "kept-alive connection     "}}) {
     for (const int threads : {1, 4}) {
-      const Figure figure = measure(port, ca, connection, threads, seconds);
+      const Load figure = https_load({port}, ca, connection, threads, seconds);
       std::printf("  %s, %d client thread%s: %8.0f requests/s, slowest %6.3f s  (%ld requests, %ld failed)\n", label,
                   threads, threads == 1 ? " " : "s", static_cast<double>(figure.requests) / figure.seconds,
                   figure.slowest, figure.requests, figure.failures);
