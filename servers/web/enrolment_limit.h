@@ -4,9 +4,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "database_places.h"
+
 namespace marvok::web_server {
 
-class Database;
 class DatabasePool;
 
 // How many new machines one source may enrol: an IPv4 address, or an IPv6
