@@ -8,6 +8,9 @@
 # A cluster started again without PORT keeps the port it had; a new one takes
 # a free port. With MARVOK_POSTGRES_OWNER set to a process id when the cluster
 # is made, FOLDER is removed once that process ends, even if it crashed.
+# With MARVOK_POSTGRES_ADDRESS=IPV4 it listens on that address of this machine
+# instead and lets in the machines of that address's subnet (network
+# namespaces of a test).
 # initdb and postgres refuse to run as root: for root, the server runs as nobody.
 set -euo pipefail
 usage="usage: test-postgres.sh start|stop|remove FOLDER [PORT]"
@@ -18,6 +21,7 @@ data=$dir/data
 bin=$(printf '%s\n' /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
 [[ -x $bin/initdb ]] || { echo "no PostgreSQL server under /usr/lib/postgresql: install postgresql" >&2; exit 1; }
 script=$(realpath "$0")
+host=${MARVOK_POSTGRES_ADDRESS:-127.0.0.1}
 
 # From the folder: a cwd that nobody cannot read makes the tools complain.
 if [[ $(id -u) -eq 0 ]]; then
@@ -27,8 +31,8 @@ else
 fi
 
 running() { [[ -d $data ]] && as_server "$bin/pg_ctl" -D "$data" status >/dev/null 2>&1; }
-url() { echo "postgresql://marvok@127.0.0.1:$(<"$dir/port")/postgres"; }
-free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+url() { echo "postgresql://marvok@$host:$(<"$dir/port")/postgres"; }
+free_port() { python3 -c 'import socket, sys; s = socket.socket(); s.bind((sys.argv[1], 0)); print(s.getsockname()[1])' "$host"; }
 
 make_cluster() {
   mkdir -p "$dir"
@@ -54,14 +58,19 @@ EOF
 }
 
 start() {
-  local port=${1:-} tries=1 try
+  local port=${1:-} tries=1 try listen=""
   [[ -d $data ]] || make_cluster
   if running; then url; return; fi
+  if [[ $host != 127.0.0.1 ]]; then
+    listen="-h $host"
+    grep -qx 'host all all samenet trust' "$data/pg_hba.conf" ||
+      echo 'host all all samenet trust' | as_server tee -a "$data/pg_hba.conf" >/dev/null
+  fi
   [[ -n $port || ! -s $dir/port ]] || port=$(<"$dir/port")
   # Another program may take a free port before the server binds it: try another.
   [[ -n $port ]] || { port=$(free_port); tries=5; }
   for ((try = 1; ; try++)); do
-    as_server "$bin/pg_ctl" -D "$data" -l "$dir/postgres.log" -o "-p $port" -w start >/dev/null && break
+    as_server "$bin/pg_ctl" -D "$data" -l "$dir/postgres.log" -o "-p $port $listen" -w start >/dev/null && break
     if ((try >= tries)); then
       echo "PostgreSQL did not start on port $port; the end of $dir/postgres.log:" >&2
       tail -n 15 "$dir/postgres.log" >&2 || true
