@@ -7,7 +7,12 @@
 // Prints figures and never fails on time.
 //   relay_forwarding_bench [--seconds N] [--members N] [--talkers-per-channel N]
 //                          [--threads N] [--relay-cpu N] [--clients-cpu N]
+//                          [--relay-address IPV4]
 //   relay_forwarding_bench N      (N seconds; 5 by default, 2000 members, 10 talkers a channel)
+// --relay-address sends to a relay already serving at that address (a gateway
+// or another host, see relay_hosts_bench.sh) instead of starting one here; it
+// must admit all the members behind this machine's one address
+// (--max-clients-per-address).
 #include <pthread.h>
 #include <sched.h>
 #include <sys/epoll.h>
@@ -24,10 +29,12 @@
 #include <cstring>
 #include <optional>
 #include <queue>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
+#include "platform/udp_socket.h"
 #include "relay/datagrams.h"
 #include "relay_server.h"
 
@@ -59,9 +66,12 @@ struct Options {
   int threads = 1;  // the relay's event loops
   std::optional<int> relay_cpu;
   std::optional<int> clients_cpu;
+  // Set: the relay runs elsewhere, at this address.
+  std::optional<std::uint32_t> relay_address;
 };
 
 struct Member {
+  std::uint32_t relay_address = kLoopback;
   platform::UdpSocket voice;
   platform::UdpSocket control;
   std::uint16_t number = 0;
@@ -143,6 +153,8 @@ Options options_from(int argc, char** argv) {
       options.relay_cpu = *number;
     } else if (name == "--clients-cpu" && number) {
       options.clients_cpu = *number;
+    } else if (name == "--relay-address") {
+      options.relay_address = platform::parse_ipv4(value);
     }
   }
   return options;
@@ -185,6 +197,7 @@ std::vector<Member> make_members(const Options& options) {
   std::vector<int> talkers(relay::kChannelCount, 0);
   for (int i = 0; i < options.members; ++i) {
     Member& member = members[static_cast<std::size_t>(i)];
+    member.relay_address = options.relay_address.value_or(kLoopback);
     member.voice = open_socket(kMemberReceiveBufferBytes);
     member.control = open_socket(64 * 1024);
     member.number = static_cast<std::uint16_t>(1000 + i);
@@ -202,13 +215,14 @@ std::vector<int> channel_sizes(const std::vector<Member>& members) {
   return sizes;
 }
 
-void send_to(const platform::UdpSocket& socket, const relay::Buffer& buffer, std::size_t size, int port) {
-  socket.send_to(std::span(buffer.data(), size), {kLoopback, static_cast<std::uint16_t>(port)});
+void send_to(const Member& member, const platform::UdpSocket& socket, const relay::Buffer& buffer, std::size_t size,
+             int port) {
+  socket.send_to(std::span(buffer.data(), size), {member.relay_address, static_cast<std::uint16_t>(port)});
 }
 
 void say_hello(const Member& member, relay::Buffer& buffer) {
-  send_to(member.voice, buffer, relay::write_voice_hello(buffer), relay::voice_port_of(0));
-  send_to(member.control, buffer, relay::write_control_hello(buffer), relay::voice_port_of(0));
+  send_to(member, member.voice, buffer, relay::write_voice_hello(buffer), relay::voice_port_of(0));
+  send_to(member, member.control, buffer, relay::write_control_hello(buffer), relay::voice_port_of(0));
 }
 
 void send_presence(Member& member, relay::Buffer& buffer, Sent& sent) {
@@ -217,7 +231,7 @@ void send_presence(Member& member, relay::Buffer& buffer, Sent& sent) {
   member.presence_cycle = (member.presence_cycle + 1) % 3;
   const std::size_t size =
       relay::write_presence(buffer, kByCycle[member.presence_cycle], member.number, "0.7.8", "1234567890123456");
-  send_to(member.voice, buffer, size, relay::voice_port_of(member.channel));
+  send_to(member, member.voice, buffer, size, relay::voice_port_of(member.channel));
   ++sent.presence;
 }
 
@@ -226,7 +240,8 @@ void send_voice(Member& member, relay::Buffer& buffer, Sent& sent) {
   std::array<std::uint8_t, relay::kVoiceBlockSize> block{};
   const std::int64_t now = ticks(Clock::now());
   std::memcpy(block.data(), &now, sizeof now);
-  send_to(member.voice, buffer, relay::write_outgoing_voice(buffer, member.voice_sequence++, member.number, block),
+  send_to(member, member.voice, buffer,
+          relay::write_outgoing_voice(buffer, member.voice_sequence++, member.number, block),
           relay::voice_port_of(member.channel));
   ++sent.voice;
 }
@@ -234,12 +249,12 @@ void send_voice(Member& member, relay::Buffer& buffer, Sent& sent) {
 // As a client's control worker: two list requests, then an alive, turn by turn.
 void send_control_turn(Member& member, relay::Buffer& buffer, Sent& sent) {
   if (member.list_turn) {
-    send_to(member.control, buffer, relay::write_list_request(buffer), relay::control_port_of(member.channel));
-    send_to(member.control, buffer, relay::write_list_request(buffer), relay::control_port_of(member.rotation));
+    send_to(member, member.control, buffer, relay::write_list_request(buffer), relay::control_port_of(member.channel));
+    send_to(member, member.control, buffer, relay::write_list_request(buffer), relay::control_port_of(member.rotation));
     member.rotation = (member.rotation + 1) % relay::kChannelCount;
     sent.control += 2;
   } else {
-    send_to(member.control, buffer, relay::write_alive(buffer), relay::control_port_of(member.channel));
+    send_to(member, member.control, buffer, relay::write_alive(buffer), relay::control_port_of(member.channel));
     ++sent.control;
   }
   member.list_turn = !member.list_turn;
@@ -360,11 +375,13 @@ double process_cpu_seconds() {
   return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
 
+// `c` is null when the relay runs elsewhere, and `relay_cpu` then means nothing.
 void print_figures(const Options& options, const Sent& sent, Received& received, double relay_cpu, double clients_cpu,
-                   const relay_server::RelayCounters& c) {
+                   const relay_server::RelayCounters* c) {
   const double seconds = options.seconds;
-  std::printf("relay forwarding: %d members on %d channels, %d talking a channel, %d event loop(s), %.1f s\n",
-              options.members, relay::kChannelCount, options.talkers_per_channel, options.threads, seconds);
+  const std::string loops = c == nullptr ? "relay elsewhere" : std::to_string(options.threads) + " event loop(s)";
+  std::printf("relay forwarding: %d members on %d channels, %d talking a channel, %s, %.1f s\n", options.members,
+              relay::kChannelCount, options.talkers_per_channel, loops.c_str(), seconds);
   std::printf("  speech sent:          %llu datagrams of 1024 bytes\n", static_cast<unsigned long long>(sent.voice));
   std::printf("  forwarded:            %llu datagrams, %.0f per second\n",
               static_cast<unsigned long long>(received.speech), static_cast<double>(received.speech) / seconds);
@@ -378,12 +395,18 @@ void print_figures(const Options& options, const Sent& sent, Received& received,
   std::printf("  presence sent:        %llu datagrams; control %llu, answered %llu\n",
               static_cast<unsigned long long>(sent.presence), static_cast<unsigned long long>(sent.control),
               static_cast<unsigned long long>(received.control_replies));
-  std::printf("  relay:                %llu in, %llu out, %llu bad, %llu send failures; %.1f%% of one core\n",
-              static_cast<unsigned long long>(c.datagrams_in), static_cast<unsigned long long>(c.datagrams_out),
-              static_cast<unsigned long long>(c.bad_datagrams), static_cast<unsigned long long>(c.send_failures),
-              100.0 * relay_cpu / seconds);
-  std::printf("  relay per core:       %.0f datagrams forwarded per CPU second\n",
-              relay_cpu > 0 ? static_cast<double>(received.speech) / relay_cpu : 0.0);
+  if (c == nullptr) {
+    std::string address = platform::format_endpoint({*options.relay_address, 0});
+    address.resize(address.rfind(':'));
+    std::printf("  relay:                at %s, not measured here\n", address.c_str());
+  } else {
+    std::printf("  relay:                %llu in, %llu out, %llu bad, %llu send failures; %.1f%% of one core\n",
+                static_cast<unsigned long long>(c->datagrams_in), static_cast<unsigned long long>(c->datagrams_out),
+                static_cast<unsigned long long>(c->bad_datagrams), static_cast<unsigned long long>(c->send_failures),
+                100.0 * relay_cpu / seconds);
+    std::printf("  relay per core:       %.0f datagrams forwarded per CPU second\n",
+                relay_cpu > 0 ? static_cast<double>(received.speech) / relay_cpu : 0.0);
+  }
   std::printf("  clients:              %.1f%% of one core; %llu sends more than 5 ms late\n",
               100.0 * clients_cpu / seconds, static_cast<unsigned long long>(sent.late));
 }
@@ -394,23 +417,27 @@ int main(int argc, char** argv) {
   const Options options = options_from(argc, argv);
   allow_descriptors(options.members);
   std::FILE* quiet = std::fopen("/dev/null", "w");
-  relay_server::RelayConfig config;
-  config.address = kLoopback;
-  config.log = quiet;
-  // Every member sends from 127.0.0.1.
-  config.max_clients_per_address = static_cast<std::size_t>(options.members);
-  config.threads = options.threads;
-  relay_server::RelayServer server(config);
-  std::string error;
-  if (!server.open(error)) {
-    std::fprintf(stderr, "relay did not start: %s\n", error.c_str());
-    return 1;
+  std::optional<relay_server::RelayServer> server;
+  std::thread relay_thread;
+  if (!options.relay_address) {
+    relay_server::RelayConfig config;
+    config.address = kLoopback;
+    config.log = quiet;
+    // Every member sends from 127.0.0.1.
+    config.max_clients_per_address = static_cast<std::size_t>(options.members);
+    config.threads = options.threads;
+    server.emplace(config);
+    std::string error;
+    if (!server->open(error)) {
+      std::fprintf(stderr, "relay did not start: %s\n", error.c_str());
+      return 1;
+    }
+    // Pinned before it starts its event loops, which take its place.
+    relay_thread = std::thread([&server, &options] {
+      pin(::pthread_self(), options.relay_cpu);
+      server->run();
+    });
   }
-  // Pinned before it starts its event loops, which take its place.
-  std::thread relay_thread([&server, &options] {
-    pin(::pthread_self(), options.relay_cpu);
-    server.run();
-  });
   pin(::pthread_self(), options.clients_cpu);
 
   std::vector<Member> members = make_members(options);
@@ -465,8 +492,12 @@ int main(int argc, char** argv) {
 
   stop_receiving = true;
   for (auto& receiver : receivers) receiver.join();
-  server.stop();
-  relay_thread.join();
+  std::optional<relay_server::RelayCounters> counters;
+  if (server) {
+    server->stop();
+    relay_thread.join();
+    counters = server->counters();
+  }
   Received all;
   for (auto& each : received) {
     all.speech += each.speech;
@@ -474,7 +505,7 @@ int main(int argc, char** argv) {
     all.control_replies += each.control_replies;
     all.delays_us.insert(all.delays_us.end(), each.delays_us.begin(), each.delays_us.end());
   }
-  print_figures(options, sent, all, relay_used, clients_used, server.counters());
+  print_figures(options, sent, all, relay_used, clients_used, counters ? &*counters : nullptr);
   std::fclose(quiet);
   return 0;
 }
