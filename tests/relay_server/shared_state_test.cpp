@@ -36,6 +36,15 @@ class TwoHosts : public ::testing::Test {
   const std::string url_ = new_database(server_);
   RunningRelay host_a_{host_config(kHostA, "0-5", url_)};
   RunningRelay host_b_{host_config(kHostB, "6-10", url_)};
+  // Bob on channel 8 of host B, alice on channel 0 of host A.
+  TestClient bob{2, "0.7.8", kStranger};
+  TestClient alice{1, "0.7.8", kMemberMachine};
+
+  void join_both() {
+    bob.use_relay(kHostB);
+    bob.join(8);
+    alice.join(0);
+  }
 };
 
 // Asks host B for channel 8's members until they come or `patience` runs out.
@@ -49,11 +58,7 @@ bool lists_from_b(TestClient& asker, std::chrono::milliseconds patience) {
 }
 
 TEST_F(TwoHosts, AddressesWithMembersOnOneHostGetTheOtherHostsListsAndCountAgainstItsCap) {
-  TestClient bob(2, "0.7.8", kStranger);
-  bob.use_relay(kHostB);
-  bob.join(8);
-  TestClient alice(1, "0.7.8", kMemberMachine);
-  alice.join(0);
+  join_both();
   EXPECT_TRUE(lists_from_b(alice, std::chrono::seconds(5))) << "host B never learned host A's member";
   TestClient stranger(3, "0.7.8", 0x7F00000A);
   EXPECT_FALSE(lists_from_b(stranger, std::chrono::milliseconds(600))) << "a list went to an address with no member";
@@ -70,11 +75,7 @@ TEST_F(TwoHosts, AddressesWithMembersOnOneHostGetTheOtherHostsListsAndCountAgain
 }
 
 TEST_F(TwoHosts, WithoutTheDatabaseEachHostGoesOnAloneAndComesBackByItself) {
-  TestClient bob(2, "0.7.8", kStranger);
-  bob.use_relay(kHostB);
-  bob.join(8);
-  TestClient alice(1, "0.7.8", kMemberMachine);
-  alice.join(0);
+  join_both();
   ASSERT_TRUE(lists_from_b(alice, std::chrono::seconds(5)));
 
   server_.stop();
